@@ -1,0 +1,54 @@
+// The catalog of the library's exports: names, ordinals, parameters with their defaults and
+// ranges, accepted depths. ormi-fx, the tests, benchmarks and fuzzers iterate over it, so an
+// export added here is reached everywhere.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include <ormi/effects.h>
+
+namespace ormi::host {
+
+enum class ParamKind { Int, Double };
+
+struct EffectParam {
+  const char* name;  // option name in ormi-fx, e.g. "amount"
+  ParamKind kind;
+  double defaultValue;
+  double min;
+  double max;
+  const char* help;
+};
+
+enum class ResultKind {
+  InPlace,   // changes the image, returns 1 or 0
+  NewImage,  // returns a new image handle or 0
+};
+
+// What one call gets: the image and the parameter values in catalog order.
+struct EffectArgs {
+  HGLOBAL image = nullptr;
+  std::span<const double> values;
+};
+
+struct EffectInfo {
+  const char* exportName;
+  int ordinal;
+  const char* name;  // command name: the export without its prefix, lower case with hyphens
+  const char* description;
+  std::vector<EffectParam> params;
+  std::vector<int> depths;  // depths the export works on
+  ResultKind result;
+  intptr_t (*invoke)(const EffectArgs& args);
+};
+
+const std::vector<EffectInfo>& EffectCatalog();
+const EffectInfo* FindEffect(std::string_view name);
+
+// Parameter values at their defaults.
+std::vector<double> DefaultValues(const EffectInfo& effect);
+
+}  // namespace ormi::host

@@ -1,0 +1,7 @@
+#include "correction/gamma_table.h"
+
+namespace ormi {
+
+bool GammaTableLoaded = false;
+
+}  // namespace ormi

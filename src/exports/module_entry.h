@@ -1,0 +1,8 @@
+#pragma once
+
+namespace ormi {
+
+// Runs when the library is attached to a process.
+void AttachProcess();
+
+}  // namespace ormi

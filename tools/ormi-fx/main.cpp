@@ -1,0 +1,85 @@
+// ormi-fx: applies ormiEffects to picture files from the command line.
+//   ormi-fx EFFECT [--option VALUE]... INPUT OUTPUT
+//   ormi-fx demo OUT_DIR
+//   ormi-fx list
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "apply.h"
+#include "demo.h"
+#include "exit_status.h"
+#include "host/catalog.h"
+
+namespace {
+
+using ormi::host::EffectInfo;
+using ormi::host::ParamKind;
+
+struct EffectCommand {
+  const EffectInfo* effect = nullptr;
+  CLI::App* command = nullptr;
+  std::vector<double> values;
+  std::string input, output;
+};
+
+void AddEffectCommand(CLI::App& app, EffectCommand& entry) {
+  const EffectInfo& effect = *entry.effect;
+  entry.command = app.add_subcommand(effect.name, effect.description);
+  entry.command->footer("Accepts " + ormi::fx::DescribeDepths(effect.depths) + ".");
+  entry.values = ormi::host::DefaultValues(effect);
+  for (size_t i = 0; i < effect.params.size(); ++i) {
+    const auto& param = effect.params[i];
+    CLI::Option* option = entry.command->add_option(std::string("--") + param.name, entry.values[i], param.help);
+    option->capture_default_str()->check(CLI::Range(param.min, param.max));
+    if (param.kind == ParamKind::Int) option->check(CLI::TypeValidator<long long>("INT"));
+  }
+  entry.command->add_option("INPUT", entry.input, "Picture to read (BMP)")->required();
+  entry.command->add_option("OUTPUT", entry.output, "Picture to write (BMP)")->required();
+}
+
+int ListEffects() {
+  for (const EffectInfo& effect : ormi::host::EffectCatalog()) {
+    std::printf("%-22s %s\n", effect.name, effect.description);
+  }
+  return ormi::fx::kDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"ormi-fx: apply ormiEffects image effects to BMP pictures.\n"
+               "  ormi-fx EFFECT [--option VALUE]... INPUT OUTPUT"};
+  app.require_subcommand(1);
+  app.set_help_all_flag("--help-all", "Show the help of every effect");
+
+  CLI::App* list = app.add_subcommand("list", "List every effect with a one-line description");
+  std::string demoDir;
+  CLI::App* demo = app.add_subcommand("demo", "Render the built-in sample through every effect into OUT_DIR");
+  demo->add_option("OUT_DIR", demoDir, "Folder for the pictures and index.html")->required();
+
+  const auto& catalog = ormi::host::EffectCatalog();
+  std::vector<EffectCommand> commands(catalog.size());
+  for (size_t i = 0; i < catalog.size(); ++i) {
+    commands[i].effect = &catalog[i];
+    AddEffectCommand(app, commands[i]);
+  }
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? ormi::fx::kDone : ormi::fx::kUsageError;
+  }
+
+  if (list->parsed()) return ListEffects();
+  if (demo->parsed()) return ormi::fx::RunDemo(demoDir);
+  for (EffectCommand& entry : commands) {
+    if (entry.command->parsed()) {
+      return ormi::fx::ApplyEffectToFile(*entry.effect, entry.values, entry.input, entry.output);
+    }
+  }
+  return ormi::fx::kUsageError;
+}
