@@ -13,6 +13,10 @@ function(ormi_target_flags target)
   if(ORMI_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=${ORMI_SANITIZE} -fno-omit-frame-pointer
                                              -fno-sanitize-recover=all)
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+      # GCC reports false positives in standard headers under the sanitizers' instrumentation.
+      target_compile_options(${target} PRIVATE -Wno-maybe-uninitialized)
+    endif()
     target_link_options(${target} PRIVATE -fsanitize=${ORMI_SANITIZE})
   endif()
 endfunction()

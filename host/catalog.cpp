@@ -4,8 +4,13 @@ namespace ormi::host {
 
 const std::vector<EffectInfo>& EffectCatalog() {
   static const std::vector<EffectInfo> catalog = {
-      {"ImgInvert", 45, "invert", "Turn the picture into its negative (the transparent colour stays)",
-       {}, {1, 4, 8, 16, 24, 32}, ResultKind::InPlace,
+      {"ImgInvert",
+       45,
+       "invert",
+       "Turn the picture into its negative (the transparent colour stays)",
+       {},
+       {1, 4, 8, 16, 24, 32},
+       ResultKind::InPlace,
        [](const EffectArgs& a) -> intptr_t { return ImgInvert(a.image); }},
   };
   return catalog;

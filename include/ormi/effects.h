@@ -139,8 +139,8 @@ ORMI_API int ORMI_CALL TavoSetAlphaColor(HGLOBAL mask, HGLOBAL target, int color
 /* Decorative fills */
 ORMI_API int ORMI_CALL TavoGradient(HDC dc, const RECT* rect, int fromColor, int toColor, int degrees) ORMI_NOEXCEPT;
 ORMI_API int ORMI_CALL TavoEmbossIcon(HGLOBAL image, int threshold, int firstColor, int secondColor) ORMI_NOEXCEPT;
-ORMI_API HGLOBAL ORMI_CALL TavoGradientForText(HDC ignored, const RECT* rect, int fromColor, int toColor,
-                                               int degrees, HGLOBAL mask) ORMI_NOEXCEPT;
+ORMI_API HGLOBAL ORMI_CALL TavoGradientForText(HDC ignored, const RECT* rect, int fromColor, int toColor, int degrees,
+                                               HGLOBAL mask) ORMI_NOEXCEPT;
 ORMI_API HGLOBAL ORMI_CALL TavoTileForText(HDC ignored, const RECT* rect, HGLOBAL mask, HGLOBAL tile) ORMI_NOEXCEPT;
 
 #ifdef __cplusplus

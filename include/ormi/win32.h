@@ -94,7 +94,7 @@ typedef void* HMODULE;
 #define DLL_THREAD_DETACH 3
 
 #define RGB(r, g, b) ((COLORREF)(((BYTE)(r)) | ((WORD)((BYTE)(g)) << 8) | (((DWORD)(BYTE)(b)) << 16)))
-#define GetRValue(c) ((BYTE)((c) & 0xFF))
+#define GetRValue(c) ((BYTE)((c)&0xFF))
 #define GetGValue(c) ((BYTE)(((c) >> 8) & 0xFF))
 #define GetBValue(c) ((BYTE)(((c) >> 16) & 0xFF))
 
@@ -154,9 +154,9 @@ ORMI_WIN32EMU_API HLOCAL LocalFree(HLOCAL mem);
 
 /* GDI. */
 ORMI_WIN32EMU_API BOOL DeleteObject(HGDIOBJ object);
-ORMI_WIN32EMU_API int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc,
-                                    int ySrc, int srcWidth, int srcHeight, const void* bits,
-                                    const BITMAPINFO* info, UINT usage, DWORD rop);
+ORMI_WIN32EMU_API int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc,
+                                    int srcWidth, int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage,
+                                    DWORD rop);
 
 /* System. */
 ORMI_WIN32EMU_API UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);

@@ -5,6 +5,4 @@
 
 using namespace ormi;
 
-ORMI_EXPORT int ORMI_CALL ImgInvert(HGLOBAL image) noexcept {
-  return WithValidatedRecord(image, InvertImage);
-}
+ORMI_EXPORT int ORMI_CALL ImgInvert(HGLOBAL image) noexcept { return WithValidatedRecord(image, InvertImage); }

@@ -23,9 +23,7 @@ uint64_t DibBitsOffset(const BITMAPINFOHEADER& header) {
   return kInfoHeaderBytes + 4 * DibColorCount(header) + DibMaskBytes(header);
 }
 
-int64_t DibStride(int64_t width, uint32_t bitCount) {
-  return ((width * bitCount + 31) & ~int64_t{31}) / 8;
-}
+int64_t DibStride(int64_t width, uint32_t bitCount) { return ((width * bitCount + 31) & ~int64_t{31}) / 8; }
 
 std::optional<DibView> ViewDib(DibBlock block, DibExtent extent) {
   if (block.data == nullptr || block.size < kInfoHeaderBytes) return std::nullopt;
@@ -38,8 +36,8 @@ std::optional<DibView> ViewDib(DibBlock block, DibExtent extent) {
   view.blockSize = block.size;
   view.width = header.biWidth;
   view.height = header.biHeight;
-  view.rows = header.biHeight < 0 ? 0u - static_cast<uint32_t>(header.biHeight)
-                                  : static_cast<uint32_t>(header.biHeight);
+  view.rows =
+      header.biHeight < 0 ? 0u - static_cast<uint32_t>(header.biHeight) : static_cast<uint32_t>(header.biHeight);
   view.bitCount = header.biBitCount;
   view.compression = header.biCompression;
   view.colorCount = static_cast<size_t>(DibColorCount(header));

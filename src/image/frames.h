@@ -51,8 +51,7 @@ int WithValidatedRecord(HGLOBAL image, DepthSet depths, Work&& work) {
 enum class LockedFlag { Refuse, Ignore };
 
 template <class Work>
-auto WithDirectRecord(HGLOBAL image, LockedFlag lockedFlag, Work&& work)
-    -> std::invoke_result_t<Work, ImageRecord&> {
+auto WithDirectRecord(HGLOBAL image, LockedFlag lockedFlag, Work&& work) -> std::invoke_result_t<Work, ImageRecord&> {
   using Result = std::invoke_result_t<Work, ImageRecord&>;
   RecordLock record(image, MagicCheck::Skipped);
   if (!record) return Result{};

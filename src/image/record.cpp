@@ -22,8 +22,8 @@ void FillCreatedRecord(ImageRecord& record, HGLOBAL bitmap, const BITMAPINFOHEAD
   std::memcpy(record.magic, ORMI_RECORD_MAGIC, 4);
   record.flags = kCreatedFlags;
   record.width = header.biWidth;
-  record.height = header.biHeight < 0 ? static_cast<int32_t>(0u - static_cast<uint32_t>(header.biHeight))
-                                      : header.biHeight;
+  record.height =
+      header.biHeight < 0 ? static_cast<int32_t>(0u - static_cast<uint32_t>(header.biHeight)) : header.biHeight;
   record.baseWidth = record.width;
   record.baseHeight = record.height;
   record.host28 = 0;
@@ -75,8 +75,7 @@ HGLOBAL CreateImageRecord(HGLOBAL bitmap) {
   return recordBlock.release();
 }
 
-RecordLock::RecordLock(HGLOBAL image, MagicCheck magic)
-    : image_(image), record_(LockRecordBlock(image, magic)) {}
+RecordLock::RecordLock(HGLOBAL image, MagicCheck magic) : image_(image), record_(LockRecordBlock(image, magic)) {}
 
 RecordLock::~RecordLock() {
   if (record_) GlobalUnlock(image_);
@@ -95,7 +94,7 @@ void RefreshHeaderCopy(const ImageRecord& record, const DibView& bitmap, size_t 
   if (!header) return;
   HGLOBAL block = GlobalHandle(header);
   if (!block) return;
-  const size_t room = std::min(GlobalSize(block), bitmap.blockSize);
+  const size_t room = std::min<size_t>(GlobalSize(block), bitmap.blockSize);
   std::memcpy(header, bitmap.base, std::min(bytes, room));
 }
 

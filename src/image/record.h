@@ -51,8 +51,6 @@ void RefreshHeaderCopy(const ImageRecord& record, const DibView& bitmap, size_t 
 void DeleteGdiObject(ImageRecord& record);
 
 inline HGLOBAL BitmapOf(const ImageRecord& record) { return OrmiHandleFromField(record.bitmap); }
-inline bool HasTransparency(const ImageRecord& record) {
-  return record.transparency != ORMI_NO_TRANSPARENCY;
-}
+inline bool HasTransparency(const ImageRecord& record) { return record.transparency != ORMI_NO_TRANSPARENCY; }
 
 }  // namespace ormi

@@ -87,8 +87,7 @@ void* MapLow(std::size_t bytes, int prot) {
     if (at == 0) return nullptr;
     // Another thread may take the gap first: NOREPLACE then fails and we look again. Kernels that
     // predate the flag treat the address as a hint, so check where the mapping landed.
-    p = mmap(reinterpret_cast<void*>(at), bytes, prot,
-             MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
+    p = mmap(reinterpret_cast<void*>(at), bytes, prot, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE, -1, 0);
     if (p == MAP_FAILED) continue;
     if (reinterpret_cast<std::uintptr_t>(p) == at) return p;
     munmap(p, bytes);

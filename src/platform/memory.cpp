@@ -42,7 +42,7 @@ struct Block {
 
 struct Heap {
   std::mutex mutex;
-  std::unordered_map<std::uintptr_t, Block> byData;        // data pointer -> block
+  std::unordered_map<std::uintptr_t, Block> byData;          // data pointer -> block
   std::unordered_map<std::uintptr_t, std::uintptr_t> slots;  // moveable handle -> data pointer
   std::uintptr_t slotBase = 0;
   std::size_t nextSlot = 0;

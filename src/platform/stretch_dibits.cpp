@@ -46,8 +46,7 @@ std::uint32_t Expand(std::uint32_t value, int width) {
   if (width <= 0) return 0;
   if (width >= 8) return (value >> (width - 8)) & 0xFFu;
   std::uint32_t result = 0;
-  for (int shift = 8 - width; shift > -width; shift -= width)
-    result |= shift >= 0 ? value << shift : value >> -shift;
+  for (int shift = 8 - width; shift > -width; shift -= width) result |= shift >= 0 ? value << shift : value >> -shift;
   return result & 0xFFu;
 }
 
@@ -59,8 +58,7 @@ std::uint32_t Channel(std::uint32_t pixel, std::uint32_t mask) {
 
 bool ReadSource(const void* bits, const BITMAPINFO* info, Source& source) {
   const BITMAPINFOHEADER& header = info->bmiHeader;
-  if (header.biSize < kInfoHeaderBytes || header.biWidth <= 0 || header.biHeight == 0 ||
-      header.biHeight == INT32_MIN)
+  if (header.biSize < kInfoHeaderBytes || header.biWidth <= 0 || header.biHeight == 0 || header.biHeight == INT32_MIN)
     return false;
   source.bits = static_cast<const std::uint8_t*>(bits);
   source.width = header.biWidth;
@@ -98,21 +96,16 @@ bool ReadSource(const void* bits, const BITMAPINFO* info, Source& source) {
         source.masks = {0xFF0000u, 0x00FF00u, 0x0000FFu};
       }
       return true;
-    case 24:
-      return !bitfields;
-    default:
-      return false;
+    case 24: return !bitfields;
+    default: return false;
   }
 }
 
 std::uint32_t ReadPixel(const Source& source, const std::uint8_t* row, std::int64_t x) {
   switch (source.bpp) {
-    case 1:
-      return source.palette[(row[x >> 3] >> (7 - (x & 7))) & 1u];
-    case 4:
-      return source.palette[(row[x >> 1] >> ((x & 1) != 0 ? 0 : 4)) & 0xFu];
-    case 8:
-      return source.palette[row[x]];
+    case 1: return source.palette[(row[x >> 3] >> (7 - (x & 7))) & 1u];
+    case 4: return source.palette[(row[x >> 1] >> ((x & 1) != 0 ? 0 : 4)) & 0xFu];
+    case 8: return source.palette[row[x]];
     case 16:
     case 32: {
       const std::uint8_t* p = row + x * (source.bpp / 8);

@@ -30,9 +30,7 @@ std::string InstalledDataDir() {
   // An internal symbol: an exported one could resolve to another module that defines the same name.
   static const char anchor = 0;
   Dl_info self{};
-  if (dladdr(&anchor, &self) == 0 || self.dli_fname == nullptr ||
-      self.dli_fname[0] == '\0')
-    return {};
+  if (dladdr(&anchor, &self) == 0 || self.dli_fname == nullptr || self.dli_fname[0] == '\0') return {};
   std::string library = self.dli_fname;
   char resolved[PATH_MAX];
   if (realpath(library.c_str(), resolved) != nullptr) library = resolved;

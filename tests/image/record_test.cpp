@@ -69,8 +69,7 @@ TEST_F(RecordTest, CreateImageRecordFillsTheRecordAsTheHostExpects) {
   ASSERT_EQ(raw.size(), 120u);
   EXPECT_EQ(std::memcmp(raw.data(), "IM20", 4), 0);
   EXPECT_EQ(std::vector<uint8_t>(raw.begin() + 64, raw.begin() + 68), (std::vector<uint8_t>{0x20, 0, 0xCC, 0}));
-  EXPECT_EQ(std::vector<uint8_t>(raw.begin() + 104, raw.begin() + 108),
-            (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(std::vector<uint8_t>(raw.begin() + 104, raw.begin() + 108), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
 
   const ImageRecord r = image.record();
   EXPECT_EQ(r.flags, 16u);
@@ -115,8 +114,10 @@ TEST_P(CreateImageRecordFailureTest, FailsCleanly) {
   HGLOBAL bitmap = test::MakeBitmap({.depth = 24, .width = 3, .height = 3});
   const size_t before = Win32EmuLiveBlocks();
   const bool failAlloc = GetParam() > 0;
-  if (failAlloc) Win32EmuFailNextAlloc(GetParam());
-  else Win32EmuFailNextLock(-GetParam());
+  if (failAlloc)
+    Win32EmuFailNextAlloc(GetParam());
+  else
+    Win32EmuFailNextLock(-GetParam());
   EXPECT_EQ(CreateImageRecord(bitmap), nullptr);
   EXPECT_EQ(Win32EmuLiveBlocks(), before);
   EXPECT_EQ(LockCount(bitmap), 0);

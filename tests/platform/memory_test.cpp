@@ -217,24 +217,14 @@ class Win32EmuBadHandle : public testing::TestWithParam<BadHandle> {
 
   HGLOBAL Make(BadHandle kind) {
     switch (kind) {
-      case BadHandle::Null:
-        return nullptr;
-      case BadHandle::One:
-        return reinterpret_cast<HGLOBAL>(std::uintptr_t{1});
-      case BadHandle::Random:
-        return reinterpret_cast<HGLOBAL>(std::uintptr_t{0x12345678});
-      case BadHandle::AllOnes32:
-        return reinterpret_cast<HGLOBAL>(std::uintptr_t{0xFFFFFFFFu});
-      case BadHandle::AllOnes:
-        return reinterpret_cast<HGLOBAL>(~std::uintptr_t{0});
-      case BadHandle::Stack:
-        return &stackByte_;
-      case BadHandle::Heap:
-        heap_ = std::make_unique<char[]>(64);
-        return heap_.get();
-      case BadHandle::Interior:
-        live_ = GlobalAlloc(GMEM_FIXED, 64);
-        return static_cast<char*>(live_) + 1;
+      case BadHandle::Null: return nullptr;
+      case BadHandle::One: return reinterpret_cast<HGLOBAL>(std::uintptr_t{1});
+      case BadHandle::Random: return reinterpret_cast<HGLOBAL>(std::uintptr_t{0x12345678});
+      case BadHandle::AllOnes32: return reinterpret_cast<HGLOBAL>(std::uintptr_t{0xFFFFFFFFu});
+      case BadHandle::AllOnes: return reinterpret_cast<HGLOBAL>(~std::uintptr_t{0});
+      case BadHandle::Stack: return &stackByte_;
+      case BadHandle::Heap: heap_ = std::make_unique<char[]>(64); return heap_.get();
+      case BadHandle::Interior: live_ = GlobalAlloc(GMEM_FIXED, 64); return static_cast<char*>(live_) + 1;
       case BadHandle::FreedMoveable:
       case BadHandle::FreedFixed: {
         HGLOBAL h = GlobalAlloc(kind == BadHandle::FreedFixed ? GMEM_FIXED : GMEM_MOVEABLE, 64);

@@ -36,8 +36,8 @@ struct Format {
   std::string name;
   int bpp;
   DWORD compression;
-  std::vector<uint32_t> colours;   // what test images are made of (the palette for indexed depths)
-  std::array<uint32_t, 3> masks;   // red, green, blue for 16 and 32 bits
+  std::vector<uint32_t> colours;  // what test images are made of (the palette for indexed depths)
+  std::array<uint32_t, 3> masks;  // red, green, blue for 16 and 32 bits
 };
 
 int MaskShift(uint32_t mask) { return mask == 0 ? 0 : __builtin_ctz(mask); }
@@ -210,8 +210,8 @@ TEST_P(Win32EmuStretchDepth, PaintsTheImageAtItsOffset) {
   Dib dib = Encode(image, format, GetParam().topDown);
   MemoryDC surface(12, 10);
   ASSERT_NE(surface.dc(), nullptr);
-  const int rows = StretchDIBits(surface.dc(), 2, 3, 7, 5, 0, 0, 7, 5, dib.bits.data(), dib.Info(), DIB_RGB_COLORS,
-                                 SRCCOPY);
+  const int rows =
+      StretchDIBits(surface.dc(), 2, 3, 7, 5, 0, 0, 7, 5, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
   EXPECT_EQ(rows, 5);
   EXPECT_EQ(surface.Pixels(), Reference(12, 10, image, 2, 3));
 }
@@ -230,8 +230,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, Win32EmuStretchDepth, testing::ValuesIn(DepthC
 
 TEST(Win32EmuStretchDIBits, BottomUpTopRowIsTheLastRowInMemory) {
   // 2x2, 24 bits, bottom-up: memory holds the bottom row (blue) first, then the top row (red).
-  const uint8_t bits[] = {0xFF, 0, 0, 0xFF, 0, 0, 0, 0,  // bottom: blue blue, padding
-                          0, 0, 0xFF, 0, 0, 0xFF, 0, 0};  // top: red red, padding
+  const uint8_t bits[] = {0xFF, 0, 0,    0xFF, 0, 0,    0, 0,   // bottom: blue blue, padding
+                          0,    0, 0xFF, 0,    0, 0xFF, 0, 0};  // top: red red, padding
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = 2;
@@ -278,8 +278,7 @@ TEST(Win32EmuStretchDIBits, StretchesWithNearestNeighbour) {
   Dib dib = Encode(image, format, false);
 
   MemoryDC doubled(6, 4);
-  EXPECT_EQ(StretchDIBits(doubled.dc(), 0, 0, 6, 4, 0, 0, 3, 2, dib.bits.data(), dib.Info(), DIB_RGB_COLORS,
-                          SRCCOPY),
+  EXPECT_EQ(StretchDIBits(doubled.dc(), 0, 0, 6, 4, 0, 0, 3, 2, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
             4);
   std::vector<uint32_t> pixels = doubled.Pixels();
   for (int y = 0; y < 4; ++y)
@@ -290,8 +289,7 @@ TEST(Win32EmuStretchDIBits, StretchesWithNearestNeighbour) {
   StretchDIBits(tall.dc(), 0, 0, 3, 6, 0, 0, 3, 2, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
   pixels = tall.Pixels();
   for (int y = 0; y < 6; ++y)
-    for (int x = 0; x < 3; ++x)
-      EXPECT_EQ(pixels[static_cast<size_t>(y * 3 + x)], image.At(x, y / 3)) << x << "," << y;
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(pixels[static_cast<size_t>(y * 3 + x)], image.At(x, y / 3)) << x << "," << y;
 }
 
 TEST(Win32EmuStretchDIBits, ShrinksUniformBlocksToOnePixelEach) {
@@ -303,8 +301,7 @@ TEST(Win32EmuStretchDIBits, ShrinksUniformBlocksToOnePixelEach) {
   for (bool topDown : {false, true}) {
     Dib dib = Encode(image, format, topDown);
     MemoryDC surface(4, 3);
-    EXPECT_EQ(StretchDIBits(surface.dc(), 1, 1, 3, 2, 0, 0, 6, 4, dib.bits.data(), dib.Info(), DIB_RGB_COLORS,
-                            SRCCOPY),
+    EXPECT_EQ(StretchDIBits(surface.dc(), 1, 1, 3, 2, 0, 0, 6, 4, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
               2);
     EXPECT_EQ(surface.Pixels(), Reference(4, 3, blocks, 1, 1)) << (topDown ? "top-down" : "bottom-up");
   }
@@ -317,8 +314,7 @@ TEST(Win32EmuStretchDIBits, SourceRectangleFollowsTheRowOrder) {
   for (bool topDown : {false, true}) {
     Dib dib = Encode(image, format, topDown);
     MemoryDC surface(3, 2);
-    EXPECT_EQ(StretchDIBits(surface.dc(), 0, 0, 3, 2, 1, 0, 3, 2, dib.bits.data(), dib.Info(), DIB_RGB_COLORS,
-                            SRCCOPY),
+    EXPECT_EQ(StretchDIBits(surface.dc(), 0, 0, 3, 2, 1, 0, 3, 2, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
               2);
     const int firstRow = topDown ? 0 : 2;  // the bottom two rows of a bottom-up DIB
     std::vector<uint32_t> expected;
@@ -334,8 +330,7 @@ TEST(Win32EmuStretchDIBits, NegativeDestinationExtentMirrors) {
   Dib dib = Encode(image, format, false);
   MemoryDC surface(4, 3);
   // The destination spans [xDest + destWidth, xDest): here columns 0..3, right to left.
-  EXPECT_EQ(StretchDIBits(surface.dc(), 4, 0, -4, 3, 0, 0, 4, 3, dib.bits.data(), dib.Info(), DIB_RGB_COLORS,
-                          SRCCOPY),
+  EXPECT_EQ(StretchDIBits(surface.dc(), 4, 0, -4, 3, 0, 0, 4, 3, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
             3);
   std::vector<uint32_t> pixels = surface.Pixels();
   for (int y = 0; y < 3; ++y)
@@ -354,8 +349,7 @@ TEST(Win32EmuStretchDIBits, PaletteIndexPastTheTableIsBlack) {
   Dib dib = Encode(image, format, true);
   dib.bits[0] = 0x1F;  // index 1, then index 15 beyond the 3-entry table
   MemoryDC surface(2, 1);
-  EXPECT_EQ(StretchDIBits(surface.dc(), 0, 0, 2, 1, 0, 0, 2, 1, dib.bits.data(), dib.Info(), DIB_RGB_COLORS,
-                          SRCCOPY),
+  EXPECT_EQ(StretchDIBits(surface.dc(), 0, 0, 2, 1, 0, 0, 2, 1, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
             1);
   EXPECT_EQ(surface.Pixels(), (std::vector<uint32_t>{0x00445566u, 0u}));
 }
@@ -403,7 +397,8 @@ std::vector<FailureCase> FailureCases() {
       {"NullInfo", [](D dib, H, B, R, U, I, I) { dib.info.clear(); }},
       {"TwoBitsPerPixel", [](D dib, H, B, R, U, I, I) { dib.Header().biBitCount = 2; }},
       {"ZeroBitsPerPixel", [](D dib, H, B, R, U, I, I) { dib.Header().biBitCount = 0; }},
-      {"Rle8", [](D dib, H, B, R, U, I, I) {
+      {"Rle8",
+       [](D dib, H, B, R, U, I, I) {
          dib.Header().biBitCount = 8;
          dib.Header().biCompression = kBiRle8;
        }},

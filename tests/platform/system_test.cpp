@@ -1,7 +1,7 @@
 // GetWindowsDirectoryA of the Win32 emulation: $WINDIR, the installed data directory, buffer sizes.
 #include <dlfcn.h>
-#include <link.h>
 #include <gtest/gtest.h>
+#include <link.h>
 #include <ormi/win32.h>
 #include <unistd.h>
 

@@ -17,10 +17,10 @@ struct BitmapSpec {
   int height = 1;  // negative: top-down
   uint32_t compression = BI_RGB;
   uint32_t clrUsed = 0;
-  std::vector<uint32_t> palette;       // RGBQUAD values; padded with zeros to the colour count
-  std::array<uint32_t, 3> masks{};     // red, green, blue, for BI_BITFIELDS
-  size_t extraBytes = 0;               // block bytes beyond the last row
-  long sizeOverride = -1;              // block size to use instead (>= 0)
+  std::vector<uint32_t> palette;    // RGBQUAD values; padded with zeros to the colour count
+  std::array<uint32_t, 3> masks{};  // red, green, blue, for BI_BITFIELDS
+  size_t extraBytes = 0;            // block bytes beyond the last row
+  long sizeOverride = -1;           // block size to use instead (>= 0)
 };
 
 size_t ColorCountOf(const BitmapSpec& spec);

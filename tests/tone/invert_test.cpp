@@ -46,8 +46,8 @@ TEST_F(InvertTest, PaletteImagesChangeOnlyTheColourTableAndItsCopy) {
 
 TEST_F(InvertTest, PaletteEntriesInTheTransparentColourStayAtEveryIndex) {
   // COLORREF red 0x10, green 0x20, blue 0x30 is the table entry 0x00102030.
-  TestImage image({.depth = 4, .width = 2, .height = 1, .clrUsed = 4,
-                   .palette = {0x00102030, 0x00AABBCC, 0x00102030, 0x01102030}});
+  TestImage image(
+      {.depth = 4, .width = 2, .height = 1, .clrUsed = 4, .palette = {0x00102030, 0x00AABBCC, 0x00102030, 0x01102030}});
   image.setColorKey(0x00302010);
   ASSERT_EQ(Invert(image), 1);
   EXPECT_EQ(Entry(image, 0), 0x00102030u);
@@ -149,13 +149,12 @@ TEST_P(Invert16Test, KeyFollowsTheFieldLayoutAndOddRowsSkipPadding) {
 }
 
 // Red 0xFF, green 0x84, blue 0x08: 5-6-5 keeps six bits of green (0x21), 5-5-5 five (0x10).
-INSTANTIATE_TEST_SUITE_P(Layouts, Invert16Test,
-                         ::testing::Values(Key16Case{BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, 0x000884FF,
-                                                     static_cast<uint16_t>(31 << 11 | 0x21 << 5 | 1)},
-                                           Key16Case{BI_BITFIELDS, {0x7C00, 0x03E0, 0x001F}, 0x000884FF,
-                                                     static_cast<uint16_t>(31 << 10 | 0x10 << 5 | 1)},
-                                           Key16Case{BI_RGB, {}, 0x000884FF,
-                                                     static_cast<uint16_t>(31 << 10 | 0x10 << 5 | 1)}));
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, Invert16Test,
+    ::testing::Values(
+        Key16Case{BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, 0x000884FF, static_cast<uint16_t>(31 << 11 | 0x21 << 5 | 1)},
+        Key16Case{BI_BITFIELDS, {0x7C00, 0x03E0, 0x001F}, 0x000884FF, static_cast<uint16_t>(31 << 10 | 0x10 << 5 | 1)},
+        Key16Case{BI_RGB, {}, 0x000884FF, static_cast<uint16_t>(31 << 10 | 0x10 << 5 | 1)}));
 
 TEST_F(InvertTest, OneBitImagesInvertWithoutKeyAndStayWithOne) {
   TestImage image({.depth = 1, .width = 9, .height = 1, .palette = {0, 0xFFFFFF}});

@@ -31,8 +31,7 @@ std::string DescribeDepths(const std::vector<int>& depths) {
   return text + (depths.size() == 1 ? "-bit pictures" : " bits");
 }
 
-int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& values, HGLOBAL& image,
-                std::string& error) {
+int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& values, HGLOBAL& image, std::string& error) {
   const intptr_t result = effect.invoke(host::EffectArgs{image, values});
   if (result == 0) {
     const int depth = BitCountOf(image);
@@ -47,8 +46,8 @@ int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& value
   return kDone;
 }
 
-int ApplyEffectToFile(const host::EffectInfo& effect, const std::vector<double>& values,
-                      const std::string& input, const std::string& output) {
+int ApplyEffectToFile(const host::EffectInfo& effect, const std::vector<double>& values, const std::string& input,
+                      const std::string& output) {
   host::BitmapResult loaded = host::ReadBmpFile(input);
   if (!loaded.bitmap) {
     std::fprintf(stderr, "ormi-fx: %s: %s\n", input.c_str(), loaded.error.c_str());

@@ -12,12 +12,11 @@ namespace ormi::fx {
 // Runs one effect on an image handle. On success the handle may have been replaced by the new
 // image that the effect returned (the old one is freed). Returns an exit status; `error` says why
 // when it is not kDone.
-int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& values, HGLOBAL& image,
-                std::string& error);
+int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& values, HGLOBAL& image, std::string& error);
 
 // Reads INPUT, applies the effect and writes OUTPUT; reports errors on stderr.
-int ApplyEffectToFile(const host::EffectInfo& effect, const std::vector<double>& values,
-                      const std::string& input, const std::string& output);
+int ApplyEffectToFile(const host::EffectInfo& effect, const std::vector<double>& values, const std::string& input,
+                      const std::string& output);
 
 // "1, 4, 8, 16, 24 and 32 bits"
 std::string DescribeDepths(const std::vector<int>& depths);

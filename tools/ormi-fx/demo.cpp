@@ -35,8 +35,8 @@ void WriteGallery(const std::filesystem::path& dir, const std::vector<Tile>& til
           "img{border:1px solid #555;image-rendering:pixelated}</style></head><body>\n"
           "<h1>ormi-fx demo</h1>\n";
   for (const Tile& tile : tiles) {
-    html << "<figure><img src=\"" << tile.file << "\" alt=\"" << tile.caption << "\"><figcaption><code>"
-         << tile.caption << "</code></figcaption></figure>\n";
+    html << "<figure><img src=\"" << tile.file << "\" alt=\"" << tile.caption << "\"><figcaption><code>" << tile.caption
+         << "</code></figcaption></figure>\n";
   }
   html << "</body></html>\n";
 }

@@ -51,8 +51,9 @@ int ListEffects() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"ormi-fx: apply ormiEffects image effects to BMP pictures.\n"
-               "  ormi-fx EFFECT [--option VALUE]... INPUT OUTPUT"};
+  CLI::App app{
+      "ormi-fx: apply ormiEffects image effects to BMP pictures.\n"
+      "  ormi-fx EFFECT [--option VALUE]... INPUT OUTPUT"};
   app.require_subcommand(1);
   app.set_help_all_flag("--help-all", "Show the help of every effect");
 
