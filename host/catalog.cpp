@@ -1,18 +1,23 @@
 #include "host/catalog.h"
 
+#include <algorithm>
+
+#include "host/catalog_families.h"
+
 namespace ormi::host {
 
 const std::vector<EffectInfo>& EffectCatalog() {
-  static const std::vector<EffectInfo> catalog = {
-      {"ImgInvert",
-       45,
-       "invert",
-       "Turn the picture into its negative (the transparent colour stays)",
-       {},
-       {1, 4, 8, 16, 24, 32},
-       ResultKind::InPlace,
-       [](const EffectArgs& a) -> intptr_t { return ImgInvert(a.image); }},
-  };
+  static const std::vector<EffectInfo> catalog = [] {
+    std::vector<EffectInfo> all;
+    AppendGeometryEffects(all);
+    AppendToneEffects(all);
+    AppendCorrectionEffects(all);
+    AppendFilterEffects(all);
+    AppendAlphaEffects(all);
+    AppendDecorEffects(all);
+    std::sort(all.begin(), all.end(), [](const EffectInfo& a, const EffectInfo& b) { return a.ordinal < b.ordinal; });
+    return all;
+  }();
   return catalog;
 }
 
