@@ -1,0 +1,145 @@
+#include "host/bitmap_convert.h"
+
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "image/dib.h"
+
+namespace ormi::host {
+namespace {
+
+// Reads any supported pixel as 0xAARRGGBB (alpha 255 unless the source is 32-bit).
+class PixelReader {
+ public:
+  explicit PixelReader(const DibView& view) : view_(view) {
+    if (view.bitCount == 16) layout_ = DibRgb16Layout(view);
+  }
+
+  uint32_t operator()(const uint8_t* row, uint32_t x) const {
+    switch (view_.bitCount) {
+      case 1: return Palette((row[x / 8] >> (7 - x % 8)) & 1);
+      case 4: return Palette((row[x / 2] >> (x % 2 ? 0 : 4)) & 15);
+      case 8: return Palette(row[x]);
+      case 16: return From16(LoadPixel<uint16_t>(row + 2 * x));
+      case 24: return 0xFF000000u | row[3 * x] | row[3 * x + 1] << 8 | static_cast<uint32_t>(row[3 * x + 2]) << 16;
+      default: return LoadPixel<uint32_t>(row + 4 * x);
+    }
+  }
+
+ private:
+  uint32_t Palette(uint32_t index) const {
+    if (index >= view_.colorCount) return 0xFF000000u;
+    return 0xFF000000u | (LoadPixel<uint32_t>(view_.colorTable() + 4 * index) & 0x00FFFFFF);
+  }
+  static uint32_t Widen(uint32_t value, uint32_t mask, int shift) {
+    const uint32_t max = mask >> shift;
+    return max == 0 ? 0 : ((value & mask) >> shift) * 255 / max;
+  }
+  uint32_t From16(uint16_t p) const {
+    return 0xFF000000u | Widen(p, layout_.redMask, layout_.redShift) << 16 |
+           Widen(p, layout_.greenMask, layout_.greenShift) << 8 | Widen(p, layout_.blueMask, layout_.blueShift);
+  }
+
+  DibView view_;
+  Rgb16Layout layout_{};
+};
+
+uint8_t CubeLevel(uint32_t component) { return static_cast<uint8_t>((component * 5 + 127) / 255); }
+
+struct NewBitmap {
+  HGLOBAL handle = nullptr;
+  uint8_t* data = nullptr;
+  size_t bitsOffset = 0, stride = 0;
+};
+
+NewBitmap AllocateBitmap(int width, int height, int depth) {
+  NewBitmap out;
+  const size_t colors = depth == 8 ? 256 : 0;
+  out.bitsOffset = 40 + 4 * colors;
+  out.stride = static_cast<size_t>(DibStride(width, static_cast<uint32_t>(depth)));
+  out.handle = GlobalAlloc(GHND, out.bitsOffset + out.stride * static_cast<size_t>(height));
+  out.data = static_cast<uint8_t*>(out.handle ? GlobalLock(out.handle) : nullptr);
+  if (!out.data) {
+    if (out.handle) GlobalFree(out.handle);
+    return {};
+  }
+  BITMAPINFOHEADER header{};
+  header.biSize = 40;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = static_cast<WORD>(depth);
+  header.biSizeImage = static_cast<DWORD>(out.stride * static_cast<size_t>(height));
+  std::memcpy(out.data, &header, sizeof header);
+  for (size_t i = 0; i < 216 && colors; ++i) {
+    const uint32_t r = static_cast<uint32_t>(i / 36) * 51, g = static_cast<uint32_t>(i / 6 % 6) * 51,
+                   b = static_cast<uint32_t>(i % 6) * 51;
+    StorePixel<uint32_t>(out.data + 40 + 4 * i, r << 16 | g << 8 | b);
+  }
+  return out;
+}
+
+void StoreConverted(uint8_t* row, uint32_t x, int depth, uint32_t argb) {
+  switch (depth) {
+    case 32: StorePixel<uint32_t>(row + 4 * x, argb); break;
+    case 24:
+      row[3 * x] = static_cast<uint8_t>(argb);
+      row[3 * x + 1] = static_cast<uint8_t>(argb >> 8);
+      row[3 * x + 2] = static_cast<uint8_t>(argb >> 16);
+      break;
+    default:
+      row[x] = static_cast<uint8_t>(CubeLevel((argb >> 16) & 255) * 36 + CubeLevel((argb >> 8) & 255) * 6 +
+                                    CubeLevel(argb & 255));
+  }
+}
+
+}  // namespace
+
+HGLOBAL ConvertBitmapDepth(HGLOBAL bitmap, int depth) {
+  if (depth != 32 && depth != 24 && depth != 8) return nullptr;
+  auto* data = static_cast<uint8_t*>(bitmap ? GlobalLock(bitmap) : nullptr);
+  if (!data) return nullptr;
+  const std::optional<DibView> view = ViewDib(DibBlock{data, GlobalSize(bitmap)});
+  const bool readable = view && (view->bitCount == 1 || view->bitCount == 4 || view->bitCount == 8 ||
+                                 view->bitCount == 16 || view->bitCount == 24 || view->bitCount == 32);
+  NewBitmap out = readable ? AllocateBitmap(view->width, static_cast<int>(view->rows), depth) : NewBitmap{};
+  if (out.data) {
+    const PixelReader read(*view);
+    for (uint32_t r = 0; r < view->rows; ++r) {
+      const uint8_t* source = view->row(view->topDown() ? view->rows - 1 - r : r);
+      uint8_t* target = out.data + out.bitsOffset + out.stride * r;
+      for (uint32_t x = 0; x < static_cast<uint32_t>(view->width); ++x) StoreConverted(target, x, depth, read(source, x));
+    }
+    GlobalUnlock(out.handle);
+  }
+  GlobalUnlock(bitmap);
+  return out.handle;
+}
+
+bool HasNonZeroAlpha(HGLOBAL bitmap) {
+  auto* data = static_cast<uint8_t*>(bitmap ? GlobalLock(bitmap) : nullptr);
+  if (!data) return false;
+  const std::optional<DibView> view = ViewDib(DibBlock{data, GlobalSize(bitmap)});
+  bool found = false;
+  if (view && view->bitCount == 32) {
+    const size_t bytes = view->stride * view->rows;
+    for (size_t i = 3; i < bytes && !found; i += 4) found = view->bits()[i] != 0;
+  }
+  GlobalUnlock(bitmap);
+  return found;
+}
+
+HGLOBAL BitmapFromTopDownBgra(const uint8_t* pixels, int width, int height) {
+  NewBitmap out = AllocateBitmap(width, height, 32);
+  if (!out.data) return nullptr;
+  const size_t rowBytes = static_cast<size_t>(width) * 4;
+  for (int r = 0; r < height; ++r) {
+    std::memcpy(out.data + out.bitsOffset + out.stride * static_cast<size_t>(r),
+                pixels + rowBytes * static_cast<size_t>(height - 1 - r), rowBytes);
+  }
+  GlobalUnlock(out.handle);
+  return out.handle;
+}
+
+}  // namespace ormi::host

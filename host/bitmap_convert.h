@@ -1,0 +1,20 @@
+// Conversions of packed bitmaps between depths, for hosts that read and write other formats.
+#pragma once
+
+#include <ormi/win32.h>
+
+namespace ormi::host {
+
+// A new bottom-up bitmap at 32, 24 or 8 bits with the pixels of `bitmap` (any depth the library
+// reads, either row order). 32 bits keep the source's fourth byte where it has one (alpha 255
+// otherwise); 8 bits map each pixel to the nearest entry of a fixed 6x6x6 colour cube.
+// 0 when the depth is not one of those or the bitmap is malformed.
+HGLOBAL ConvertBitmapDepth(HGLOBAL bitmap, int depth);
+
+// Whether a 32-bit bitmap has any fourth byte that is not 0 (a BMP that carries alpha).
+bool HasNonZeroAlpha(HGLOBAL bitmap);
+
+// A new bottom-up 32-bit bitmap from BGRA rows (row 0 = top row of the picture).
+HGLOBAL BitmapFromTopDownBgra(const uint8_t* pixels, int width, int height);
+
+}  // namespace ormi::host

@@ -1,0 +1,65 @@
+#include "host/picture_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include "host/bitmap_convert.h"
+#include "host/bmp_file.h"
+
+namespace ormi::host {
+
+std::optional<PictureFormat> FormatFromName(std::string_view name) {
+  std::string lower(name);
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (lower == "bmp") return PictureFormat::Bmp;
+  if (lower == "png") return PictureFormat::Png;
+  if (lower == "jpg" || lower == "jpeg") return PictureFormat::Jpeg;
+  return std::nullopt;
+}
+
+std::optional<PictureFormat> FormatFromPath(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  const size_t slash = path.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
+  return FormatFromName(std::string_view(path).substr(dot + 1));
+}
+
+Picture DecodePicture(const uint8_t* data, size_t size) {
+  static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (size >= 8 && std::equal(kPngSignature, kPngSignature + 8, data)) return DecodePng(data, size);
+  if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return DecodeJpeg(data, size);
+  if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
+    BitmapResult bmp = DecodeBmp(data, size);
+    return {bmp.bitmap, bmp.bitmap && HasNonZeroAlpha(bmp.bitmap), bmp.error};
+  }
+  return {nullptr, false, "not a BMP, PNG or JPEG file"};
+}
+
+Picture ReadPicture(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!ReadWholeFile(path, bytes, error)) return {nullptr, false, error};
+  return DecodePicture(bytes.data(), bytes.size());
+}
+
+bool WritePicture(const std::string& path, PictureFormat format, HGLOBAL bitmap, bool withAlpha,
+                  std::string& error) {
+  std::vector<uint8_t> file;
+  if (format == PictureFormat::Bmp) {
+    if (!EncodeBmp(bitmap, file, error)) return false;
+  } else {
+    HGLOBAL bitmap32 = ConvertBitmapDepth(bitmap, 32);
+    if (!bitmap32) {
+      error = "malformed bitmap";
+      return false;
+    }
+    const bool encoded = format == PictureFormat::Png ? EncodePng(bitmap32, withAlpha, file, error)
+                                                      : EncodeJpeg(bitmap32, 92, file, error);
+    GlobalFree(bitmap32);
+    if (!encoded) return false;
+  }
+  return WriteWholeFile(path, file, error);
+}
+
+}  // namespace ormi::host

@@ -1,0 +1,43 @@
+// Picture files in the formats that ormi-fx reads and writes: BMP at its own depth, PNG and JPEG
+// as 32-bit pictures.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <ormi/win32.h>
+
+namespace ormi::host {
+
+enum class PictureFormat { Bmp, Png, Jpeg };
+
+// "bmp", "png", "jpg"/"jpeg" (any case); nullopt for anything else.
+std::optional<PictureFormat> FormatFromName(std::string_view name);
+// From the file's extension.
+std::optional<PictureFormat> FormatFromPath(const std::string& path);
+
+struct Picture {
+  HGLOBAL bitmap = nullptr;  // a packed bitmap the caller owns
+  bool hasAlpha = false;     // the file carries an alpha channel
+  std::string error;
+};
+
+// Reads a picture; the format is sniffed from the file's first bytes.
+Picture ReadPicture(const std::string& path);
+Picture DecodePicture(const uint8_t* data, size_t size);
+
+// Writes a bitmap of any depth; PNG and JPEG convert it to 32 bits first. PNG keeps the alpha
+// bytes when `withAlpha` is set; JPEG never has alpha.
+bool WritePicture(const std::string& path, PictureFormat format, HGLOBAL bitmap, bool withAlpha,
+                  std::string& error);
+
+// The PNG and JPEG codecs on top of libpng and libjpeg-turbo.
+Picture DecodePng(const uint8_t* data, size_t size);
+Picture DecodeJpeg(const uint8_t* data, size_t size);
+bool EncodePng(HGLOBAL bitmap32, bool withAlpha, std::vector<uint8_t>& file, std::string& error);
+bool EncodeJpeg(HGLOBAL bitmap32, int quality, std::vector<uint8_t>& file, std::string& error);
+
+}  // namespace ormi::host
