@@ -80,7 +80,9 @@ TEST_F(OrmiFxTest, FileErrorsExitWithThreeAndNameTheFile) {
 }
 
 TEST_F(OrmiFxTest, UsageErrorsExitWithTwo) {
-  EXPECT_EQ(RunFx("no-such-effect a.bmp b.bmp").status, 2);
+  const FxRun unknown = RunFx("no-such-effect a.bmp b.bmp");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.output.find("unknown effect 'no-such-effect'"), std::string::npos) << unknown.output;
   EXPECT_EQ(RunFx("invert only-one.bmp").status, 2);
   EXPECT_EQ(RunFx("").status, 2);
 }

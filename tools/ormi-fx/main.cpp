@@ -55,6 +55,9 @@ int main(int argc, char** argv) {
       "ormi-fx: apply ormiEffects image effects to BMP pictures.\n"
       "  ormi-fx EFFECT [--option VALUE]... INPUT OUTPUT"};
   app.require_subcommand(1);
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return std::string("ormi-fx: ") + e.what() + " (see ormi-fx --help)\n";
+  });
   app.set_help_all_flag("--help-all", "Show the help of every effect");
 
   CLI::App* list = app.add_subcommand("list", "List every effect with a one-line description");
@@ -69,6 +72,16 @@ int main(int argc, char** argv) {
     AddEffectCommand(app, commands[i]);
   }
 
+  const auto isCommand = [&](const char* name) {
+    for (const CLI::App* command : app.get_subcommands({})) {
+      if (command->check_name(name)) return true;
+    }
+    return false;
+  };
+  if (argc > 1 && argv[1][0] != '-' && !isCommand(argv[1])) {
+    std::fprintf(stderr, "ormi-fx: unknown effect '%s' (ormi-fx list shows them all)\n", argv[1]);
+    return ormi::fx::kUsageError;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
