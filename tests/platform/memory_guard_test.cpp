@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -21,6 +22,8 @@ struct GuardCase {
   UINT flags;
   SIZE_T bytes;
 };
+
+void PrintTo(const GuardCase& c, std::ostream* os) { *os << "flags " << c.flags << ", " << c.bytes << " bytes"; }
 
 class Win32EmuGuardPage : public testing::TestWithParam<GuardCase> {
  protected:

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -116,6 +117,8 @@ struct BlockCase {
   UINT flags;
   SIZE_T bytes;
 };
+
+void PrintTo(const BlockCase& c, std::ostream* os) { *os << "flags " << c.flags << ", " << c.bytes << " bytes"; }
 
 class Win32EmuBlock : public testing::TestWithParam<BlockCase> {};
 

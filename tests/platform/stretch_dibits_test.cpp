@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -202,6 +203,8 @@ struct DepthCase {
   bool topDown;
 };
 
+void PrintTo(const DepthCase& c, std::ostream* os) { *os << c.format << (c.topDown ? " top-down" : " bottom-up"); }
+
 class Win32EmuStretchDepth : public testing::TestWithParam<DepthCase> {};
 
 TEST_P(Win32EmuStretchDepth, PaintsTheImageAtItsOffset) {
@@ -253,6 +256,8 @@ struct ClipCase {
   int left;
   int top;
 };
+
+void PrintTo(const ClipCase& c, std::ostream* os) { *os << "at (" << c.left << ", " << c.top << ")"; }
 
 class Win32EmuStretchClip : public testing::TestWithParam<ClipCase> {};
 
@@ -359,6 +364,8 @@ struct FailureCase {
   std::string name;
   std::function<void(Dib&, HDC&, const void*&, DWORD&, UINT&, int&, int&)> spoil;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class Win32EmuStretchFailure : public testing::TestWithParam<FailureCase> {};
 
