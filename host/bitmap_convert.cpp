@@ -109,7 +109,8 @@ HGLOBAL ConvertBitmapDepth(HGLOBAL bitmap, int depth) {
     for (uint32_t r = 0; r < view->rows; ++r) {
       const uint8_t* source = view->row(view->topDown() ? view->rows - 1 - r : r);
       uint8_t* target = out.data + out.bitsOffset + out.stride * r;
-      for (uint32_t x = 0; x < static_cast<uint32_t>(view->width); ++x) StoreConverted(target, x, depth, read(source, x));
+      for (uint32_t x = 0; x < static_cast<uint32_t>(view->width); ++x)
+        StoreConverted(target, x, depth, read(source, x));
     }
     GlobalUnlock(out.handle);
   }

@@ -43,8 +43,7 @@ Picture ReadPicture(const std::string& path) {
   return DecodePicture(bytes.data(), bytes.size());
 }
 
-bool WritePicture(const std::string& path, PictureFormat format, HGLOBAL bitmap, bool withAlpha,
-                  std::string& error) {
+bool WritePicture(const std::string& path, PictureFormat format, HGLOBAL bitmap, bool withAlpha, std::string& error) {
   std::vector<uint8_t> file;
   if (format == PictureFormat::Bmp) {
     if (!EncodeBmp(bitmap, file, error)) return false;

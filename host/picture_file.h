@@ -31,8 +31,7 @@ Picture DecodePicture(const uint8_t* data, size_t size);
 
 // Writes a bitmap of any depth; PNG and JPEG convert it to 32 bits first. PNG keeps the alpha
 // bytes when `withAlpha` is set; JPEG never has alpha.
-bool WritePicture(const std::string& path, PictureFormat format, HGLOBAL bitmap, bool withAlpha,
-                  std::string& error);
+bool WritePicture(const std::string& path, PictureFormat format, HGLOBAL bitmap, bool withAlpha, std::string& error);
 
 // The PNG and JPEG codecs on top of libpng and libjpeg-turbo.
 Picture DecodePng(const uint8_t* data, size_t size);

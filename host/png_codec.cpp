@@ -17,9 +17,7 @@ constexpr uint64_t kMaxPixels = uint64_t{1} << 28;
 
 struct PngImage {
   png_image image{};
-  PngImage() {
-    image.version = PNG_IMAGE_VERSION;
-  }
+  PngImage() { image.version = PNG_IMAGE_VERSION; }
   ~PngImage() { png_image_free(&image); }
 };
 
@@ -35,8 +33,8 @@ Picture DecodePng(const uint8_t* data, size_t size) {
   if (!png_image_finish_read(&png.image, nullptr, pixels.data(), 0, nullptr)) {
     return {nullptr, false, png.image.message};
   }
-  HGLOBAL bitmap = BitmapFromTopDownBgra(pixels.data(), static_cast<int>(png.image.width),
-                                         static_cast<int>(png.image.height));
+  HGLOBAL bitmap =
+      BitmapFromTopDownBgra(pixels.data(), static_cast<int>(png.image.width), static_cast<int>(png.image.height));
   if (!bitmap) return {nullptr, false, "out of memory"};
   return {bitmap, hasAlpha, {}};
 }

@@ -133,16 +133,16 @@ TEST_F(PictureFileTest, MalformedFilesAreRefusedWithAReason) {
 }
 
 TEST_F(PictureFileTest, DepthConversionsReadEveryLayout) {
-  HGLOBAL palette = test::MakeBitmap({.depth = 4, .width = 3, .height = -2, .clrUsed = 2,
-                                      .palette = {0x00112233, 0x00445566}});
+  HGLOBAL palette =
+      test::MakeBitmap({.depth = 4, .width = 3, .height = -2, .clrUsed = 2, .palette = {0x00112233, 0x00445566}});
   test::WritePixel(palette, 1, 0, 1);  // top-down: stored row 0 is the top row
   HGLOBAL wide = host::ConvertBitmapDepth(palette, 32);
   ASSERT_NE(wide, nullptr);
   EXPECT_EQ(test::ReadPixel(wide, 1, 1), 0xFF445566u);  // now bottom-up: the top row is row 1
   EXPECT_EQ(test::ReadPixel(wide, 0, 0), 0xFF112233u);
 
-  HGLOBAL rgb565 = test::MakeBitmap({.depth = 16, .width = 1, .height = 1, .compression = BI_BITFIELDS,
-                                     .masks = {0xF800, 0x07E0, 0x001F}});
+  HGLOBAL rgb565 = test::MakeBitmap(
+      {.depth = 16, .width = 1, .height = 1, .compression = BI_BITFIELDS, .masks = {0xF800, 0x07E0, 0x001F}});
   test::WritePixel(rgb565, 0, 0, 0xF81F);  // full red and blue
   HGLOBAL fromWords = host::ConvertBitmapDepth(rgb565, 24);
   EXPECT_EQ(test::ReadPixel(fromWords, 0, 0), 0xFF00FFu);
