@@ -12,6 +12,22 @@ void AppendFilterEffects(std::vector<EffectInfo>& catalog) {
                      {32},
                      ResultKind::InPlace,
                      [](const EffectArgs& a) -> intptr_t { return ImgBlur(a.image, a.values[0]); }});
+  catalog.push_back({"ImgEmboss",
+                     131,
+                     "emboss",
+                     "Turn the picture into a relief lit from one corner",
+                     {},
+                     {32},
+                     ResultKind::InPlace,
+                     [](const EffectArgs& a) -> intptr_t { return ImgEmboss(a.image); }});
+  catalog.push_back({"ImgEdge",
+                     132,
+                     "edge",
+                     "Map the edges: each pixel against its four diagonal neighbours",
+                     {{"amount", ParamKind::Double, 50, -1000, 1000, "0 gives the strongest edges, 100 the faintest"}},
+                     {32},
+                     ResultKind::InPlace,
+                     [](const EffectArgs& a) -> intptr_t { return ImgEdge(a.image, a.values[0]); }});
   catalog.push_back(
       {"ImgSharpen",
        133,

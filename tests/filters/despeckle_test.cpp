@@ -133,6 +133,14 @@ TEST(DespeckleStepTest, RaisingFillsAPitByOneLevelInEachPass) {
   for (int frame : {0, 1, 2, 3, 4, 5, 9, 10, 11, 12, 13, 14}) EXPECT_EQ(plane[frame] | scratch[frame], 0) << frame;
 }
 
+TEST(DespeckleStepTest, RaisingSecondPassAcceptsANeighbourAtTheSameLevel) {
+  std::array<uint8_t, 15> plane{}, scratch{};
+  plane[6] = 5, plane[7] = 4, plane[8] = 6;
+  DespeckleStep(1, 0, +1, 3, 1, plane.data(), scratch.data());
+  // Pass A gives 5 5 6; in pass B the middle 5 has 5 behind (a + 1 > b holds) and 6 ahead.
+  EXPECT_EQ((std::array<uint8_t, 3>{plane[6], plane[7], plane[8]}), (std::array<uint8_t, 3>{5, 6, 6}));
+}
+
 TEST(DespeckleStepTest, LoweringNeedsALevelTwoBelowInTheFirstPass) {
   std::array<uint8_t, 15> plane{}, scratch{};
   plane[6] = 5, plane[7] = 7, plane[8] = 5;

@@ -30,18 +30,21 @@ struct FilterCase {
 // Amounts at which each filter changes a random image visibly.
 int Blur(HGLOBAL h) { return ImgBlur(h, 0); }
 int Sharpen(HGLOBAL h) { return ImgSharpen(h, 50); }
+int Edge(HGLOBAL h) { return ImgEdge(h, 0); }
 
-const FilterCase kWindowFilters[] = {
-    {"Blur", Blur, 1, 1, true},
-    {"Sharpen", Sharpen, 1, 1, true},
-    {"Enhance", ImgEnhance, 2, 2, false},
-};
-const FilterCase kFilters[] = {
-    kWindowFilters[0],
-    kWindowFilters[1],
-    kWindowFilters[2],
-    {"Despeckle", ImgDespeckle, 0, 4, false},
-};
+const FilterCase kBlur{"Blur", Blur, 1, 1, true};
+const FilterCase kSharpen{"Sharpen", Sharpen, 1, 1, true};
+const FilterCase kEmboss{"Emboss", ImgEmboss, 1, 1, true};
+const FilterCase kEdge{"Edge", Edge, 1, 1, false};
+const FilterCase kDespeckle{"Despeckle", ImgDespeckle, 0, 4, false};
+const FilterCase kEnhance{"Enhance", ImgEnhance, 2, 2, false};
+
+const FilterCase kFilters[] = {kBlur, kSharpen, kEmboss, kEdge, kDespeckle, kEnhance};
+const FilterCase kWindowFilters[] = {kBlur, kSharpen, kEmboss, kEdge, kEnhance};
+// Filters whose result is their kernel's alone (emboss and edge normalise the whole bitmap after
+// it; their border and selection are tested without the normalisation in their own file).
+const FilterCase kKernelOnlyFilters[] = {kBlur, kSharpen, kDespeckle, kEnhance};
+const FilterCase kKernelOnlyWindowFilters[] = {kBlur, kSharpen, kEnhance};
 
 std::string NameOf(const ::testing::TestParamInfo<FilterCase>& info) { return info.param.name; }
 
@@ -184,7 +187,9 @@ TEST_P(FilterFrameTest, OneRunTakesItsWorkingBlocksAndFreesThem) {
   EXPECT_NE(image.bytes(), before);
 }
 
-TEST_P(WindowFilterTest, TheBorderNeverChanges) {
+class BorderTest : public FilterFrameTest {};
+
+TEST_P(BorderTest, TheBorderNeverChanges) {
   const int border = GetParam().border;
   for (auto [width, height] : {std::pair{9, 7}, std::pair{2 * border + 1, 2 * border + 1}}) {
     TestImage image(Spec32(width, height));
@@ -203,9 +208,11 @@ TEST_P(WindowFilterTest, TheBorderNeverChanges) {
   }
 }
 
+class SelectionTest : public FilterFrameTest {};
+
 // Selection: the filtered colours are those of an unkeyed run; the mode decides which pixels
 // take them and with which alpha byte.
-TEST_P(FilterFrameTest, ColourKeySkipsKeyPixelsAndClearsAlphaOfTheRest) {
+TEST_P(SelectionTest, ColourKeySkipsKeyPixelsAndClearsAlphaOfTheRest) {
   constexpr int kWidth = 12, kHeight = 10;
   constexpr uint32_t kKeyRef = 0x00123456, kKeyPixel = 0x00563412;
   auto prepare = [&](TestImage& image) {
@@ -229,7 +236,7 @@ TEST_P(FilterFrameTest, ColourKeySkipsKeyPixelsAndClearsAlphaOfTheRest) {
   }
 }
 
-TEST_P(FilterFrameTest, BitThirtyOneSelectsByAlphaOrEveryPixel) {
+TEST_P(SelectionTest, BitThirtyOneSelectsByAlphaOrEveryPixel) {
   constexpr int kWidth = 11, kHeight = 9;
   TestImage plain(Spec32(kWidth, kHeight)), alpha(Spec32(kWidth, kHeight)), source(Spec32(kWidth, kHeight));
   for (TestImage* image : {&plain, &alpha, &source}) {
@@ -251,6 +258,8 @@ TEST_P(FilterFrameTest, BitThirtyOneSelectsByAlphaOrEveryPixel) {
 
 INSTANTIATE_TEST_SUITE_P(Filters, FilterFrameTest, ::testing::ValuesIn(kFilters), NameOf);
 INSTANTIATE_TEST_SUITE_P(Filters, WindowFilterTest, ::testing::ValuesIn(kWindowFilters), NameOf);
+INSTANTIATE_TEST_SUITE_P(Filters, BorderTest, ::testing::ValuesIn(kKernelOnlyWindowFilters), NameOf);
+INSTANTIATE_TEST_SUITE_P(Filters, SelectionTest, ::testing::ValuesIn(kKernelOnlyFilters), NameOf);
 
 TEST(RowRingTest, SlotsFollowTheRowNumberModuloK) {
   const size_t live = Win32EmuLiveBlocks();
