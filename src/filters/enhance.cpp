@@ -4,6 +4,7 @@
 // The squares come from a table in working memory; the border of two pixels is not written.
 #include "filters/enhance.h"
 
+#include <algorithm>
 #include <array>
 
 #include "filters/filter_frame.h"

@@ -111,9 +111,9 @@ TEST_F(DespeckleTest, AlphaTransparencyWritesEveryPixelKeepingAlpha) {
 }
 
 TEST_F(DespeckleTest, TopDownAndEmptyBitmapsStayAndAllocateNothing) {
-  for (const test::BitmapSpec& spec : {Spec32(3, -3), Spec32(0, 3), Spec32(3, 0)}) {
-    TestImage image(spec);
-    if (spec.width > 0 && spec.height != 0) image.setPixel(1, 1, Grey(200));
+  for (const test::BitmapSpec& shape : {Spec32(3, -3), Spec32(0, 3), Spec32(3, 0)}) {
+    TestImage image(shape);
+    if (shape.width > 0 && shape.height != 0) image.setPixel(1, 1, Grey(200));
     const std::vector<uint8_t> before = image.bytes();
     const long allocations = Win32EmuAllocCalls();
     ASSERT_EQ(Despeckle(image), 1);
