@@ -1,8 +1,24 @@
 // Entry points of the tone and colour family.
 #include "exports/export.h"
 #include "image/frames.h"
+#include "image/transparency.h"
+#include "tone/histogram.h"
 #include "tone/invert.h"
 
 using namespace ormi;
 
 ORMI_EXPORT int ORMI_CALL ImgInvert(HGLOBAL image) noexcept { return WithValidatedRecord(image, InvertImage); }
+
+ORMI_EXPORT int ORMI_CALL ImgEqualise(HGLOBAL image) noexcept {
+  return WithValidatedRecord(image, kDepth32, [](ImageRecord& record) {
+    ImgEqualiseDib(BitmapOf(record), TransparencyArgOf(record));
+    return 1;
+  });
+}
+
+ORMI_EXPORT int ORMI_CALL ImgNormalise(HGLOBAL image) noexcept {
+  return WithValidatedRecord(image, kDepth32, [](ImageRecord& record) {
+    ImgNormaliseDib(BitmapOf(record), TransparencyArgOf(record));
+    return 1;
+  });
+}

@@ -43,12 +43,14 @@ std::optional<DibView> ViewDib(DibBlock block, DibExtent extent) {
   view.colorCount = static_cast<size_t>(DibColorCount(header));
   view.maskBytes = static_cast<size_t>(DibMaskBytes(header));
   view.bitsOffset = static_cast<size_t>(bitsOffset);
-  if (header.biWidth >= 0) view.stride = static_cast<size_t>(DibStride(header.biWidth, header.biBitCount));
+  const uint64_t stride = header.biWidth >= 0 ? static_cast<uint64_t>(DibStride(header.biWidth, header.biBitCount)) : 0;
+  view.stride = static_cast<size_t>(stride);
 
   if (extent == DibExtent::Rows) {
     if (header.biWidth < 0) return std::nullopt;
+    // In 64 bits: a 32-bit size_t would truncate the stride of a very wide row.
     const uint64_t room = block.size - bitsOffset;
-    if (view.stride != 0 && view.rows > room / view.stride) return std::nullopt;
+    if (stride != 0 && view.rows > room / stride) return std::nullopt;
   }
   return view;
 }

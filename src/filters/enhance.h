@@ -1,0 +1,16 @@
+#pragma once
+
+#include <ormi/win32.h>
+
+#include "image/dib.h"
+#include "image/transparency.h"
+
+namespace ormi {
+
+// Bitmap-handle layer: 0 when the bitmap does not lock, else the worker's success.
+int ImgEnhanceDib(HGLOBAL bitmap, const TransparencyArg& transparency);
+// Worker on a locked bitmap: 1 when it filtered, 0 when refused or when the ring or the squares
+// table cannot be allocated.
+int ImgEnhancePixels(DibBlock bitmap, const TransparencyArg& transparency);
+
+}  // namespace ormi
