@@ -22,8 +22,8 @@ constexpr uint64_t Power(uint64_t base, int exponent) {
 constexpr ComponentTable PresetCurve(int p) {
   ComponentTable curve{};
   uint64_t entry = 0;
-  for (uint64_t i = 0; i < 256; ++i) {
-    const uint64_t bound = i * i * Power(2, p) * Power(255, p - 2);
+  for (size_t i = 0; i < 256; ++i) {
+    const uint64_t bound = uint64_t{i} * i * Power(2, p) * Power(255, p - 2);
     while (entry < 255 && Power(2 * entry + 1, p) <= bound) ++entry;
     curve[i] = static_cast<uint8_t>(entry);
   }

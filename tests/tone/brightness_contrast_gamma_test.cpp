@@ -244,6 +244,7 @@ struct Layout16Case {
   std::array<uint32_t, 3> masks;
   uint16_t source, keyed, expected;  // after brightness 40
   uint32_t keyColor;                 // COLORREF whose top bits are `keyed`
+  uint16_t fullRed, flat38;          // red field at its top; every field holding 38
 };
 class Tone16Test : public ToneMapTest, public ::testing::WithParamInterface<Layout16Case> {};
 
@@ -262,6 +263,22 @@ TEST_P(Tone16Test, FieldsAreWidenedMappedAndNarrowed) {
   EXPECT_EQ(image.bytes()[offset + 6], 0x5A);
 }
 
+TEST_P(Tone16Test, ContrastPivotsOnTheWidenedMeanAndGammaUsesTheWidenedFields) {
+  const Layout16Case& c = GetParam();
+  // Red 31 widens to 255: mean red 127.5, pivot 0.299 * 127.5 = 38.1225, and -100 flattens to 38.
+  TestImage image({.depth = 16, .width = 2, .height = 1, .compression = c.compression, .masks = c.masks},
+                  {{c.fullRed, 0}});
+  ASSERT_EQ(Contrast(image, -100), 1);
+  EXPECT_EQ(image.pixel(0, 0), c.flat38);
+  EXPECT_EQ(image.pixel(1, 0), c.flat38);
+  // Gamma 2 on the fields 4 (and six-bit 9): widened to 33 (36), T20 gives 92 (96), narrowed to 11 (24).
+  image.setPixel(1, 0, 0);
+  ASSERT_EQ(Gamma(image, 20), 1);
+  const bool sixBitGreen = c.masks[0] == 0xF800;
+  EXPECT_EQ(image.pixel(0, 0), sixBitGreen ? 11u << 11 | 24u << 5 | 11u : 11u << 10 | 11u << 5 | 11u);
+  EXPECT_EQ(image.pixel(1, 0), 0u);
+}
+
 // Red 16 -> 132 -> 172 -> 21, blue 8 -> 66 -> 106 -> 13; green 32 of six bits -> 130 -> 170 -> 42,
 // green 16 of five bits -> 132 -> 172 -> 21. The top bit of a 5-5-5 pixel is cleared.
 INSTANTIATE_TEST_SUITE_P(Layouts, Tone16Test,
@@ -271,21 +288,27 @@ INSTANTIATE_TEST_SUITE_P(Layouts, Tone16Test,
                                                         0x8000 | 16 << 10 | 16 << 5 | 8,
                                                         0x8000 | 31 << 10 | 3,
                                                         21 << 10 | 21 << 5 | 13,
-                                                        ColorRef(0xF8, 0x07, 0x1F)},
+                                                        ColorRef(0xF8, 0x07, 0x1F),
+                                                        31 << 10,
+                                                        4 << 10 | 4 << 5 | 4},
                                            Layout16Case{"Bitfields555",
                                                         BI_BITFIELDS,
                                                         {0x7C00, 0x03E0, 0x001F},
                                                         16 << 10 | 16 << 5 | 8,
                                                         31 << 10 | 3,
                                                         21 << 10 | 21 << 5 | 13,
-                                                        ColorRef(0xFF, 0x00, 0x18)},
+                                                        ColorRef(0xFF, 0x00, 0x18),
+                                                        31 << 10,
+                                                        4 << 10 | 4 << 5 | 4},
                                            Layout16Case{"Bitfields565",
                                                         BI_BITFIELDS,
                                                         {0xF800, 0x07E0, 0x001F},
                                                         16 << 11 | 32 << 5 | 8,
                                                         31 << 11 | 1 << 5 | 3,
                                                         21 << 11 | 42 << 5 | 13,
-                                                        ColorRef(0xF8, 0x07, 0x1F)}),
+                                                        ColorRef(0xF8, 0x07, 0x1F),
+                                                        31 << 11,
+                                                        4 << 11 | 9 << 5 | 4}),
                          [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(ToneMapTest, TopDownRowsAreWalkedByTheirAbsoluteHeight) {
