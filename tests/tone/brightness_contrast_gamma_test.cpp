@@ -134,7 +134,7 @@ TEST_F(ToneMapTest, ContrastOfAHundredSplitsAboutThePivot) {
 
 struct MeanCase {
   const char* name;
-  BitmapSpec spec;
+  BitmapSpec bitmap;
   std::vector<std::vector<uint32_t>> rows;
   double red, green, blue;
 };
@@ -142,7 +142,7 @@ class DibMeanColorTest : public test::MemoryCheckedTest, public ::testing::WithP
 
 TEST_P(DibMeanColorTest, AveragesEveryPixel) {
   const MeanCase& c = GetParam();
-  TestImage image(c.spec, c.rows);
+  TestImage image(c.bitmap, c.rows);
   GlobalLockGuard lock(image.bitmap());
   const std::optional<DibView> view = ViewDib(lock.block());
   ASSERT_TRUE(view);
@@ -339,10 +339,10 @@ TEST_F(ToneMapTest, ContrastRefusesOneBitAndLeavesOtherDepthsAboveEight) {
 }
 
 TEST_F(ToneMapTest, ContrastOfAnImageWithoutPixelsChangesNothing) {
-  for (const BitmapSpec& spec :
+  for (const BitmapSpec& bitmap :
        {BitmapSpec{.depth = 24, .width = 0, .height = 3},
         BitmapSpec{.depth = 8, .width = 4, .height = 0, .clrUsed = 1, .palette = {0x00102030}}}) {
-    TestImage image(spec);
+    TestImage image(bitmap);
     const std::vector<uint8_t> before = image.bytes();
     EXPECT_EQ(Contrast(image, 60), 1);
     EXPECT_EQ(image.bytes(), before);
