@@ -76,7 +76,8 @@ int ImgMirrorPixels(DibBlock bitmap, const BITMAPINFOHEADER& headerCopy, bool fl
   if (!agrees) return 0;
   if (flipRows && !FlipRows(*view)) return 0;
   if (flipColumns) {
-    for (uint32_t r = 0; r < view->rows; ++r) ReverseRow(view->row(r), static_cast<uint32_t>(view->width), view->bitCount);
+    for (uint32_t r = 0; r < view->rows; ++r)
+      ReverseRow(view->row(r), static_cast<uint32_t>(view->width), view->bitCount);
   }
   return 1;
 }

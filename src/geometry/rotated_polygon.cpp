@@ -179,7 +179,8 @@ std::optional<RotatedPolygon> RotateCorners(int32_t width, int32_t height, int d
   const float minY = MinOf4(corners[0].y, corners[1].y, corners[2].y, corners[3].y);
   const float maxY = MaxOf4(corners[0].y, corners[1].y, corners[2].y, corners[3].y);
 
-  const double spanX = std::trunc(static_cast<double>(maxX) - minX), spanY = std::trunc(static_cast<double>(maxY) - minY);
+  const double spanX = std::trunc(static_cast<double>(maxX) - minX),
+               spanY = std::trunc(static_cast<double>(maxY) - minY);
   if (!(spanX >= 0 && spanY >= 0) || (spanX + 1) * cellSize > kCanvasLimit || (spanY + 1) * cellSize > kCanvasLimit) {
     return std::nullopt;
   }

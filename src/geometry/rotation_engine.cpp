@@ -107,8 +107,8 @@ float MaxOf4(float a, float b, float c, float d) {
   return most;
 }
 
-void TransposeBitBlock(int inputRows, const uint8_t* source, ptrdiff_t sourceStep, int outputRows,
-                       uint8_t* destination, ptrdiff_t destinationStep) {
+void TransposeBitBlock(int inputRows, const uint8_t* source, ptrdiff_t sourceStep, int outputRows, uint8_t* destination,
+                       ptrdiff_t destinationStep) {
   uint32_t low = 0, high = 0;
   for (int i = 0; i < inputRows; ++i) {
     const uint8_t b = source[i * sourceStep];
@@ -168,14 +168,16 @@ void QuarterTurn1Bit(const TurnFrame& f) {
       const int inputRows = static_cast<int>(h - firstRow < 8 ? h - firstRow : 8);
       if (up) {
         // Destination columns 8m.. are source rows H-1-8m downwards; source column x is row x.
-        TransposeBitBlock(inputRows, f.source + (h - 1 - firstRow) * f.sourceStride + bx, -sourceStride, outputRows,
-                          f.destination + (firstColumn + static_cast<uint32_t>(outputRows) - 1) * f.destinationStride + m,
-                          -destinationStride);
+        TransposeBitBlock(
+            inputRows, f.source + (h - 1 - firstRow) * f.sourceStride + bx, -sourceStride, outputRows,
+            f.destination + (firstColumn + static_cast<uint32_t>(outputRows) - 1) * f.destinationStride + m,
+            -destinationStride);
       } else {
         // Destination columns 8m.. are source rows 8m upwards; source column x is row W-1-x.
-        TransposeBitBlock(inputRows, f.source + firstRow * f.sourceStride + bx, sourceStride, outputRows,
-                          f.destination + (w - firstColumn - static_cast<uint32_t>(outputRows)) * f.destinationStride + m,
-                          destinationStride);
+        TransposeBitBlock(
+            inputRows, f.source + firstRow * f.sourceStride + bx, sourceStride, outputRows,
+            f.destination + (w - firstColumn - static_cast<uint32_t>(outputRows)) * f.destinationStride + m,
+            destinationStride);
       }
     }
   }

@@ -36,8 +36,8 @@ constexpr bool IsQuarterTurn(int degrees) { return degrees == 0 || degrees == 90
 // at bit 7 - i of the output bytes, and output byte j holds bit j of every source byte, that is
 // source pixel 7 - j. Only the last outputRows of the eight output bytes are written, the first
 // of them at destination, each next one a destinationStep further.
-void TransposeBitBlock(int inputRows, const uint8_t* source, ptrdiff_t sourceStep, int outputRows,
-                       uint8_t* destination, ptrdiff_t destinationStep);
+void TransposeBitBlock(int inputRows, const uint8_t* source, ptrdiff_t sourceStep, int outputRows, uint8_t* destination,
+                       ptrdiff_t destinationStep);
 
 // What a pixel mover works on: W x H source pixels and the rows of the turned picture.
 struct TurnFrame {
