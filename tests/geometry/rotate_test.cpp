@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
 
 #include "geometry/rotated_polygon.h"
 #include "geometry_test_support.h"
@@ -81,6 +82,10 @@ TEST_F(RotateTest, TheReservedArgumentChangesNothing) {
 
 TEST_F(RotateTest, AnglesOffTheQuarterTurnsNeedThirtyTwoBits) {
   TestImage image({.depth = 24, .width = 3, .height = 2}, {{1, 2, 3}, {4, 5, 6}});
+  HGDIOBJ gdi = Win32EmuCreateGdiObject();
+  image.edit([&](ImageRecord& r) { r.gdiObject = OrmiFieldFromGdiObject(gdi); });
+  EXPECT_EQ(Rotate(image, 30), nullptr);
+  EXPECT_TRUE(Win32EmuGdiObjectDeleted(gdi));  // deleted before the depth is looked at
   for (int degrees : {30, 1, -90, 360, 450, -180}) EXPECT_EQ(Rotate(image, degrees), nullptr) << degrees;
   TestImage quarter(Rotate(image, 90));
   ASSERT_NE(quarter.handle(), nullptr);
@@ -198,6 +203,25 @@ TEST_F(RotateTest, EveryFailedLockOrAllocationGivesZeroAndLeavesNothing) {
     Win32EmuFailNextAlloc(0);
     EXPECT_EQ(Win32EmuLiveBlocks(), live) << "allocation " << n;
   }
+}
+
+// The scan keeps its state in the call: turns of different images may run at the same time.
+TEST_F(RotateTest, TurnsOfDifferentImagesRunAtTheSameTime) {
+  TestImage first({.depth = 32, .width = 37, .height = 23}), second({.depth = 32, .width = 19, .height = 41});
+  test::FillRandomRows(first, 11);
+  test::FillRandomRows(second, 12);
+  auto expected = [](const TestImage& image, int degrees, int level) {
+    TestImage turned(level ? ImgBlockRotate(image.handle(), degrees, 0, level) : ImgRotate(image.handle(), degrees, 0));
+    return turned.bytes();
+  };
+  const std::vector<uint8_t> firstBytes = expected(first, 33, 0), secondBytes = expected(second, -71, 2);
+  int mismatches = 0;
+  std::thread other([&] {
+    for (int i = 0; i < 40; ++i) mismatches += expected(second, -71, 2) != secondBytes;
+  });
+  for (int i = 0; i < 40; ++i) mismatches += expected(first, 33, 0) != firstBytes;
+  other.join();
+  EXPECT_EQ(mismatches, 0);
 }
 
 // A canvas of a single row (every corner on row 0) is drawn from the leftmost corner to the
