@@ -16,8 +16,7 @@ constexpr int kGammaModeDecode = 40;  // table 13
 
 // The input ranges of the four profiles, per channel red, green, blue.
 inline constexpr double GammaProfileLow[4][3] = {{29, 32, 33}, {42, 50, 42}, {33, 37, 36}, {29, 25, 16}};
-inline constexpr double GammaProfileHigh[4][3] = {
-    {248, 248, 248}, {226, 226, 226}, {246, 246, 246}, {218, 217, 205}};
+inline constexpr double GammaProfileHigh[4][3] = {{248, 248, 248}, {226, 226, 226}, {246, 246, 246}, {218, 217, 205}};
 
 // Stretches red, green and blue linearly from the profile's (0..3) low..high to 9..255, clamped
 // to 0..255 and truncated.

@@ -24,7 +24,8 @@ template <class Fill>
 GammaFile MakeGammaFile(Fill fill) {
   GammaFile file(kGammaTableBytes);
   for (size_t n = 0; n < 14; ++n) {
-    for (size_t x = 0; x < 256; ++x) file[256 * n + x] = static_cast<uint8_t>(fill(static_cast<int>(n), static_cast<int>(x)));
+    for (size_t x = 0; x < 256; ++x)
+      file[256 * n + x] = static_cast<uint8_t>(fill(static_cast<int>(n), static_cast<int>(x)));
   }
   return file;
 }
