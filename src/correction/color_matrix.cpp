@@ -19,6 +19,16 @@ bool IsFinite(const Matrix3& m) {
   return true;
 }
 
+// A determinant this small against the product of the rows' lengths (its largest possible size)
+// is the rounding noise of a singular matrix, such as that of primaries on one line: its inverse
+// would be meaningless or a division by zero.
+bool IsInvertible(const Matrix3& m, double det) {
+  constexpr double kSingularRatio = 1e-12;
+  double rowLengths = 1.0;
+  for (const Vector3& row : m) rowLengths *= std::sqrt(row[0] * row[0] + row[1] * row[1] + row[2] * row[2]);
+  return std::isfinite(det) && std::fabs(det) > kSingularRatio * rowLengths;
+}
+
 }  // namespace
 
 std::optional<Matrix3> InvertMatrix3(const Matrix3& m) {
@@ -26,8 +36,7 @@ std::optional<Matrix3> InvertMatrix3(const Matrix3& m) {
   const double d = m[1][0], e = m[1][1], f = m[1][2];
   const double g = m[2][0], h = m[2][1], i = m[2][2];
   const double det = a * e * i - a * h * f + b * f * g - b * d * i + c * h * d - c * e * g;
-  // A zero determinant would divide by zero; primaries that close to degenerate give no usable matrix.
-  if (det == 0.0 || !std::isfinite(det)) return std::nullopt;
+  if (!IsInvertible(m, det)) return std::nullopt;
   Matrix3 r;
   r[0][0] = (e * i - f * h) / det;
   r[0][1] = -(b * i - c * h) / det;

@@ -11,7 +11,7 @@ using Vector3 = std::array<double, 3>;
 using Matrix3 = std::array<Vector3, 3>;  // row-major
 
 // The inverse of m (the transposed cofactors over the determinant), or nothing when m is
-// singular or the inverse is not finite.
+// singular (within rounding) or the inverse is not finite.
 std::optional<Matrix3> InvertMatrix3(const Matrix3& m);
 
 // The matrix from XYZ to the RGB space whose primaries have the chromaticities red, green and blue
