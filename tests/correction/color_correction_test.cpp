@@ -41,6 +41,13 @@ TEST_F(ColorCorrectionTest, WorkedExample) {
   EXPECT_EQ(image.pixel(2, 0), Px(0, 0, 0, 0x99)) << "black stays black";
 }
 
+TEST_F(ColorCorrectionTest, AllocatesNothing) {
+  TestImage image({.depth = 32, .width = 4, .height = 4});
+  const long allocations = Win32EmuAllocCalls();
+  EXPECT_EQ(Correct(image, 43, 331), 1);
+  EXPECT_EQ(Win32EmuAllocCalls(), allocations);
+}
+
 TEST_F(ColorCorrectionTest, EveryPixelOfEveryRowIncludingTheLast) {
   for (int width : {1, 2, 5, 17}) {
     TestImage image({.depth = 32, .width = width, .height = 2});

@@ -312,6 +312,15 @@ TEST_F(GammaCorrectionTest, WithoutATableNothingIsLocked) {
   EXPECT_EQ(image.pixel(0, 0), Px(1, 2, 3));
 }
 
+TEST_F(GammaCorrectionTest, AllocatesNothing) {
+  tables.write(TablesNamedByValue());
+  ASSERT_EQ(ImgLoadGammaTable(), 1);
+  TestImage image({.depth = 32, .width = 4, .height = 4});
+  const long allocations = Win32EmuAllocCalls();
+  for (int mode : {30, 20, 40}) EXPECT_EQ(Correct(image, 31, mode), 1);
+  EXPECT_EQ(Win32EmuAllocCalls(), allocations);
+}
+
 TEST_F(GammaCorrectionTest, EveryPixelOfEveryRowIncludingTheLast) {
   tables.write(TablesNamedByValue());
   for (int width : {1, 2, 3, 7, 16, 33}) {
