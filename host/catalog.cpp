@@ -28,9 +28,19 @@ const EffectInfo* FindEffect(std::string_view name) {
   return nullptr;
 }
 
+size_t ValueCount(const EffectParam& param) {
+  return param.kind == ParamKind::DoubleList ? param.listDefaults.size() : 1;
+}
+
 std::vector<double> DefaultValues(const EffectInfo& effect) {
   std::vector<double> values;
-  for (const EffectParam& param : effect.params) values.push_back(param.defaultValue);
+  for (const EffectParam& param : effect.params) {
+    if (param.kind == ParamKind::DoubleList) {
+      values.insert(values.end(), param.listDefaults.begin(), param.listDefaults.end());
+    } else {
+      values.push_back(param.defaultValue);
+    }
+  }
   return values;
 }
 

@@ -12,7 +12,11 @@
 
 namespace ormi::host {
 
-enum class ParamKind { Int, Double };
+enum class ParamKind {
+  Int,
+  Double,
+  DoubleList,  // several doubles passed together (e.g. as a pointer to an array), given as a comma list
+};
 
 struct EffectParam {
   const char* name;  // option name in ormi-fx, e.g. "amount"
@@ -21,14 +25,22 @@ struct EffectParam {
   double min;
   double max;
   const char* help;
+  // DoubleList: the default values, one per element (their count is the list's length); min and
+  // max bound every element, defaultValue is not used.
+  std::vector<double> listDefaults = {};
 };
+
+// How many values a parameter takes in EffectArgs::values: 1, or a list's length.
+size_t ValueCount(const EffectParam& param);
 
 enum class ResultKind {
   InPlace,   // changes the image, returns 1 or 0
   NewImage,  // returns a new image handle or 0
+  NoImage,   // takes no image (args.image is null), returns 1 or 0
 };
 
-// What one call gets: the image and the parameter values in catalog order.
+// What one call gets: the image and the parameter values in catalog order (a list parameter's
+// values one after the other).
 struct EffectArgs {
   HGLOBAL image = nullptr;
   std::span<const double> values;
@@ -40,7 +52,7 @@ struct EffectInfo {
   const char* name;  // command name: the export without its prefix, lower case with hyphens
   const char* description;
   std::vector<EffectParam> params;
-  std::vector<int> depths;  // depths the export works on
+  std::vector<int> depths;  // depths the export works on (none for NoImage)
   ResultKind result;
   intptr_t (*invoke)(const EffectArgs& args);
 };
@@ -48,7 +60,7 @@ struct EffectInfo {
 const std::vector<EffectInfo>& EffectCatalog();
 const EffectInfo* FindEffect(std::string_view name);
 
-// Parameter values at their defaults.
+// Parameter values at their defaults, laid out as EffectArgs::values.
 std::vector<double> DefaultValues(const EffectInfo& effect);
 
 }  // namespace ormi::host

@@ -6,7 +6,7 @@
 
 namespace ormi {
 
-void AttachProcess() { GammaTableLoaded = false; }
+void AttachProcess() { SetGammaTableLoaded(0); }
 
 }  // namespace ormi
 

@@ -48,7 +48,9 @@ void FillCreatedRecord(ImageRecord& record, HGLOBAL bitmap, const BITMAPINFOHEAD
 
 ImageRecord* LockImageRecord(HGLOBAL image) { return LockRecordBlock(image, MagicCheck::Required); }
 
-HGLOBAL CreateImageRecord(HGLOBAL bitmap) {
+HGLOBAL CreateImageRecord(HGLOBAL bitmap) { return CreateImageRecord(bitmap, nullptr, nullptr); }
+
+HGLOBAL CreateImageRecord(HGLOBAL bitmap, RecordFinish finish, const void* context) {
   if (!bitmap) return nullptr;
   GlobalBlock recordBlock(kWorkingMemoryFlags, sizeof(ImageRecord));
   if (!recordBlock) return nullptr;
@@ -70,6 +72,7 @@ HGLOBAL CreateImageRecord(HGLOBAL bitmap) {
   record->header = OrmiFieldFromPointer(header);
 
   FillCreatedRecord(*record, bitmap, ReadInfoHeader(bitmapLock.data()));
+  if (finish) finish(*record, context);
   recordLock.unlock();
   bitmapLock.unlock();
   return recordBlock.release();

@@ -21,6 +21,11 @@ ImageRecord* LockImageRecord(HGLOBAL image);
 // and the bitmap left to the caller. The bitmap then belongs to the record.
 HGLOBAL CreateImageRecord(HGLOBAL bitmap);
 
+// The same, with `finish` run on the new record while it is still locked, for fields that the
+// caller carries over from elsewhere (a lock taken afterwards could fail and leave them unset).
+using RecordFinish = void (*)(ImageRecord& created, const void* context);
+HGLOBAL CreateImageRecord(HGLOBAL bitmap, RecordFinish finish, const void* context);
+
 enum class MagicCheck { Required, Skipped };
 
 // The lock that an export holds on its image handle for the length of the call.

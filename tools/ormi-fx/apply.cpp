@@ -46,6 +46,14 @@ int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& value
   return kDone;
 }
 
+int RunWithoutImage(const host::EffectInfo& effect, const std::vector<double>& values) {
+  if (effect.invoke(host::EffectArgs{nullptr, values}) == 0) {
+    std::fprintf(stderr, "ormi-fx: %s failed (%s)\n", effect.name, effect.description);
+    return kRefused;
+  }
+  return kDone;
+}
+
 int ApplyEffectToFile(const host::EffectInfo& effect, const std::vector<double>& values, const std::string& input,
                       const std::string& output) {
   host::BitmapResult loaded = host::ReadBmpFile(input);

@@ -18,6 +18,9 @@ int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& value
 int ApplyEffectToFile(const host::EffectInfo& effect, const std::vector<double>& values, const std::string& input,
                       const std::string& output);
 
+// Runs an effect that takes no picture (ResultKind::NoImage); reports a failure on stderr.
+int RunWithoutImage(const host::EffectInfo& effect, const std::vector<double>& values);
+
 // "1, 4, 8, 16, 24 and 32 bits"
 std::string DescribeDepths(const std::vector<int>& depths);
 

@@ -15,10 +15,14 @@ namespace {
 
 std::string DescribeValues(const host::EffectInfo& effect, const std::vector<double>& values) {
   std::string text;
-  for (size_t i = 0; i < effect.params.size(); ++i) {
-    char value[32];
-    std::snprintf(value, sizeof value, "%g", values[i]);
-    text += std::string(" --") + effect.params[i].name + " " + value;
+  size_t next = 0;
+  for (const host::EffectParam& param : effect.params) {
+    text += std::string(" --") + param.name + " ";
+    for (size_t i = 0; i < host::ValueCount(param); ++i, ++next) {
+      char value[32];
+      std::snprintf(value, sizeof value, i == 0 ? "%g" : ",%g", values[next]);
+      text += value;
+    }
   }
   return text;
 }
@@ -61,6 +65,12 @@ int RunDemo(const std::string& outDir) {
   std::vector<Tile> tiles{{"sample.bmp", "sample"}};
   int status = kDone;
   for (const host::EffectInfo& effect : host::EffectCatalog()) {
+    if (effect.result == host::ResultKind::NoImage) {
+      // Nothing to picture; it still runs, so that a failure shows up here.
+      const int result = RunWithoutImage(effect, host::DefaultValues(effect));
+      if (result != kDone) status = result;
+      continue;
+    }
     HGLOBAL copy = host::CopyGlobalBlock(sample);
     HGLOBAL image = host::WrapBitmap(copy);
     if (!image && copy) GlobalFree(copy);

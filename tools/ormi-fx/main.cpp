@@ -1,5 +1,6 @@
 // ormi-fx: applies ormiEffects to picture files from the command line.
 //   ormi-fx EFFECT [--option VALUE]... INPUT OUTPUT
+//   ormi-fx EFFECT [--option VALUE]...          (an effect that takes no picture)
 //   ormi-fx demo OUT_DIR
 //   ormi-fx list
 #include <cstdio>
@@ -22,21 +23,44 @@ using ormi::host::ParamKind;
 struct EffectCommand {
   const EffectInfo* effect = nullptr;
   CLI::App* command = nullptr;
-  std::vector<double> values;
+  std::vector<std::vector<double>> params;  // the value (or a list's values) of each parameter
   std::string input, output;
+
+  // The values in the layout that the catalog's invoke expects.
+  std::vector<double> values() const {
+    std::vector<double> all;
+    for (const std::vector<double>& param : params) all.insert(all.end(), param.begin(), param.end());
+    return all;
+  }
 };
 
 void AddEffectCommand(CLI::App& app, EffectCommand& entry) {
   const EffectInfo& effect = *entry.effect;
   entry.command = app.add_subcommand(effect.name, effect.description);
-  entry.command->footer("Accepts " + ormi::fx::DescribeDepths(effect.depths) + ".");
-  entry.values = ormi::host::DefaultValues(effect);
+  if (effect.result != ormi::host::ResultKind::NoImage) {
+    entry.command->footer("Accepts " + ormi::fx::DescribeDepths(effect.depths) + ".");
+  }
+  const std::vector<double> defaults = ormi::host::DefaultValues(effect);
+  entry.params.resize(effect.params.size());
+  size_t offset = 0;
   for (size_t i = 0; i < effect.params.size(); ++i) {
     const auto& param = effect.params[i];
-    CLI::Option* option = entry.command->add_option(std::string("--") + param.name, entry.values[i], param.help);
+    const size_t count = ormi::host::ValueCount(param);
+    entry.params[i].assign(defaults.begin() + static_cast<long>(offset),
+                           defaults.begin() + static_cast<long>(offset + count));
+    offset += count;
+    const std::string name = std::string("--") + param.name;
+    CLI::Option* option = nullptr;
+    if (param.kind == ParamKind::DoubleList) {
+      option = entry.command->add_option(name, entry.params[i], param.help);
+      option->delimiter(',')->expected(static_cast<int>(count))->type_name("X,...");
+    } else {
+      option = entry.command->add_option(name, entry.params[i][0], param.help);
+    }
     option->capture_default_str()->check(CLI::Range(param.min, param.max));
     if (param.kind == ParamKind::Int) option->check(CLI::TypeValidator<long long>("INT"));
   }
+  if (effect.result == ormi::host::ResultKind::NoImage) return;
   entry.command->add_option("INPUT", entry.input, "Picture to read (BMP)")->required();
   entry.command->add_option("OUTPUT", entry.output, "Picture to write (BMP)")->required();
 }
@@ -91,9 +115,11 @@ int main(int argc, char** argv) {
   if (list->parsed()) return ListEffects();
   if (demo->parsed()) return ormi::fx::RunDemo(demoDir);
   for (EffectCommand& entry : commands) {
-    if (entry.command->parsed()) {
-      return ormi::fx::ApplyEffectToFile(*entry.effect, entry.values, entry.input, entry.output);
+    if (!entry.command->parsed()) continue;
+    if (entry.effect->result == ormi::host::ResultKind::NoImage) {
+      return ormi::fx::RunWithoutImage(*entry.effect, entry.values());
     }
+    return ormi::fx::ApplyEffectToFile(*entry.effect, entry.values(), entry.input, entry.output);
   }
   return ormi::fx::kUsageError;
 }

@@ -1,0 +1,51 @@
+// Adjustable contrast.
+//
+//   c(l) = (sin(pi (l - 1/2)) + 1) / 2, which fixes 0, 1/2 and 1;
+//   l'   = l + direction (c(l) - l) / 2, held in 0..1; hue and saturation unchanged.
+// The intensity is that of the HSI conversions; the walk is the shared 32-bit one (no rows when
+// they are stored top-down).
+#include "tone/adj_contrast.h"
+
+#include <cmath>
+#include <optional>
+
+#include "image/global_memory.h"
+#include "tone/hsi.h"
+#include "tone/pixel_walk.h"
+
+namespace ormi {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+}  // namespace
+
+void AdjContrastIntensity(int direction, uint8_t& red, uint8_t& green, uint8_t& blue) {
+  double hue = 0, saturation = 0, intensity = 0;
+  RgbToHsi(red, green, blue, hue, saturation, intensity);
+  const double curve = (std::sin(kPi * (intensity - 0.5)) + 1) / 2;
+  double moved = intensity + direction * (curve - intensity) / 2;
+  if (moved > 1) moved = 1;
+  if (moved < 0) moved = 0;
+  HsiToRgb(hue, saturation, moved, red, green, blue);
+}
+
+int ImgAdjContrastPixels(DibBlock bitmap, int mode, const TransparencyArg& transparency) {
+  const std::optional<DibView> view = ViewDib(bitmap);
+  if (!view || view->bitCount != 32) return 0;
+  const int direction = mode != 0 ? 1 : -1;
+  WalkPixels32(view->bits(), PixelRun32(*view, TopDownRows::None), transparency, [direction](uint32_t value) {
+    uint8_t red = RedOf(value), green = GreenOf(value), blue = BlueOf(value);
+    AdjContrastIntensity(direction, red, green, blue);
+    return PackRgb(red, green, blue);
+  });
+  return 1;
+}
+
+int ImgAdjContrastDib(HGLOBAL bitmap, int mode, const TransparencyArg& transparency) {
+  GlobalLockGuard lock(bitmap);
+  if (!lock) return 0;
+  return ImgAdjContrastPixels(lock.block(), mode, transparency) != 0 ? 1 : 0;
+}
+
+}  // namespace ormi
