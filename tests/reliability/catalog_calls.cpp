@@ -36,7 +36,7 @@ bool CallableKind(const host::EffectInfo& effect) {
   switch (effect.result) {
     case host::ResultKind::InPlace:
     case host::ResultKind::NewImage:
-      return true;
+    case host::ResultKind::NoImage: return true;
   }
   return false;
 }
@@ -57,8 +57,12 @@ int RepresentativeDepth(const host::EffectInfo& effect) {
 }
 
 PreparedCall::PreparedCall(const host::EffectInfo& effect, uint32_t seed)
-    : effect_(&effect), image_(RepresentativeImage(RepresentativeDepth(effect), seed)),
-      values_(host::DefaultValues(effect)) {}
+    : PreparedCall(effect, seed, RepresentativeDepth(effect), host::DefaultValues(effect)) {}
+
+PreparedCall::PreparedCall(const host::EffectInfo& effect, uint32_t seed, int depth, std::vector<double> values)
+    : effect_(&effect), values_(std::move(values)) {
+  if (effect.result != host::ResultKind::NoImage) image_ = RepresentativeImage(depth, seed);
+}
 
 intptr_t PreparedCall::invoke() const {
   host::EffectArgs args;

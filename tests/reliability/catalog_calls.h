@@ -19,11 +19,12 @@ bool CallableKind(const host::EffectInfo& effect);
 // The catalog entry of an export name (asserted to exist).
 const host::EffectInfo& EffectNamed(const char* exportName);
 
-// One prepared call: a fresh image of the export's representative depth, with pixels and colour
-// table drawn from a seed, and the default parameter values.
+// One prepared call: a fresh image of the export's representative depth (or the one given), with
+// pixels and colour table drawn from a seed, and the default parameter values (or those given).
 class PreparedCall {
  public:
   PreparedCall(const host::EffectInfo& effect, uint32_t seed);
+  PreparedCall(const host::EffectInfo& effect, uint32_t seed, int depth, std::vector<double> values);
 
   const host::EffectInfo& effect() const { return *effect_; }
   TestImage* image() const { return image_.get(); }

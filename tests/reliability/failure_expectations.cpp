@@ -12,19 +12,19 @@ const std::vector<FailureExpectation>& Table() {
   static const std::vector<FailureExpectation> table = {
       // Rotations: record, source bitmap, new bitmap, then the new record; a new record that cannot
       // have its header copy is not made.
-      {"ImgRotate", {kZero, kZero}, kZero, kZero},
-      {"ImgBlockRotate", {kZero, kZero}, kZero, kZero},
-      {"ImgMirror", {kZero, kZero}, kZero, kZero},
+      {"ImgRotate", {kZero, kZero}, kZero, kZero, {{90}, {180}, {-45}}},
+      {"ImgBlockRotate", {kZero, kZero}, kZero, kZero, {{270, 1}, {-45, 3}}},
+      {"ImgMirror", {kZero, kZero}, kZero, kZero, {{1, 0}, {1, 1}}},
       {"ImgInvert", {kZero, kOne}, kOne, kOne},
       {"ImgBrightness", {kZero, kZero}, kZero, kZero},
       {"ImgContrast", {kZero, kZero}, kZero, kZero},
       {"ImgGamma", {kZero, kZero}, kZero, kZero},
-      {"ImgAdjContrast", {kZero, kOne}, kOne, kOne},
+      {"ImgAdjContrast", {kZero, kOne}, kOne, kOne, {{0}}},
       {"ImgEqualise", {kZero, kOne}, kOne, kOne},
       {"ImgNormalise", {kZero, kOne}, kOne, kOne},
       {"ImgAdjustColorRGB", {kZero, kOne}, kOne, kOne},
       {"ImgAdjustColorHSI", {kZero, kOne}, kOne, kOne},
-      {"ImgGammaCorrection", {kZero, kZero}, kZero, kZero},
+      {"ImgGammaCorrection", {kZero, kZero}, kZero, kZero, {{23, 30}, {11, 20}, {11, 40}}},
       {"ImgColorCorrection", {kZero, kZero}, kZero, kZero},
       {"ImgLoadGammaTable", {}, kZero, kZero},
       // Filters: a bitmap that cannot be locked and a ring that cannot be had both leave the image.

@@ -27,6 +27,8 @@ struct FailureExpectation {
   std::vector<FailOutcome> leadingLocks;  // when the 1st, 2nd, ... lock of the call fails
   FailOutcome laterLocks;                 // any lock after those
   FailOutcome allocs;                     // any allocation
+  // Argument values besides the defaults whose paths lock or allocate differently.
+  std::vector<std::vector<double>> moreArgs = {};
 };
 
 // The entry of an export, or nullptr when the table has none.
