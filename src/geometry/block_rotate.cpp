@@ -12,7 +12,7 @@ namespace ormi {
 
 HGLOBAL BlockRotateImage(const ImageRecord& record, int degrees, int level) {
   if (IsQuarterTurn(degrees)) return RotateQuarterTurn(record, degrees);
-  const BITMAPINFOHEADER* headerCopy = HeaderCopyOf(record);
+  const std::optional<BITMAPINFOHEADER> headerCopy = HeaderCopyOf(record);
   if (!headerCopy || headerCopy->biBitCount != 32) return nullptr;
   if (level < 1 || level > 3) return nullptr;
   return RotateScanned(record, degrees, 1 << level, GMEM_FIXED);

@@ -75,7 +75,8 @@ int ImgMirrorPixels(DibBlock bitmap, const BITMAPINFOHEADER& headerCopy, bool fl
                       view->bitCount == headerCopy.biBitCount && view->bitsOffset == DibBitsOffset(headerCopy);
   if (!agrees) return 0;
   if (flipRows && !FlipRows(*view)) return 0;
-  if (flipColumns) {
+  // Rows without bytes fit any block whatever height the header claims: nothing to walk.
+  if (flipColumns && view->stride != 0) {
     for (uint32_t r = 0; r < view->rows; ++r)
       ReverseRow(view->row(r), static_cast<uint32_t>(view->width), view->bitCount);
   }
@@ -95,7 +96,7 @@ int MirrorImage(HGLOBAL image, int flipRows, int flipColumns) {
   if (flipRows == 0 && flipColumns == 0) return 1;
   if (record->bitmap == 0) return 0;
   DeleteGdiObject(*record);
-  const BITMAPINFOHEADER* headerCopy = HeaderCopyOf(*record);
+  const std::optional<BITMAPINFOHEADER> headerCopy = HeaderCopyOf(*record);
   if (!headerCopy) return 0;
   return ImgMirrorDib(BitmapOf(*record), *headerCopy, flipRows != 0, flipColumns != 0);
 }

@@ -12,7 +12,7 @@ namespace ormi {
 
 HGLOBAL RotateImage(const ImageRecord& record, int degrees) {
   if (IsQuarterTurn(degrees)) return RotateQuarterTurn(record, degrees);
-  const BITMAPINFOHEADER* headerCopy = HeaderCopyOf(record);
+  const std::optional<BITMAPINFOHEADER> headerCopy = HeaderCopyOf(record);
   if (!headerCopy || headerCopy->biBitCount != 32) return nullptr;
   return RotateScanned(record, degrees, 1, GHND);
 }

@@ -217,7 +217,7 @@ void FillRotatedPolygon(const RotatedPolygon& polygon, const ScanSource& source,
 }
 
 HGLOBAL RotateScanned(const ImageRecord& record, int degrees, int cellSize, UINT allocFlags) {
-  const BITMAPINFOHEADER* headerCopy = HeaderCopyOf(record);
+  const std::optional<BITMAPINFOHEADER> headerCopy = HeaderCopyOf(record);
   if (!headerCopy || headerCopy->biBitCount != 32) return nullptr;
   GlobalLockGuard sourceLock(BitmapOf(record));
   const std::optional<DibView> view = TurnSourceView(sourceLock, *headerCopy);

@@ -203,7 +203,7 @@ std::optional<size_t> TurnedBitmapBytes(uint64_t tableBytes, uint64_t stride, ui
 }
 
 HGLOBAL RotateQuarterTurn(const ImageRecord& record, int degrees) {
-  const BITMAPINFOHEADER* headerCopy = HeaderCopyOf(record);
+  const std::optional<BITMAPINFOHEADER> headerCopy = HeaderCopyOf(record);
   if (!headerCopy || !kEveryDepth.contains(headerCopy->biBitCount)) return nullptr;
   GlobalLockGuard source(BitmapOf(record));
   const std::optional<DibView> view = TurnSourceView(source, *headerCopy);

@@ -40,7 +40,7 @@ template <class Work>
 int WithValidatedRecord(HGLOBAL image, DepthSet depths, Work&& work) {
   RecordLock record(image);
   if (!record || record->bitmap == 0) return 0;
-  const BITMAPINFOHEADER* header = HeaderCopyOf(*record);
+  const std::optional<BITMAPINFOHEADER> header = HeaderCopyOf(*record);
   if (!header || !depths.contains(header->biBitCount)) return 0;
   return work(*record);
 }

@@ -84,12 +84,12 @@ RecordLock::~RecordLock() {
   if (record_) GlobalUnlock(image_);
 }
 
-const BITMAPINFOHEADER* HeaderCopyOf(const ImageRecord& record) {
+std::optional<BITMAPINFOHEADER> HeaderCopyOf(const ImageRecord& record) {
   const void* header = OrmiPointerFromField(record.header);
-  if (!header) return nullptr;
+  if (!header) return std::nullopt;
   HGLOBAL block = GlobalHandle(header);
-  if (!block || GlobalSize(block) < kInfoHeaderBytes) return nullptr;
-  return static_cast<const BITMAPINFOHEADER*>(header);
+  if (!block || GlobalSize(block) < kInfoHeaderBytes) return std::nullopt;
+  return ReadInfoHeader(static_cast<const uint8_t*>(header));
 }
 
 void RefreshHeaderCopy(const ImageRecord& record, const DibView& bitmap, size_t bytes) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include <ormi/effects.h>
 
@@ -45,8 +46,9 @@ class RecordLock {
 };
 
 // The record's header copy when `header` points at a live block that holds a whole info header;
-// null otherwise, so that a missing or stale copy is refused rather than read.
-const BITMAPINFOHEADER* HeaderCopyOf(const ImageRecord& record);
+// none otherwise, so that a missing or stale copy is refused rather than read. Read bytewise: a
+// host block promises no alignment.
+std::optional<BITMAPINFOHEADER> HeaderCopyOf(const ImageRecord& record);
 
 // Copies the bitmap's header and tables back into the header copy, as far as the copy's block
 // reaches, after an export changed the colour table.

@@ -130,15 +130,15 @@ INSTANTIATE_TEST_SUITE_P(EachStep, CreateImageRecordFailureTest, ::testing::Valu
 TEST_F(RecordTest, HeaderCopyOfRefusesMissingAndStaleCopies) {
   TestImage image({.depth = 32, .width = 2, .height = 2});
   ImageRecord r = image.record();
-  EXPECT_NE(HeaderCopyOf(r), nullptr);
+  EXPECT_TRUE(HeaderCopyOf(r).has_value());
   r.header = 0;
-  EXPECT_EQ(HeaderCopyOf(r), nullptr);
+  EXPECT_FALSE(HeaderCopyOf(r).has_value());
   HGLOBAL small = GlobalAlloc(GMEM_FIXED, 8);
   r.header = OrmiFieldFromPointer(small);
-  EXPECT_EQ(HeaderCopyOf(r), nullptr);
+  EXPECT_FALSE(HeaderCopyOf(r).has_value());
   GlobalFree(small);
   r.header = OrmiFieldFromPointer(small);
-  EXPECT_EQ(HeaderCopyOf(r), nullptr);
+  EXPECT_FALSE(HeaderCopyOf(r).has_value());
 }
 
 TEST_F(RecordTest, DirectFrameRefusesTheLockedFlagAndDeletesTheGdiObject) {
