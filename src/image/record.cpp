@@ -48,7 +48,9 @@ void FillCreatedRecord(ImageRecord& record, HGLOBAL bitmap, const BITMAPINFOHEAD
 
 ImageRecord* LockImageRecord(HGLOBAL image) { return LockRecordBlock(image, MagicCheck::Required); }
 
-HGLOBAL CreateImageRecord(HGLOBAL bitmap) {
+HGLOBAL CreateImageRecord(HGLOBAL bitmap) { return CreateImageRecord(bitmap, ORMI_NO_TRANSPARENCY, 0); }
+
+HGLOBAL CreateImageRecord(HGLOBAL bitmap, uint32_t transparency, uint32_t transparentColor) {
   if (!bitmap) return nullptr;
   GlobalBlock recordBlock(kWorkingMemoryFlags, sizeof(ImageRecord));
   if (!recordBlock) return nullptr;
@@ -70,6 +72,8 @@ HGLOBAL CreateImageRecord(HGLOBAL bitmap) {
   record->header = OrmiFieldFromPointer(header);
 
   FillCreatedRecord(*record, bitmap, ReadInfoHeader(bitmapLock.data()));
+  record->transparency = transparency;
+  record->transparentColor = transparentColor;
   recordLock.unlock();
   bitmapLock.unlock();
   return recordBlock.release();

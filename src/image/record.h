@@ -20,6 +20,9 @@ ImageRecord* LockImageRecord(HGLOBAL image);
 // Wraps a bitmap in a new record, filled as a host fills it; 0 on failure with the record freed
 // and the bitmap left to the caller. The bitmap then belongs to the record.
 HGLOBAL CreateImageRecord(HGLOBAL bitmap);
+// The same, with the new record's transparency fields set before it is handed over, so that no
+// second lock (which could fail after the record exists) is needed.
+HGLOBAL CreateImageRecord(HGLOBAL bitmap, uint32_t transparency, uint32_t transparentColor);
 
 enum class MagicCheck { Required, Skipped };
 

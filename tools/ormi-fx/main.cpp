@@ -23,6 +23,7 @@ struct EffectCommand {
   const EffectInfo* effect = nullptr;
   CLI::App* command = nullptr;
   std::vector<double> values;
+  std::vector<std::string> extraFiles;
   std::string input, output;
 };
 
@@ -36,6 +37,11 @@ void AddEffectCommand(CLI::App& app, EffectCommand& entry) {
     CLI::Option* option = entry.command->add_option(std::string("--") + param.name, entry.values[i], param.help);
     option->capture_default_str()->check(CLI::Range(param.min, param.max));
     if (param.kind == ParamKind::Int) option->check(CLI::TypeValidator<long long>("INT"));
+  }
+  entry.extraFiles.resize(effect.extras.size());
+  for (size_t i = 0; i < effect.extras.size(); ++i) {
+    const auto& extra = effect.extras[i];
+    entry.command->add_option(std::string("--") + extra.name, entry.extraFiles[i], extra.help)->required();
   }
   entry.command->add_option("INPUT", entry.input, "Picture to read (BMP)")->required();
   entry.command->add_option("OUTPUT", entry.output, "Picture to write (BMP)")->required();
@@ -79,7 +85,7 @@ int main(int argc, char** argv) {
   if (demo->parsed()) return ormi::fx::RunDemo(demoDir);
   for (EffectCommand& entry : commands) {
     if (entry.command->parsed()) {
-      return ormi::fx::ApplyEffectToFile(*entry.effect, entry.values, entry.input, entry.output);
+      return ormi::fx::ApplyEffectToFile(*entry.effect, entry.values, entry.input, entry.output, entry.extraFiles);
     }
   }
   return ormi::fx::kUsageError;
