@@ -70,8 +70,8 @@ void CopyIntoCanvas(const Canvas& canvas, const DibView& source, size_t border, 
 
 uint8_t FirstNeighbourAlpha(const uint8_t* above, const uint8_t* here, const uint8_t* below, size_t x) {
   const size_t left = 4 * (x - 1) + 3, centre = 4 * x + 3, right = 4 * (x + 1) + 3;
-  for (uint8_t a : {here[right], below[centre], below[right], below[left], here[left], above[centre], above[left],
-                    above[right]}) {
+  for (uint8_t a :
+       {here[right], below[centre], below[right], below[left], here[left], above[centre], above[left], above[right]}) {
     if (a != 0) return a;
   }
   return 0;
@@ -122,6 +122,10 @@ HGLOBAL ImgDiffImage(const ImageRecord& source, int passes) {
     return nullptr;
   }
 
+  GlobalBlock bitmap(GHND, size->bytes);
+  if (!bitmap) return nullptr;
+  GlobalLockGuard bitmapLock(bitmap.handle());
+  if (!bitmapLock) return nullptr;
   const size_t canvasWidth = static_cast<size_t>(size->width);
   HeapBytes odd, even;
   if (passes > 0) {
@@ -129,10 +133,6 @@ HGLOBAL ImgDiffImage(const ImageRecord& source, int passes) {
     even = AllocateHeapBytes(canvasWidth);
     if (!odd || !even) return nullptr;
   }
-  GlobalBlock bitmap(GHND, size->bytes);
-  if (!bitmap) return nullptr;
-  GlobalLockGuard bitmapLock(bitmap.handle());
-  if (!bitmapLock) return nullptr;
 
   WriteHeader(bitmapLock.data(), *size);
   const Canvas canvas{bitmapLock.data() + kInfoHeaderBytes, canvasWidth, static_cast<size_t>(size->height)};

@@ -29,7 +29,8 @@ int ImgInsertAlphaDib(HGLOBAL bitmap, uint8_t alpha, uint32_t color) {
 
 int InsertAlphaImage(ImageRecord& record, int alpha, int color) {
   if (HasTransparency(record) && SaysAlphaCarriesTransparency(record.transparentColor)) return 0;
-  const int result = ImgInsertAlphaDib(BitmapOf(record), static_cast<uint8_t>(alpha & 0xFF), static_cast<uint32_t>(color));
+  const int result =
+      ImgInsertAlphaDib(BitmapOf(record), static_cast<uint8_t>(alpha & 0xFF), static_cast<uint32_t>(color));
   record.transparency = 1;
   record.transparentColor = ORMI_ALPHA_TRANSPARENCY;
   return result;

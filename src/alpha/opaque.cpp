@@ -95,8 +95,8 @@ uint8_t SoftKeyAlpha(const SoftKeyTables& t, uint32_t pixel, bool keepOutside) {
   const uint8_t alpha = static_cast<uint8_t>(pixel >> 24);
   if (value < t.lo || value > t.hi) return keepOutside ? alpha : 255;
   if (value == t.key) return 0;
-  const int s = std::abs(t.c0 - static_cast<int>(value & 0xFF)) + std::abs(t.c1 - static_cast<int>((value >> 8) & 0xFF)) +
-                std::abs(t.c2 - static_cast<int>(value >> 16));
+  const int s = std::abs(t.c0 - static_cast<int>(value & 0xFF)) +
+                std::abs(t.c1 - static_cast<int>((value >> 8) & 0xFF)) + std::abs(t.c2 - static_cast<int>(value >> 16));
   const uint8_t ti = t.nearness[s];
   return ti < alpha && keepOutside ? t.scaled[ti] : alpha;
 }

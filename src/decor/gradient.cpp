@@ -92,7 +92,8 @@ BITMAPINFOHEADER Header24(FillSize size) {
 GradientSteps GradientRamp(int64_t width, int64_t height, uint32_t from, uint32_t to, int degrees) {
   const double theta = degrees * kRadiansPerDegree;
   const double sine = std::sin(theta), cosine = std::cos(theta);
-  const double span = std::fabs(sine) * static_cast<double>(width - 1) + std::fabs(cosine) * static_cast<double>(height - 1);
+  const double span =
+      std::fabs(sine) * static_cast<double>(width - 1) + std::fabs(cosine) * static_cast<double>(height - 1);
   GradientSteps steps;
   for (int c = 0; c < 3; ++c) {
     const int fromC = static_cast<int>((from >> (8 * c)) & 0xFF), toC = static_cast<int>((to >> (8 * c)) & 0xFF);
@@ -103,8 +104,8 @@ GradientSteps GradientRamp(int64_t width, int64_t height, uint32_t from, uint32_
     const double d = (toC - fromC) / span;
     steps.stepX[c] = TruncateToInt32(sine * d * 256.0);
     steps.stepY[c] = TruncateToInt32(cosine * d * 256.0);
-    const double offset = static_cast<double>(width - 1) * 0.5 * steps.stepX[c] +
-                          static_cast<double>(height - 1) * 0.5 * steps.stepY[c];
+    const double offset =
+        static_cast<double>(width - 1) * 0.5 * steps.stepX[c] + static_cast<double>(height - 1) * 0.5 * steps.stepY[c];
     steps.start[c] = TruncateToInt32((fromC * 256 + toC * 256) * 0.5 - offset);
   }
   return steps;

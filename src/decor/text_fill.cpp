@@ -6,11 +6,15 @@
 namespace ormi {
 namespace {
 
-uint64_t PixelCount(int64_t width, int64_t height) { return static_cast<uint64_t>(width) * static_cast<uint64_t>(height); }
+uint64_t PixelCount(int64_t width, int64_t height) {
+  return static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+}
 
 }  // namespace
 
-size_t TextFillBytes(FillSize size) { return static_cast<size_t>(kInfoHeaderBytes + 4 * PixelCount(size.width, size.height)); }
+size_t TextFillBytes(FillSize size) {
+  return static_cast<size_t>(kInfoHeaderBytes + 4 * PixelCount(size.width, size.height));
+}
 
 std::optional<FillSize> FillSizeOf(const RECT* rect) {
   if (!rect) return std::nullopt;

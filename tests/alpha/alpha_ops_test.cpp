@@ -85,13 +85,13 @@ TEST_P(SetAlphaColorRefusalTest, ReturnsZeroAndChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Mismatches, SetAlphaColorRefusalTest,
-    ::testing::Values(MismatchCase{"Widths10And11", {.depth = 32, .width = 10}, {.depth = 32, .width = 11}},
-                      MismatchCase{"HeightSigns", {.depth = 32, .height = 2}, {.depth = 32, .height = -2}},
-                      MismatchCase{"MaskNot32", {.depth = 24}, {.depth = 32}},
-                      MismatchCase{"Target16", {.depth = 32}, {.depth = 16}},
-                      MismatchCase{"Target8", {.depth = 32}, {.depth = 8}},
-                      MismatchCase{"TargetShortBlock", {.depth = 32, .height = 4}, {.depth = 24, .height = 4, .sizeOverride = 48}},
-                      MismatchCase{"MaskShortBlock", {.depth = 32, .height = 4, .sizeOverride = 48}, {.depth = 24, .height = 4}}),
+    ::testing::Values(
+        MismatchCase{"Widths10And11", {.depth = 32, .width = 10}, {.depth = 32, .width = 11}},
+        MismatchCase{"HeightSigns", {.depth = 32, .height = 2}, {.depth = 32, .height = -2}},
+        MismatchCase{"MaskNot32", {.depth = 24}, {.depth = 32}}, MismatchCase{"Target16", {.depth = 32}, {.depth = 16}},
+        MismatchCase{"Target8", {.depth = 32}, {.depth = 8}},
+        MismatchCase{"TargetShortBlock", {.depth = 32, .height = 4}, {.depth = 24, .height = 4, .sizeOverride = 48}},
+        MismatchCase{"MaskShortBlock", {.depth = 32, .height = 4, .sizeOverride = 48}, {.depth = 24, .height = 4}}),
     [](const ::testing::TestParamInfo<MismatchCase>& param) { return param.param.name; });
 
 TEST_F(AlphaOpsTest, SetAlphaColorRefusesBadHandlesAndLocks) {
@@ -177,7 +177,7 @@ TEST_F(AlphaOpsTest, CopyAlphaRefusals) {
 
 TEST_F(AlphaOpsTest, InsertAlphaUsesTheLowByteOnPixelsOfTheColour) {
   TestImage image({.depth = 32, .width = 3, .height = 1}, {{0x00FF8040, 0x7FFF8040, 0x00FF8041}});
-  image.setColorKey(0x00000001);  // a colour key is not alpha transparency: accepted
+  image.setColorKey(0x00000001);                        // a colour key is not alpha transparency: accepted
   ASSERT_EQ(InsertAlpha(image, 0x1FF, 0x004080FF), 1);  // red 0xFF, green 0x80, blue 0x40
   EXPECT_EQ(image.pixel(0, 0), 0xFFFF8040u);
   EXPECT_EQ(image.pixel(1, 0), 0xFFFF8040u);
