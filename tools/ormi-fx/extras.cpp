@@ -92,8 +92,8 @@ HGLOBAL MakeTextMask(int width, int height) {
     const int y = height - 1 - r - top;  // from the top of the picture
     for (int x = 0; x < width; ++x) {
       const int gx = (x - left) / scale, gy = y / scale, letter = gx / 7, column = gx % 7;
-      const bool ink = x >= left && y >= 0 && gy < 7 && letter < 4 && column < 5 &&
-                       (kLetters[letter][gy] >> (4 - column)) & 1;
+      const bool ink =
+          x >= left && y >= 0 && gy < 7 && letter < 4 && column < 5 && (kLetters[letter][gy] >> (4 - column)) & 1;
       if (!ink) b.row(r)[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
     }
   }
