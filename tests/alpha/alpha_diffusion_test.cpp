@@ -99,8 +99,8 @@ TEST_F(AlphaDiffusionTest, NeighbourOrderDecidesBetweenUnequalNeighbours) {
   TestImage result(Diff(source, 1));
   ASSERT_NE(result.handle(), nullptr);
   const std::vector<std::vector<int>> grid = AlphaGrid(result);
-  const std::vector<std::vector<int>> expected{{0, 0, 0, 0, 0, 0, 0},        {0, 0, 50, 50, 50, 0, 0},
-                                               {0, 100, 50, 100, 50, 0, 0},  {0, 100, 200, 100, 50, 0, 0},
+  const std::vector<std::vector<int>> expected{{0, 0, 0, 0, 0, 0, 0},       {0, 0, 50, 50, 50, 0, 0},
+                                               {0, 100, 50, 100, 50, 0, 0}, {0, 100, 200, 100, 50, 0, 0},
                                                {0, 100, 100, 100, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 0}};
   EXPECT_EQ(grid, expected);
 }
