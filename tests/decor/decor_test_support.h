@@ -1,6 +1,7 @@
 // Plain bitmap handles for the fill tests: built from rows of values, freed at the end of scope.
 #pragma once
 
+#include <cstring>
 #include <vector>
 
 #include "support/test_image.h"
