@@ -13,7 +13,8 @@ class OwnedBitmap {
   explicit OwnedBitmap(HGLOBAL handle) : handle_(handle) {}
   OwnedBitmap(const BitmapSpec& spec, const std::vector<std::vector<uint32_t>>& rows = {}) : handle_(MakeBitmap(spec)) {
     for (size_t r = 0; r < rows.size(); ++r) {
-      for (size_t x = 0; x < rows[r].size(); ++x) WritePixel(handle_, static_cast<int>(x), static_cast<int>(r), rows[r][x]);
+      for (size_t x = 0; x < rows[r].size(); ++x)
+        WritePixel(handle_, static_cast<int>(x), static_cast<int>(r), rows[r][x]);
     }
   }
   OwnedBitmap(const OwnedBitmap&) = delete;

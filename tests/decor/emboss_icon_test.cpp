@@ -46,8 +46,8 @@ TEST_P(EmbossDepthTest, Threshold255MarksEverythingButTwoCorners) {
   TestImage image({.depth = GetParam(), .width = 5, .height = 3, .clrUsed = 3, .palette = {kWhite, kWhite, kBlack}},
                   {{0, 1, 2, 0, 1}, {2, 2, 2, 2, 2}, {1, 0, 1, 0, 1}});
   ASSERT_EQ(Emboss(image, 255), 1);
-  EXPECT_EQ(Indices(image, 5, 3), (std::vector<std::vector<uint32_t>>{
-                                      {0, 1, 1, 1, 1}, {2, 2, 2, 2, 1}, {2, 2, 2, 2, 0}}));
+  EXPECT_EQ(Indices(image, 5, 3),
+            (std::vector<std::vector<uint32_t>>{{0, 1, 1, 1, 1}, {2, 2, 2, 2, 1}, {2, 2, 2, 2, 0}}));
 }
 
 // Dark pixels (index 1) at (0, 1), (3, 2), (4, 1) and (2, 0): each one that is not shifted out
@@ -57,8 +57,8 @@ TEST_P(EmbossDepthTest, DarkPixelsMoveAndLeaveTheirPlaceMarked) {
   TestImage image({.depth = GetParam(), .width = 5, .height = 3, .clrUsed = 3, .palette = {kWhite, kBlack, kWhite}},
                   {{0, 0, 1, 0, 0}, {1, 0, 2, 0, 1}, {2, 0, 0, 1, 0}});
   ASSERT_EQ(Emboss(image, 100), 1);
-  EXPECT_EQ(Indices(image, 5, 3), (std::vector<std::vector<uint32_t>>{
-                                      {0, 1, 0, 0, 0}, {2, 0, 0, 0, 1}, {0, 0, 0, 2, 0}}));
+  EXPECT_EQ(Indices(image, 5, 3),
+            (std::vector<std::vector<uint32_t>>{{0, 1, 0, 0, 0}, {2, 0, 0, 0, 1}, {0, 0, 0, 2, 0}}));
 }
 
 TEST_P(EmbossDepthTest, OneDarkPixelAtTheTopLeft) {
@@ -66,15 +66,14 @@ TEST_P(EmbossDepthTest, OneDarkPixelAtTheTopLeft) {
   TestImage image({.depth = GetParam(), .width = 4, .height = 3, .clrUsed = 3, .palette = {kWhite, kBlack, kWhite}},
                   {{0, 0, 0, 0}, {0, 0, 0, 0}, {1, 0, 0, 0}});
   ASSERT_EQ(Emboss(image, 0), 1);
-  EXPECT_EQ(Indices(image, 4, 3),
-            (std::vector<std::vector<uint32_t>>{{0, 0, 0, 0}, {0, 1, 0, 0}, {2, 0, 0, 0}}));
+  EXPECT_EQ(Indices(image, 4, 3), (std::vector<std::vector<uint32_t>>{{0, 0, 0, 0}, {0, 1, 0, 0}, {2, 0, 0, 0}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, EmbossDepthTest, ::testing::Values(4, 8));
 
 TEST_F(EmbossIconTest, ColourTableTakesGreenAndTheTwoColours) {
-  TestImage image({.depth = 8, .width = 2, .height = 2, .clrUsed = 4,
-                   .palette = {0xAA000000, 0xBB000000, 0xCC000000, 0x00123456}});
+  TestImage image(
+      {.depth = 8, .width = 2, .height = 2, .clrUsed = 4, .palette = {0xAA000000, 0xBB000000, 0xCC000000, 0x00123456}});
   const std::vector<uint8_t> headerCopy = image.headerCopyBytes();
   ASSERT_EQ(Emboss(image, 10, 0x00332211, 0x00665544), 1);
   EXPECT_EQ(Entry(image, 0), 0xAA00FF00u);  // reserved bytes kept

@@ -132,9 +132,9 @@ TEST_F(GradientTest, FortyFiveDegreesIsConstantAlongAntiDiagonals) {
       EXPECT_TRUE((c & 0xFF) == ((c >> 8) & 0xFF) && (c & 0xFF) == ((c >> 16) & 0xFF)) << std::hex << c;
     }
   }
-  EXPECT_LE(at(0, 0) & 0xFF, 2u);                          // the first colour, within the truncation
-  EXPECT_GE(at(kSide - 1, kSide - 1) & 0xFF, 252u);        // the second
-  EXPECT_EQ(at(kSide / 2, kSide / 2), 0xFF7F7F7Fu);        // the mean of 0 and 254
+  EXPECT_LE(at(0, 0) & 0xFF, 2u);                    // the first colour, within the truncation
+  EXPECT_GE(at(kSide - 1, kSide - 1) & 0xFF, 252u);  // the second
+  EXPECT_EQ(at(kSide / 2, kSide / 2), 0xFF7F7F7Fu);  // the mean of 0 and 254
 }
 
 TEST_F(GradientTest, CentreOfAnOddRectangleHasTheTruncatedMean) {
@@ -182,14 +182,15 @@ TEST_P(GradientForTextRefusalTest, ReturnsNullLeavingTheMaskUnlocked) {
 
 INSTANTIATE_TEST_SUITE_P(
     Masks, GradientForTextRefusalTest,
-    ::testing::Values(ForTextRefusal{"EightBitMask", {.depth = 8, .width = 4, .height = 4}, {0, 0, 3, 3}},
-                      ForTextRefusal{"MaskNarrower", {.depth = 1, .width = 3, .height = 4}, {0, 0, 3, 3}},
-                      ForTextRefusal{"MaskShorter", {.depth = 1, .width = 4, .height = 3}, {0, 0, 3, 3}},
-                      ForTextRefusal{"TopDownMaskShorter", {.depth = 1, .width = 4, .height = -3}, {0, 0, 3, 3}},
-                      ForTextRefusal{"MaskBlockShort", {.depth = 1, .width = 4, .height = 4, .sizeOverride = 52}, {0, 0, 3, 3}},
-                      ForTextRefusal{"InvertedWidth", {.depth = 1, .width = 4, .height = 4}, {3, 0, 1, 3}},
-                      ForTextRefusal{"InvertedHeight", {.depth = 1, .width = 4, .height = 4}, {0, 3, 3, 1}},
-                      ForTextRefusal{"WidthBeyond32Bits", {.depth = 1, .width = 4, .height = 4}, {INT_MIN, 0, INT_MAX, 0}}),
+    ::testing::Values(
+        ForTextRefusal{"EightBitMask", {.depth = 8, .width = 4, .height = 4}, {0, 0, 3, 3}},
+        ForTextRefusal{"MaskNarrower", {.depth = 1, .width = 3, .height = 4}, {0, 0, 3, 3}},
+        ForTextRefusal{"MaskShorter", {.depth = 1, .width = 4, .height = 3}, {0, 0, 3, 3}},
+        ForTextRefusal{"TopDownMaskShorter", {.depth = 1, .width = 4, .height = -3}, {0, 0, 3, 3}},
+        ForTextRefusal{"MaskBlockShort", {.depth = 1, .width = 4, .height = 4, .sizeOverride = 52}, {0, 0, 3, 3}},
+        ForTextRefusal{"InvertedWidth", {.depth = 1, .width = 4, .height = 4}, {3, 0, 1, 3}},
+        ForTextRefusal{"InvertedHeight", {.depth = 1, .width = 4, .height = 4}, {0, 3, 3, 1}},
+        ForTextRefusal{"WidthBeyond32Bits", {.depth = 1, .width = 4, .height = 4}, {INT_MIN, 0, INT_MAX, 0}}),
     [](const ::testing::TestParamInfo<ForTextRefusal>& param) { return param.param.name; });
 
 TEST_F(GradientTest, ForTextRefusesMissingArgumentsAndFailures) {

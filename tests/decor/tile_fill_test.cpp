@@ -117,17 +117,17 @@ constexpr RECT kRect4x4{0, 0, 3, 3};
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, TileFillRefusalTest,
-    ::testing::Values(TileRefusal{"TwentyFourBitTile", kMask4x4, {.depth = 24, .width = 2, .height = 2}, kRect4x4},
-                      TileRefusal{"EightBitMask", {.depth = 8, .width = 4, .height = 4}, {.depth = 32}, kRect4x4},
-                      TileRefusal{"TileHeight0", kMask4x4, {.depth = 32, .width = 2, .height = 0}, kRect4x4},
-                      TileRefusal{"TileTopDown", kMask4x4, {.depth = 32, .width = 2, .height = -2}, kRect4x4},
-                      TileRefusal{"TileWidth0", kMask4x4, {.depth = 32, .width = 0, .height = 2}, kRect4x4},
-                      TileRefusal{"TileBlockShort", kMask4x4, {.depth = 32, .width = 2, .height = 2, .sizeOverride = 44},
-                                  kRect4x4},
-                      TileRefusal{"MaskNarrower", {.depth = 1, .width = 3, .height = 4}, {.depth = 32}, kRect4x4},
-                      TileRefusal{"MaskShorter", {.depth = 1, .width = 4, .height = 3}, {.depth = 32}, kRect4x4},
-                      TileRefusal{"InvertedRectangle", kMask4x4, {.depth = 32}, {0, 3, 3, 0}},
-                      TileRefusal{"HeightBeyond32Bits", kMask4x4, {.depth = 32}, {0, INT_MIN, 3, INT_MAX}}),
+    ::testing::Values(
+        TileRefusal{"TwentyFourBitTile", kMask4x4, {.depth = 24, .width = 2, .height = 2}, kRect4x4},
+        TileRefusal{"EightBitMask", {.depth = 8, .width = 4, .height = 4}, {.depth = 32}, kRect4x4},
+        TileRefusal{"TileHeight0", kMask4x4, {.depth = 32, .width = 2, .height = 0}, kRect4x4},
+        TileRefusal{"TileTopDown", kMask4x4, {.depth = 32, .width = 2, .height = -2}, kRect4x4},
+        TileRefusal{"TileWidth0", kMask4x4, {.depth = 32, .width = 0, .height = 2}, kRect4x4},
+        TileRefusal{"TileBlockShort", kMask4x4, {.depth = 32, .width = 2, .height = 2, .sizeOverride = 44}, kRect4x4},
+        TileRefusal{"MaskNarrower", {.depth = 1, .width = 3, .height = 4}, {.depth = 32}, kRect4x4},
+        TileRefusal{"MaskShorter", {.depth = 1, .width = 4, .height = 3}, {.depth = 32}, kRect4x4},
+        TileRefusal{"InvertedRectangle", kMask4x4, {.depth = 32}, {0, 3, 3, 0}},
+        TileRefusal{"HeightBeyond32Bits", kMask4x4, {.depth = 32}, {0, INT_MIN, 3, INT_MAX}}),
     [](const ::testing::TestParamInfo<TileRefusal>& param) { return param.param.name; });
 
 TEST_F(TileFillTest, MissingArgumentsAndFailuresReleaseEverything) {
