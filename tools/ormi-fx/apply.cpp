@@ -63,6 +63,8 @@ int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& value
     const int depth = BitCountOf(image);
     error = std::string(effect.name) + " refused the " + std::to_string(depth) + "-bit picture (it accepts " +
             DescribeDepths(effect.depths) + ")";
+    for (const host::ExtraInput& extra : effect.extras)
+      error += std::string(" or its --") + extra.name + " (" + extra.help + ")";
     return kRefused;
   }
   HGLOBAL replacement = nullptr;
