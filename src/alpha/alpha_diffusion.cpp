@@ -118,7 +118,8 @@ HGLOBAL ImgDiffImage(const ImageRecord& source, int passes) {
   if (!sourceLock) return nullptr;
   const std::optional<DibView> view = ViewDib(sourceLock.block());
   // The copy reads rows of exactly 4 * width bytes, so the bitmap must be what the record says.
-  if (!view || view->bitCount != 32 || view->width != source.width || view->rows != uint32_t(source.height)) {
+  if (!view || view->bitCount != 32 || view->width != source.width ||
+      view->rows != static_cast<uint32_t>(source.height)) {
     return nullptr;
   }
 

@@ -234,5 +234,24 @@ TEST_F(AlphaOpsTest, InsertAlphaRefusals) {
   noBitmap.edit([&](ImageRecord& r) { r.bitmap = bitmap; });
 }
 
+// Top-down pictures are walked over all their rows, like bottom-up ones.
+TEST_F(AlphaOpsTest, TopDownPicturesChangeEveryRow) {
+  TestImage mask({.depth = 32, .width = 1, .height = -2}, {{0x00000000}, {0x00000000}});
+  TestImage target({.depth = 24, .width = 1, .height = -2});
+  ASSERT_EQ(SetAlphaColor(mask, target, 0x000000FF), 1);
+  EXPECT_EQ(target.pixel(0, 0), 0xFF0000u);
+  EXPECT_EQ(target.pixel(0, 1), 0xFF0000u);
+
+  TestImage source({.depth = 32, .width = 1, .height = -2}, {{0x11000000}, {0x22000000}});
+  TestImage destination({.depth = 32, .width = 1, .height = -2});
+  ASSERT_EQ(CopyAlpha(destination, source), 1);
+  EXPECT_EQ(destination.pixel(0, 0), 0x11000000u);
+  EXPECT_EQ(destination.pixel(0, 1), 0x22000000u);
+
+  ASSERT_EQ(InsertAlpha(destination, 0x33, 0), 1);
+  EXPECT_EQ(destination.pixel(0, 0), 0x33000000u);
+  EXPECT_EQ(destination.pixel(0, 1), 0x33000000u);
+}
+
 }  // namespace
 }  // namespace ormi

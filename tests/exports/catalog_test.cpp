@@ -100,9 +100,15 @@ TEST(CatalogTest, NamesAndParametersAreWellFormed) {
     EXPECT_FALSE(effect.depths.empty()) << effect.name;
     EXPECT_EQ(host::FindEffect(effect.name), &effect);
     EXPECT_EQ(host::FindEffect(effect.exportName), &effect);
+    std::set<std::string> options;
     for (const host::EffectParam& param : effect.params) {
       EXPECT_LE(param.min, param.defaultValue) << effect.name << " --" << param.name;
       EXPECT_LE(param.defaultValue, param.max) << effect.name << " --" << param.name;
+      EXPECT_TRUE(options.insert(param.name).second) << effect.name << " --" << param.name;
+    }
+    for (const host::ExtraInput& extra : effect.extras) {
+      EXPECT_TRUE(std::regex_match(extra.name, commandName)) << effect.name << " --" << extra.name;
+      EXPECT_TRUE(options.insert(extra.name).second) << effect.name << " --" << extra.name;
     }
   }
   EXPECT_EQ(host::FindEffect("no-such-effect"), nullptr);
