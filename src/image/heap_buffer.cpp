@@ -8,6 +8,7 @@ namespace {
 
 // Countdown of the test hook; 0 when no failure is pending.
 std::atomic<long> heapFailureCountdown{0};
+std::atomic<long> heapAllocationCalls{0};
 
 bool InjectedFailure() {
   long pending = heapFailureCountdown.load();
@@ -19,10 +20,13 @@ bool InjectedFailure() {
 }  // namespace
 
 HeapBytes AllocateHeapBytes(size_t bytes) {
+  heapAllocationCalls.fetch_add(1, std::memory_order_relaxed);
   if (InjectedFailure()) return nullptr;
   return HeapBytes(new (std::nothrow) uint8_t[bytes == 0 ? 1 : bytes]);
 }
 
 void FailNextHeapAllocation(long n) { heapFailureCountdown.store(n > 0 ? n : 0); }
+
+long HeapAllocationCalls() { return heapAllocationCalls.load(std::memory_order_relaxed); }
 
 }  // namespace ormi

@@ -15,5 +15,7 @@ HeapBytes AllocateHeapBytes(size_t bytes);
 
 // Test hook: the n-th AllocateHeapBytes from now fails (1 = the next); 0 cancels.
 void FailNextHeapAllocation(long n);
+// Test hook: how many AllocateHeapBytes calls were made so far (to size injection loops).
+long HeapAllocationCalls();
 
 }  // namespace ormi

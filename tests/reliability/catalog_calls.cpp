@@ -19,15 +19,27 @@ uint32_t NextRandom(uint32_t& state) {
   return state;
 }
 
-// A bottom-up bitmap whose colour table and pixel bytes come from the seed, wrapped in a record
-// whose header copy is taken after the table was filled.
-std::unique_ptr<TestImage> RepresentativeImage(int depth, uint32_t seed) {
-  HGLOBAL bitmap = MakeBitmap({.depth = depth, .width = kWidth, .height = kHeight});
+// A bottom-up bitmap whose colour table and pixel bytes come from the seed.
+HGLOBAL RandomBitmap(int depth, int width, int height, uint32_t seed) {
+  HGLOBAL bitmap = MakeBitmap({.depth = depth, .width = width, .height = height});
   std::vector<uint8_t> bytes = BlockBytes(bitmap);
   uint32_t state = seed * 2654435761u + 1;
   for (size_t i = 40; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(NextRandom(state) >> 7);
+  if (depth == 32) {
+    // Exact keys occur: opaque white pixels (the default colour of the alpha insertion) and
+    // pixels with alpha 0 (what the alpha-colour painter looks for in its mask).
+    for (size_t p = 0; 40 + 4 * p + 3 < bytes.size(); ++p) {
+      if (p % 5 == 0) std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(40 + 4 * p), 4, uint8_t{0xFF});
+      if (p % 4 == 1) bytes[40 + 4 * p + 3] = 0;
+    }
+  }
   SetBlockBytes(bitmap, bytes);
-  return std::make_unique<TestImage>(MakeImage(bitmap));
+  return bitmap;
+}
+
+// Wrapped in a record whose header copy is taken after the colour table was filled.
+std::unique_ptr<TestImage> RepresentativeImage(int depth, uint32_t seed) {
+  return std::make_unique<TestImage>(MakeImage(RandomBitmap(depth, kWidth, kHeight, seed)));
 }
 
 }  // namespace
@@ -36,6 +48,8 @@ bool CallableKind(const host::EffectInfo& effect) {
   switch (effect.result) {
     case host::ResultKind::InPlace:
     case host::ResultKind::NewImage:
+    case host::ResultKind::NewBitmap:
+    case host::ResultKind::Painted:
     case host::ResultKind::NoImage: return true;
   }
   return false;
@@ -61,13 +75,41 @@ PreparedCall::PreparedCall(const host::EffectInfo& effect, uint32_t seed)
 
 PreparedCall::PreparedCall(const host::EffectInfo& effect, uint32_t seed, int depth, std::vector<double> values)
     : effect_(&effect), values_(std::move(values)) {
-  if (effect.result != host::ResultKind::NoImage) image_ = RepresentativeImage(depth, seed);
+  if (effect.result == host::ResultKind::NoImage) return;
+  image_ = RepresentativeImage(depth, seed);
+  rect_ = RECT{0, 0, kWidth - 1, kHeight - 1};
+  for (const host::ExtraInput& extra : effect.extras) {
+    const uint32_t extraSeed = seed + 1000 * static_cast<uint32_t>(extras_.size() + 1);
+    switch (extra.kind) {
+      case host::ExtraKind::AlphaImage:
+        extraImages_.push_back(RepresentativeImage(32, extraSeed));
+        extras_.push_back(extraImages_.back()->handle());
+        break;
+      case host::ExtraKind::TextMask:
+        extraBitmaps_.push_back(RandomBitmap(1, kWidth, kHeight, extraSeed));
+        extras_.push_back(extraBitmaps_.back());
+        break;
+      case host::ExtraKind::Tile:
+        extraBitmaps_.push_back(RandomBitmap(32, 3, 2, extraSeed));
+        extras_.push_back(extraBitmaps_.back());
+        break;
+    }
+  }
+  if (effect.result == host::ResultKind::Painted) dc_ = Win32EmuCreateMemoryDC(kWidth, kHeight);
+}
+
+PreparedCall::~PreparedCall() {
+  for (HGLOBAL bitmap : extraBitmaps_) GlobalFree(bitmap);
+  if (dc_) Win32EmuDeleteMemoryDC(dc_);
 }
 
 intptr_t PreparedCall::invoke() const {
   host::EffectArgs args;
   args.image = image_ ? image_->handle() : nullptr;
   args.values = values_;
+  args.extras = extras_;
+  args.rect = rect_;
+  args.dc = dc_;
   return effect_->invoke(args);
 }
 
@@ -78,12 +120,28 @@ PreparedCall::Snapshot PreparedCall::snapshot() const {
   s.bitmap = image_->bytes();
   s.headerCopy = image_->headerCopyBytes();
   s.locks = LockStateOf(*image_);
+  for (const auto& extra : extraImages_) {
+    s.extras.push_back(BlockBytes(extra->handle()));
+    s.extras.push_back(extra->bytes());
+    s.extras.push_back(extra->headerCopyBytes());
+    const LockState locks = LockStateOf(*extra);
+    s.extraLocks.insert(s.extraLocks.end(), {locks.record, locks.bitmap, locks.header});
+  }
+  for (HGLOBAL bitmap : extraBitmaps_) {
+    s.extras.push_back(BlockBytes(bitmap));
+    s.extraLocks.push_back(LockCount(bitmap));
+  }
+  if (dc_) {
+    const uint32_t* pixels = Win32EmuMemoryDCPixels(dc_);
+    s.dcPixels.assign(pixels, pixels + kWidth * kHeight);
+  }
   return s;
 }
 
 void FreeResult(const host::EffectInfo& effect, intptr_t result) {
   if (result == 0) return;
   if (effect.result == host::ResultKind::NewImage) host::FreeImageHandle(reinterpret_cast<HGLOBAL>(result));
+  if (effect.result == host::ResultKind::NewBitmap) GlobalFree(reinterpret_cast<HGLOBAL>(result));
 }
 
 std::vector<const char*> CatalogExportNames() {

@@ -20,11 +20,16 @@ bool CallableKind(const host::EffectInfo& effect);
 const host::EffectInfo& EffectNamed(const char* exportName);
 
 // One prepared call: a fresh image of the export's representative depth (or the one given), with
-// pixels and colour table drawn from a seed, and the default parameter values (or those given).
+// pixels and colour table drawn from a seed, the default parameter values (or those given), the
+// extra pictures the export takes (a second 32-bit image of the same size, a 1-bit text mask of the
+// image's size, a 32-bit tile), the image's whole rectangle and, for painters, a memory DC of its size.
 class PreparedCall {
  public:
   PreparedCall(const host::EffectInfo& effect, uint32_t seed);
   PreparedCall(const host::EffectInfo& effect, uint32_t seed, int depth, std::vector<double> values);
+  PreparedCall(const PreparedCall&) = delete;
+  PreparedCall& operator=(const PreparedCall&) = delete;
+  ~PreparedCall();
 
   const host::EffectInfo& effect() const { return *effect_; }
   TestImage* image() const { return image_.get(); }
@@ -34,6 +39,9 @@ class PreparedCall {
   struct Snapshot {
     std::vector<uint8_t> record, bitmap, headerCopy;
     LockState locks{};
+    std::vector<std::vector<uint8_t>> extras;  // every block of the extra pictures
+    std::vector<int> extraLocks;
+    std::vector<uint32_t> dcPixels;
     bool operator==(const Snapshot&) const = default;
   };
   Snapshot snapshot() const;
@@ -42,12 +50,17 @@ class PreparedCall {
   const host::EffectInfo* effect_;
   std::unique_ptr<TestImage> image_;
   std::vector<double> values_;
+  std::vector<std::unique_ptr<TestImage>> extraImages_;  // image-handle extras
+  std::vector<HGLOBAL> extraBitmaps_;                    // plain-bitmap extras, freed here
+  std::vector<HGLOBAL> extras_;                          // in catalog order
+  RECT rect_{};
+  HDC dc_ = nullptr;
 };
 
 // The depth a representative image of this export has: 32 bits where accepted, else the deepest.
 int RepresentativeDepth(const host::EffectInfo& effect);
 
-// Frees what a call returned (a new image handle), so that block accounting balances.
+// Frees what a call returned (a new image or bitmap handle), so that block accounting balances.
 void FreeResult(const host::EffectInfo& effect, intptr_t result);
 
 // The export names of the catalog, for parameterised tests.

@@ -30,6 +30,12 @@ Outcome RunOnce(const host::EffectInfo& effect, uint32_t seed) {
   Outcome outcome{result != 0, {}};
   if (effect.result == host::ResultKind::NewImage) {
     if (result != 0) outcome.bytes = BlockBytes(host::BitmapOfImage(reinterpret_cast<HGLOBAL>(result)));
+  } else if (effect.result == host::ResultKind::NewBitmap) {
+    if (result != 0) outcome.bytes = BlockBytes(reinterpret_cast<HGLOBAL>(result));
+  } else if (effect.result == host::ResultKind::Painted) {
+    for (uint32_t pixel : call.snapshot().dcPixels) {
+      for (int shift = 0; shift < 32; shift += 8) outcome.bytes.push_back(static_cast<uint8_t>(pixel >> shift));
+    }
   } else if (call.image()) {
     outcome.bytes = call.image()->bytes();
   }

@@ -26,7 +26,7 @@ struct FailureExpectation {
   std::string_view exportName;
   std::vector<FailOutcome> leadingLocks;  // when the 1st, 2nd, ... lock of the call fails
   FailOutcome laterLocks;                 // any lock after those
-  FailOutcome allocs;                     // any allocation
+  FailOutcome allocs;                     // any allocation, of global, local or heap memory
   // Argument values besides the defaults whose paths lock or allocate differently.
   std::vector<std::vector<double>> moreArgs = {};
 };

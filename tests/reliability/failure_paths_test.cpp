@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "image/heap_buffer.h"
 #include "reliability/catalog_calls.h"
 #include "reliability/failure_expectations.h"
 
@@ -13,17 +14,32 @@ namespace {
 
 constexpr uint32_t kSeed = 7;
 
-enum class Fault { Lock, Alloc };
+// Global or local memory locks and allocations, and the library's ordinary heap buffers.
+enum class Fault { Lock, Alloc, Heap };
 
-const char* FaultName(Fault fault) { return fault == Fault::Lock ? "lock" : "allocation"; }
+const char* FaultName(Fault fault) {
+  switch (fault) {
+    case Fault::Lock: return "lock";
+    case Fault::Alloc: return "allocation";
+    case Fault::Heap: return "heap allocation";
+  }
+  return "";
+}
 
-long CallsSoFar(Fault fault) { return fault == Fault::Lock ? Win32EmuLockCalls() : Win32EmuAllocCalls(); }
+long CallsSoFar(Fault fault) {
+  switch (fault) {
+    case Fault::Lock: return Win32EmuLockCalls();
+    case Fault::Alloc: return Win32EmuAllocCalls();
+    case Fault::Heap: return HeapAllocationCalls();
+  }
+  return 0;
+}
 
 void Arm(Fault fault, long n) {
-  if (fault == Fault::Lock) {
-    Win32EmuFailNextLock(n);
-  } else {
-    Win32EmuFailNextAlloc(n);
+  switch (fault) {
+    case Fault::Lock: Win32EmuFailNextLock(n); break;
+    case Fault::Alloc: Win32EmuFailNextAlloc(n); break;
+    case Fault::Heap: FailNextHeapAllocation(n); break;
   }
 }
 
@@ -77,7 +93,7 @@ long CallsOfOneCall(const host::EffectInfo& effect, const CallCase& c, Fault fau
 }
 
 FailOutcome OutcomeOf(const FailureExpectation& expected, Fault fault, long n) {
-  if (fault == Fault::Alloc) return expected.allocs;
+  if (fault != Fault::Lock) return expected.allocs;
   if (static_cast<size_t>(n) <= expected.leadingLocks.size()) return expected.leadingLocks[n - 1];
   return expected.laterLocks;
 }
@@ -109,6 +125,9 @@ void CheckInjectedFailure(const host::EffectInfo& effect, const CallCase& c, Fau
   EXPECT_EQ(after.locks, before.locks);
   EXPECT_EQ(after.bitmap, before.bitmap) << "pixels or colour table changed";
   EXPECT_EQ(after.headerCopy, before.headerCopy) << "header copy changed";
+  EXPECT_EQ(after.extras, before.extras) << "an extra picture changed";
+  EXPECT_EQ(after.extraLocks, before.extraLocks);
+  EXPECT_EQ(after.dcPixels, before.dcPixels) << "painted although it failed";
   if (expected.changes == FailChanges::None) {
     EXPECT_EQ(after.record, before.record) << "record changed";
   }
@@ -150,8 +169,13 @@ TEST_P(FailurePathTest, TheRepresentativeCallsDoRealWork) {
     EXPECT_NE(result, 0);
     const PreparedCall::Snapshot after = call.snapshot();
     EXPECT_EQ(after.locks, before.locks);
+    EXPECT_EQ(after.extraLocks, before.extraLocks);
+    EXPECT_EQ(after.extras, before.extras) << "an extra picture changed";
     if (effect_->result == host::ResultKind::InPlace) {
       EXPECT_NE(after.bitmap, before.bitmap);
+    }
+    if (effect_->result == host::ResultKind::Painted) {
+      EXPECT_NE(after.dcPixels, before.dcPixels);
     }
     FreeResult(*effect_, result);
   }
@@ -160,6 +184,8 @@ TEST_P(FailurePathTest, TheRepresentativeCallsDoRealWork) {
 TEST_P(FailurePathTest, EachLockFailureIsReportedAndLeavesNothingBehind) { CheckEveryFailure(Fault::Lock); }
 
 TEST_P(FailurePathTest, EachAllocationFailureIsReportedAndLeavesNothingBehind) { CheckEveryFailure(Fault::Alloc); }
+
+TEST_P(FailurePathTest, EachHeapAllocationFailureIsReportedAndLeavesNothingBehind) { CheckEveryFailure(Fault::Heap); }
 
 INSTANTIATE_TEST_SUITE_P(Catalog, FailurePathTest, testing::ValuesIn(CatalogExportNames()),
                          [](const testing::TestParamInfo<const char*>& param) { return std::string(param.param); });
