@@ -27,6 +27,8 @@ bool Fuzzable(const host::EffectInfo& effect) {
   switch (effect.result) {
     case host::ResultKind::InPlace:
     case host::ResultKind::NewImage:
+    case host::ResultKind::NewBitmap:
+    case host::ResultKind::Painted:
     case host::ResultKind::NoImage: return true;
   }
   return false;
@@ -45,6 +47,13 @@ void CheckNewImage(const char* exportName, HGLOBAL image) {
   if (!lock || !ViewDib(lock.block())) Finding(exportName, "new bitmap does not hold what its header claims");
 }
 
+// A returned packed bitmap: unlocked, holding what its header claims.
+void CheckNewBitmap(const char* exportName, HGLOBAL bitmap) {
+  if ((GlobalFlags(bitmap) & GMEM_LOCKCOUNT) != 0) Finding(exportName, "new bitmap returned locked");
+  GlobalLockGuard lock(bitmap);
+  if (!lock || !ViewDib(lock.block())) Finding(exportName, "new bitmap does not hold what its header claims");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -58,6 +67,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::FuzzedWorld world;
     host::EffectArgs args;
     if (effect.result != host::ResultKind::NoImage) args.image = world.readImage(in);
+    std::vector<HGLOBAL> extras;
+    for (const host::ExtraInput& extra : effect.extras) {
+      extras.push_back(extra.kind == host::ExtraKind::AlphaImage ? world.readImage(in) : world.readPlainBitmap(in));
+    }
+    args.extras = extras;
+    args.rect = fuzz::FuzzedWorld::readRect(in);
+    if (effect.result == host::ResultKind::Painted) args.dc = world.readDc(in);
     const std::vector<double> values = fuzz::ReadValues(in, effect);
     args.values = values;
 
@@ -68,6 +84,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (result != 0) {
         CheckNewImage(effect.exportName, reinterpret_cast<HGLOBAL>(result));
         host::FreeImageHandle(reinterpret_cast<HGLOBAL>(result));
+      }
+    } else if (effect.result == host::ResultKind::NewBitmap) {
+      if (result != 0) {
+        CheckNewBitmap(effect.exportName, reinterpret_cast<HGLOBAL>(result));
+        GlobalFree(reinterpret_cast<HGLOBAL>(result));
       }
     } else if (result != 0 && result != 1) {
       Finding(effect.exportName, "result neither 0 nor 1");

@@ -53,8 +53,9 @@ class FuzzWriter {
   std::vector<uint8_t> out_;
 };
 
-// Largest bitmap block the fuzzer builds: big enough for real pictures, small enough for speed.
-constexpr size_t kMaxFuzzBlock = size_t{1} << 20;
+// Largest bitmap block the fuzzer builds: room for a 128 x 128 32-bit picture, small enough that
+// the fuzzer spends its time on many inputs rather than on large ones.
+constexpr size_t kMaxFuzzBlock = size_t{1} << 16;
 
 // Every block and object made for one input, freed together; the handles as the call sees them.
 class FuzzedWorld {
@@ -68,6 +69,13 @@ class FuzzedWorld {
   HGLOBAL readBitmap(FuzzReader& in);
   // An image handle (or a null, stale, fixed or short one) naming a bitmap read first.
   HGLOBAL readImage(FuzzReader& in);
+  // A plain bitmap handle as an extra picture: a bitmap, or a null or stale handle.
+  HGLOBAL readPlainBitmap(FuzzReader& in);
+  // A rectangle; one of more than 2^22 pixels is cut to a 2048-pixel width and height, since a
+  // gradient painter rightly works through every pixel it is asked for.
+  static RECT readRect(FuzzReader& in);
+  // A memory device context of up to 256 x 256 pixels, or none.
+  HDC readDc(FuzzReader& in);
 
   // Lock counts of every moveable block made here, and the live block count, to compare after.
   std::vector<unsigned> lockCounts() const;
@@ -79,6 +87,7 @@ class FuzzedWorld {
   }
   std::vector<HGLOBAL> blocks_;
   std::vector<void*> lockedHeaderCopies_;
+  std::vector<HDC> dcs_;
 };
 
 // The export's argument values, laid out as EffectArgs::values: each the default, a value inside
@@ -88,6 +97,9 @@ std::vector<double> ReadValues(FuzzReader& in, const host::EffectInfo& effect);
 // Seeds: the fields of a sane bitmap of the given depth and size with a pattern, and of a sane image.
 void WriteBitmap(FuzzWriter& out, int depth, int width, int height, uint32_t patternSeed);
 void WriteImage(FuzzWriter& out, int depth, int width, int height, uint32_t patternSeed);
+void WritePlainBitmap(FuzzWriter& out, int depth, int width, int height, uint32_t patternSeed);
+void WriteRect(FuzzWriter& out, int width, int height);
+void WriteDc(FuzzWriter& out, int width, int height);
 void WriteDefaultValues(FuzzWriter& out, const host::EffectInfo& effect);
 
 }  // namespace ormi::fuzz

@@ -36,6 +36,15 @@ int main(int argc, char** argv) {
         fuzz::FuzzWriter out;
         out.write<uint8_t>(static_cast<uint8_t>(i));
         if (effect.result != host::ResultKind::NoImage) fuzz::WriteImage(out, depth, size, size - 1, size + depth);
+        for (const host::ExtraInput& extra : effect.extras) {
+          switch (extra.kind) {
+            case host::ExtraKind::AlphaImage: fuzz::WriteImage(out, 32, size, size - 1, size); break;
+            case host::ExtraKind::TextMask: fuzz::WritePlainBitmap(out, 1, size, size - 1, size + 1); break;
+            case host::ExtraKind::Tile: fuzz::WritePlainBitmap(out, 32, 3, 2, size + 2); break;
+          }
+        }
+        fuzz::WriteRect(out, size, size - 1);
+        if (effect.result == host::ResultKind::Painted) fuzz::WriteDc(out, size, size - 1);
         fuzz::WriteDefaultValues(out, effect);
         Save(std::string(argv[1]) + "/" + effect.name + "-" + std::to_string(depth) + "-" + std::to_string(size), out);
       }
