@@ -1,8 +1,15 @@
-/* Test hooks of the Win32 emulation (not available on Windows). */
+/* Test hooks of the Win32 emulation (on Windows, a subset that tests/wine provides). */
 #ifndef ORMI_WIN32EMU_TESTING_H
 #define ORMI_WIN32EMU_TESTING_H
 
 #include <ormi/win32.h>
+#include <stddef.h>
+#include <stdint.h>
+
+/* On Windows the test suite supplies these hooks itself (tests/wine), on the real API. */
+#ifndef ORMI_WIN32EMU_API
+#define ORMI_WIN32EMU_API
+#endif
 
 #ifdef __cplusplus
 extern "C" {

@@ -114,7 +114,7 @@ std::vector<uint8_t> BlockBytes(HGLOBAL block) {
 
 void SetBlockBytes(HGLOBAL block, const std::vector<uint8_t>& bytes) {
   auto* data = static_cast<uint8_t*>(GlobalLock(block));
-  std::memcpy(data, bytes.data(), std::min(bytes.size(), GlobalSize(block)));
+  std::memcpy(data, bytes.data(), std::min<size_t>(bytes.size(), GlobalSize(block)));
   GlobalUnlock(block);
 }
 

@@ -1,0 +1,56 @@
+// Every export of the catalog through the real DLL on the real Win32 API: the representative call
+// at each accepted depth succeeds, leaves every lock count (GlobalFlags) as it was and does its
+// work; a record with a broken magic is refused and left as it was.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "reliability/catalog_calls.h"
+
+namespace ormi::test {
+namespace {
+
+class WindowsExportsTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(WindowsExportsTest, RepresentativeCallsWorkAndRestoreLockCounts) {
+  const host::EffectInfo& effect = EffectNamed(GetParam());
+  std::vector<int> depths = effect.depths;
+  if (depths.empty()) depths.push_back(RepresentativeDepth(effect));
+  for (int depth : depths) {
+    SCOPED_TRACE(depth);
+    PreparedCall call(effect, 7, depth, host::DefaultValues(effect));
+    const PreparedCall::Snapshot before = call.snapshot();
+    const intptr_t result = call.invoke();
+    const PreparedCall::Snapshot after = call.snapshot();
+    EXPECT_EQ(after.locks, before.locks);
+    EXPECT_EQ(after.extraLocks, before.extraLocks);
+    if (depth == RepresentativeDepth(effect)) {
+      EXPECT_NE(result, 0);
+      if (effect.result == host::ResultKind::InPlace) {
+        EXPECT_NE(after.bitmap, before.bitmap);
+      }
+      if (effect.result == host::ResultKind::Painted) {
+        EXPECT_NE(after.dcPixels, before.dcPixels);
+      }
+    }
+    FreeResult(effect, result);
+  }
+}
+
+TEST_P(WindowsExportsTest, ABrokenMagicIsRefusedAndLeftAsItWas) {
+  const host::EffectInfo& effect = EffectNamed(GetParam());
+  if (effect.result != host::ResultKind::InPlace && effect.result != host::ResultKind::NewImage) {
+    GTEST_SKIP() << "takes no image record";
+  }
+  PreparedCall call(effect, 7);
+  call.image()->edit([](ImageRecord& r) { r.magic[3] = '1'; });
+  const PreparedCall::Snapshot before = call.snapshot();
+  EXPECT_EQ(call.invoke(), 0);
+  EXPECT_EQ(call.snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalog, WindowsExportsTest, testing::ValuesIn(CatalogExportNames()),
+                         [](const testing::TestParamInfo<const char*>& param) { return std::string(param.param); });
+
+}  // namespace
+}  // namespace ormi::test
