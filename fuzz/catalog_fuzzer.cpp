@@ -63,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!Fuzzable(effect)) return 0;
 
   const size_t liveBefore = Win32EmuLiveBlocks();
+  const size_t heapBefore = Win32EmuLiveHeapBlocks();
   {
     fuzz::FuzzedWorld world;
     host::EffectArgs args;
@@ -95,5 +96,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   if (Win32EmuLiveBlocks() != liveBefore) Finding(effect.exportName, "a block was left live");
+  if (Win32EmuLiveHeapBlocks() != heapBefore) Finding(effect.exportName, "a heap block was left live");
   return 0;
 }

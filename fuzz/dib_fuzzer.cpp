@@ -81,6 +81,7 @@ void CheckRecord(HGLOBAL image) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::FuzzReader in(data, size);
   const size_t liveBefore = Win32EmuLiveBlocks();
+  const size_t heapBefore = Win32EmuLiveHeapBlocks();
   {
     fuzz::FuzzedWorld world;
     HGLOBAL bitmap = world.readBitmap(in);
@@ -93,5 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (world.lockCounts() != locks) Finding("a lock count changed");
   }
   if (Win32EmuLiveBlocks() != liveBefore) Finding("a block was left live");
+  if (Win32EmuLiveHeapBlocks() != heapBefore) Finding("a heap block was left live");
   return 0;
 }

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "image/heap_buffer.h"
 #include "reliability/catalog_calls.h"
 #include "reliability/failure_expectations.h"
 
@@ -30,7 +29,7 @@ long CallsSoFar(Fault fault) {
   switch (fault) {
     case Fault::Lock: return Win32EmuLockCalls();
     case Fault::Alloc: return Win32EmuAllocCalls();
-    case Fault::Heap: return HeapAllocationCalls();
+    case Fault::Heap: return Win32EmuHeapAllocCalls();
   }
   return 0;
 }
@@ -39,7 +38,7 @@ void Arm(Fault fault, long n) {
   switch (fault) {
     case Fault::Lock: Win32EmuFailNextLock(n); break;
     case Fault::Alloc: Win32EmuFailNextAlloc(n); break;
-    case Fault::Heap: FailNextHeapAllocation(n); break;
+    case Fault::Heap: Win32EmuFailNextHeapAlloc(n); break;
   }
 }
 
@@ -113,6 +112,7 @@ void CheckInjectedFailure(const host::EffectInfo& effect, const CallCase& c, Fau
   PreparedCall call(effect, kSeed, c.depth, c.values);
   const PreparedCall::Snapshot before = call.snapshot();
   const size_t liveBefore = Win32EmuLiveBlocks();
+  const size_t heapBefore = Win32EmuLiveHeapBlocks();
   const long callsBefore = CallsSoFar(fault);
 
   Arm(fault, n);
@@ -134,6 +134,7 @@ void CheckInjectedFailure(const host::EffectInfo& effect, const CallCase& c, Fau
 
   FreeResult(effect, result);
   EXPECT_EQ(Win32EmuLiveBlocks(), liveBefore) << "a block was left live";
+  EXPECT_EQ(Win32EmuLiveHeapBlocks(), heapBefore) << "a heap block was left live";
 }
 
 class FailurePathTest : public MemoryCheckedTest, public testing::WithParamInterface<const char*> {

@@ -28,6 +28,9 @@ void Win32EmuFailNextAlloc(long) {}
 void Win32EmuFailNextLock(long) {}
 long Win32EmuAllocCalls(void) { return 0; }
 long Win32EmuLockCalls(void) { return 0; }
+size_t Win32EmuLiveHeapBlocks(void) { return 0; }
+void Win32EmuFailNextHeapAlloc(long) {}
+long Win32EmuHeapAllocCalls(void) { return 0; }
 
 HGDIOBJ Win32EmuCreateGdiObject(void) { return CreateSolidBrush(RGB(1, 2, 3)); }
 int Win32EmuGdiObjectDeleted(HGDIOBJ h) { return GetObjectType(h) == 0; }

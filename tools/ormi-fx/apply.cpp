@@ -70,7 +70,7 @@ int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& value
   HGLOBAL replacement = nullptr;
   switch (effect.result) {
     case host::ResultKind::InPlace:
-    case host::ResultKind::NoImage: return kDone;  // run by RunWithoutImage, never reached here
+    case host::ResultKind::NoImage: return kDone;
     case host::ResultKind::NewImage: replacement = reinterpret_cast<HGLOBAL>(result); break;
     case host::ResultKind::NewBitmap: replacement = host::WrapBitmap(reinterpret_cast<HGLOBAL>(result)); break;
     case host::ResultKind::Painted: replacement = host::WrapBitmap(painted); break;
