@@ -13,7 +13,7 @@ namespace {
 
 constexpr uint32_t kSeed = 7;
 
-// Global or local memory locks and allocations, and the library's ordinary heap buffers.
+// Global or local memory locks and allocations, and the process-heap buffers of the library.
 enum class Fault { Lock, Alloc, Heap };
 
 const char* FaultName(Fault fault) {
