@@ -3,10 +3,12 @@
 // that each effect's cost reads as a ratio to the memory bandwidth of the machine.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/bitmap_convert.h"
@@ -70,9 +72,44 @@ void BM_InPlacePass(benchmark::State& state) {
   SetRate(state);
 }
 
-void BM_Export(benchmark::State& state, const EffectInfo* effect) {
+// One timed configuration of an export: a name suffix ("" for the defaults), the parameters that
+// differ from their defaults.
+struct Variant {
+  const char* suffix;
+  std::vector<std::pair<const char*, double>> values;
+};
+
+// The settings the goals are stated for; every other export runs once with its defaults.
+std::vector<Variant> VariantsOf(const EffectInfo& effect) {
+  const std::string name = effect.exportName;
+  if (name == "ImgRotate") return {{"/30", {{"degrees", 30}}}, {"/90", {{"degrees", 90}}}};
+  if (name == "ImgBlockRotate")
+    return {{"/30", {{"degrees", 30}, {"level", 1}}}, {"/90", {{"degrees", 90}, {"level", 1}}}};
+  if (name == "ImgMirror")
+    return {{"/rows", {{"rows", 1}, {"columns", 0}}},
+            {"/columns", {{"rows", 0}, {"columns", 1}}},
+            {"/both", {{"rows", 1}, {"columns", 1}}}};
+  if (name == "ImgGammaCorrection") return {{"/30", {{"mode", 30}}}, {"/20", {{"mode", 20}}}};
+  if (name == "ImgDiff") return {{"/4", {{"passes", 4}}}};
+  return {{"", {}}};
+}
+
+// Default values with the variant's overrides put in place by parameter name.
+std::vector<double> ValuesOf(const EffectInfo& effect, const Variant& variant) {
+  std::vector<double> values = ormi::host::DefaultValues(effect);
+  size_t at = 0;
+  for (const ormi::host::EffectParam& param : effect.params) {
+    for (const auto& [name, value] : variant.values) {
+      if (std::strcmp(name, param.name) == 0) values[at] = value;
+    }
+    at += ormi::host::ValueCount(param);
+  }
+  return values;
+}
+
+void BM_Export(benchmark::State& state, const EffectInfo* effect, const Variant& variant) {
   HGLOBAL image = ormi::host::WrapBitmap(MakeBenchBitmap(PreferredDepth(*effect)));
-  const std::vector<double> values = ormi::host::DefaultValues(*effect);
+  const std::vector<double> values = ValuesOf(*effect, variant);
   for (auto _ : state) {
     const intptr_t result = effect->invoke(ormi::host::EffectArgs{image, values});
     if (effect->result == ormi::host::ResultKind::NewImage && result != 0) {
@@ -100,8 +137,11 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("BM_InPlacePass", BM_InPlacePass)->Unit(benchmark::kMillisecond);
   for (const EffectInfo& effect : ormi::host::EffectCatalog()) {
     if (effect.result != ormi::host::ResultKind::InPlace && effect.result != ormi::host::ResultKind::NewImage) continue;
-    benchmark::RegisterBenchmark((std::string("BM_") + effect.exportName).c_str(), BM_Export, &effect)
-        ->Unit(benchmark::kMillisecond);
+    for (const Variant& variant : VariantsOf(effect)) {
+      benchmark::RegisterBenchmark((std::string("BM_") + effect.exportName + variant.suffix).c_str(), BM_Export,
+                                   &effect, variant)
+          ->Unit(benchmark::kMillisecond);
+    }
   }
   benchmark::Initialize(&restCount, rest.data());
   benchmark::RunSpecifiedBenchmarks();
