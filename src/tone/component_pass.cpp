@@ -26,7 +26,7 @@ inline void MapBgr(uint8_t* p, const ComponentTable& map) {
   p[2] = map[p[2]];
 }
 
-// 24 and 32 bits: `Step` bytes per pixel, of which the first three are blue, green, red.
+// 24 bits: `Step` bytes per pixel, of which the first three are blue, green, red.
 template <size_t Step>
 void MapBgrRows(const DibView& view, const ComponentTable& map, const ColorBytes* key) {
   const size_t width = static_cast<uint32_t>(view.width);
@@ -38,6 +38,21 @@ void MapBgrRows(const DibView& view, const ComponentTable& map, const ColorBytes
       }
     } else {
       for (size_t x = 0; x < width; ++x, p += Step) MapBgr(p, map);
+    }
+  }
+}
+
+// 32 bits: whole words in and out, the fourth byte carried over unchanged.
+void Map32Rows(const DibView& view, const ComponentTable& map, const ColorBytes* key) {
+  const size_t width = static_cast<uint32_t>(view.width);
+  const uint32_t keyWord = key ? PackRgb(key->red, key->green, key->blue) : 0;
+  for (size_t r = 0; r < view.rows; ++r) {
+    uint8_t* p = view.row(r);
+    for (size_t x = 0; x < width; ++x, p += 4) {
+      const uint32_t value = LoadPixel<uint32_t>(p);
+      if (key && (value & 0x00FFFFFFu) == keyWord) continue;
+      StorePixel<uint32_t>(p,
+                           (value & 0xFF000000u) | PackRgb(map[RedOf(value)], map[GreenOf(value)], map[BlueOf(value)]));
     }
   }
 }
@@ -99,7 +114,7 @@ void MapPixels(const DibView& view, const ComponentTable& map, const Transparenc
       // At 32 bits a colour with bit 31 set says the alpha bytes carry the transparency instead.
       const bool keyed = transparency && !SaysAlphaCarriesTransparency(*transparency);
       const ColorBytes key = keyed ? BytesOf(*transparency) : ColorBytes{};
-      MapBgrRows<4>(view, map, keyed ? &key : nullptr);
+      Map32Rows(view, map, keyed ? &key : nullptr);
       break;
     }
     default: break;
