@@ -1,0 +1,8 @@
+// The choice of the linear 3x3 row kernel, made once per call.
+#include "filters/kernel3x3.h"
+
+namespace ormi {
+
+Row3x3Function SelectLinear3x3Row(SimdLevel level) { return level == SimdLevel::Avx2 ? Linear3x3RowAvx2 : nullptr; }
+
+}  // namespace ormi
