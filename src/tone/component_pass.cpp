@@ -5,6 +5,8 @@
 // narrowed again by dropping the low bits; bits outside the three fields become 0.
 #include "tone/component_pass.h"
 
+#include "tone/table_kernels.h"
+
 namespace ormi {
 namespace {
 
@@ -42,18 +44,19 @@ void MapBgrRows(const DibView& view, const ComponentTable& map, const ColorBytes
   }
 }
 
-// 32 bits: whole words in and out, the fourth byte carried over unchanged.
+// 32 bits: whole words in and out, the fourth byte carried over unchanged; a row at a time through
+// the vector kernel where there is one.
 void Map32Rows(const DibView& view, const ComponentTable& map, const ColorBytes* key) {
   const size_t width = static_cast<uint32_t>(view.width);
-  const uint32_t keyWord = key ? PackRgb(key->red, key->green, key->blue) : 0;
+  const Table32Rule rule{key != nullptr, key ? PackRgb(key->red, key->green, key->blue) : 0, 0x00FFFFFFu, 0xFF000000u};
+  const Table32Kernel kernel = SelectTable32(ActiveSimdLevel());
   for (size_t r = 0; r < view.rows; ++r) {
     uint8_t* p = view.row(r);
-    for (size_t x = 0; x < width; ++x, p += 4) {
-      const uint32_t value = LoadPixel<uint32_t>(p);
-      if (key && (value & 0x00FFFFFFu) == keyWord) continue;
-      StorePixel<uint32_t>(p,
-                           (value & 0xFF000000u) | PackRgb(map[RedOf(value)], map[GreenOf(value)], map[BlueOf(value)]));
+    if (kernel) {
+      kernel(p, width, map, rule);
+      continue;
     }
+    for (size_t x = 0; x < width; ++x, p += 4) StorePixel<uint32_t>(p, MapPixel32(LoadPixel<uint32_t>(p), map, rule));
   }
 }
 

@@ -92,6 +92,13 @@ ComponentTable EqualiseTable(const Histogram& histogram) {
   return table;
 }
 
+// The table walk as it stood: the shared pixel walk, three lookups a pixel.
+void ApplyTable(uint8_t* bits, size_t count, const TransparencyArg& transparency, const ComponentTable& table) {
+  WalkPixels32(bits, count, transparency, [&table](uint32_t value) {
+    return PackRgb(table[RedOf(value)], table[GreenOf(value)], table[BlueOf(value)]);
+  });
+}
+
 template <class Pixels>
 int WithLockedBitmap(HGLOBAL bitmap, const TransparencyArg& transparency, Pixels pixels) {
   GlobalLockGuard lock(bitmap);
@@ -110,7 +117,7 @@ static int PlainEqualisePixels(DibBlock bitmap, const TransparencyArg& transpare
   }
   const size_t count = PixelRun32(*view, TopDownRows::None);
   const Histogram histogram = LuminanceHistogram(view->bits(), count);
-  ApplyComponentTable32(view->bits(), count, transparency, EqualiseTable(histogram));
+  ApplyTable(view->bits(), count, transparency, EqualiseTable(histogram));
   return 1;
 }
 
@@ -122,7 +129,7 @@ static int PlainNormalisePixels(DibBlock bitmap, const TransparencyArg& transpar
   const Histogram histogram = LuminanceHistogram(view->bits(), count);
   const std::optional<ComponentTable> table = NormaliseTable(histogram, count);
   if (!table) return 0;
-  ApplyComponentTable32(view->bits(), count, transparency, *table);
+  ApplyTable(view->bits(), count, transparency, *table);
   return 1;
 }
 
