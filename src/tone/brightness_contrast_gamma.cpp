@@ -15,6 +15,7 @@
 #include "image/global_memory.h"
 #include "image/record.h"
 #include "image/transparency.h"
+#include "tone/channel_sums.h"
 #include "tone/component_pass.h"
 #include "tone/gamma_presets.h"
 
@@ -62,9 +63,16 @@ ColorSums SumPixels(const DibView& view) {
       for (size_t x = 0; x < width; ++x, p += 2)
         sums.add(WidenRgb16(SplitRgb16(LoadPixel<uint16_t>(p), layout), layout));
     }
-  } else if (view.bitCount == 24 || view.bitCount == 32) {
+  } else if (view.bitCount == 32) {
+    uint64_t channels[3] = {0, 0, 0};
+    const SimdLevel level = ActiveSimdLevel();
+    for (size_t r = 0; r < view.rows; ++r) AddChannelSums32(view.row(r), width, channels, level);
+    sums.blue = channels[0];
+    sums.green = channels[1];
+    sums.red = channels[2];
+  } else if (view.bitCount == 24) {
     // Three independent sums per row instead of one chain of double additions per pixel.
-    const size_t step = view.bitCount / 8u;
+    const size_t step = 3;
     for (size_t r = 0; r < view.rows; ++r) {
       const uint8_t* p = view.row(r);
       uint64_t blue = 0, green = 0, red = 0;
