@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -9,14 +10,16 @@
 
 namespace ormi::fx {
 
-// Runs one effect on an image handle. On success the handle may have been replaced by the new
-// image that the effect returned (the old one is freed). Returns an exit status; `error` says why
-// when it is not kDone.
-int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& values, HGLOBAL& image, std::string& error);
+// Runs one effect on an image handle, with the extra pictures it takes. On success the handle may
+// have been replaced by the new image (or the painted or new bitmap, wrapped) that the effect
+// returned; the old one is freed. Returns an exit status; `error` says why when it is not kDone.
+int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& values, HGLOBAL& image, std::string& error,
+                std::span<const HGLOBAL> extras = {});
 
-// Reads INPUT, applies the effect and writes OUTPUT; reports errors on stderr.
+// Reads INPUT (and the files of the effect's extras), applies the effect and writes OUTPUT;
+// reports errors on stderr.
 int ApplyEffectToFile(const host::EffectInfo& effect, const std::vector<double>& values, const std::string& input,
-                      const std::string& output);
+                      const std::string& output, const std::vector<std::string>& extraFiles = {});
 
 // Runs an effect that takes no picture (ResultKind::NoImage); reports a failure on stderr.
 int RunWithoutImage(const host::EffectInfo& effect, const std::vector<double>& values);

@@ -1,11 +1,13 @@
 #include "demo.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "apply.h"
 #include "exit_status.h"
+#include "extras.h"
 #include "host/bmp_file.h"
 #include "host/image_handle.h"
 #include "sample.h"
@@ -24,6 +26,7 @@ std::string DescribeValues(const host::EffectInfo& effect, const std::vector<dou
       text += value;
     }
   }
+  for (const host::ExtraInput& extra : effect.extras) text += std::string(" --") + extra.name + " (demo)";
   return text;
 }
 
@@ -71,13 +74,17 @@ int RunDemo(const std::string& outDir) {
       if (result != kDone) status = result;
       continue;
     }
-    HGLOBAL copy = host::CopyGlobalBlock(sample);
+    // Effects that take no 32-bit picture get a grey palette copy of the sample.
+    const bool takes32 = std::find(effect.depths.begin(), effect.depths.end(), 32) != effect.depths.end();
+    HGLOBAL copy = takes32 ? host::CopyGlobalBlock(sample) : MakeGreyPalettePicture(sample);
     HGLOBAL image = host::WrapBitmap(copy);
     if (!image && copy) GlobalFree(copy);
+    ExtraPictures extras;
+    const bool extrasMade = MakeDemoExtras(effect, sample, extras);
     const std::vector<double> values = host::DefaultValues(effect);
     const std::string file = std::string(effect.name) + ".bmp";
     error = "out of memory";
-    int result = image ? ApplyEffect(effect, values, image, error) : kFileError;
+    int result = image && extrasMade ? ApplyEffect(effect, values, image, error, extras.handles()) : kFileError;
     if (result == kDone && !host::WriteBmpFile((dir / file).string(), host::BitmapOfImage(image), error)) {
       result = kFileError;
     }

@@ -24,6 +24,7 @@ struct EffectCommand {
   const EffectInfo* effect = nullptr;
   CLI::App* command = nullptr;
   std::vector<std::vector<double>> params;  // the value (or a list's values) of each parameter
+  std::vector<std::string> extraFiles;
   std::string input, output;
 
   // The values in the layout that the catalog's invoke expects.
@@ -61,6 +62,11 @@ void AddEffectCommand(CLI::App& app, EffectCommand& entry) {
     if (param.kind == ParamKind::Int) option->check(CLI::TypeValidator<long long>("INT"));
   }
   if (effect.result == ormi::host::ResultKind::NoImage) return;
+  entry.extraFiles.resize(effect.extras.size());
+  for (size_t i = 0; i < effect.extras.size(); ++i) {
+    const auto& extra = effect.extras[i];
+    entry.command->add_option(std::string("--") + extra.name, entry.extraFiles[i], extra.help)->required();
+  }
   entry.command->add_option("INPUT", entry.input, "Picture to read (BMP)")->required();
   entry.command->add_option("OUTPUT", entry.output, "Picture to write (BMP)")->required();
 }
@@ -119,7 +125,7 @@ int main(int argc, char** argv) {
     if (entry.effect->result == ormi::host::ResultKind::NoImage) {
       return ormi::fx::RunWithoutImage(*entry.effect, entry.values());
     }
-    return ormi::fx::ApplyEffectToFile(*entry.effect, entry.values(), entry.input, entry.output);
+    return ormi::fx::ApplyEffectToFile(*entry.effect, entry.values(), entry.input, entry.output, entry.extraFiles);
   }
   return ormi::fx::kUsageError;
 }
