@@ -21,21 +21,75 @@ using ormi::host::EffectInfo;
 
 int g_size = 4096;
 
-// A noisy opaque picture: every effect has real work on every pixel.
-HGLOBAL MakeBenchBitmap(int depth) {
-  const size_t bytes = size_t{4} * g_size * g_size;
+// A noisy picture: every effect has real work on every pixel. Opaque unless `holes`, which gives
+// a quarter of the pixels alpha 0 (the alpha pictures that some effects take besides the input).
+HGLOBAL MakeNoise(int width, int height, bool holes) {
+  const size_t bytes = size_t{4} * width * height;
   std::vector<uint8_t> pixels(bytes);
   std::mt19937 random(12345);
   for (size_t i = 0; i < bytes; i += 4) {
-    const uint32_t value = static_cast<uint32_t>(random()) | 0xFF000000u;
+    uint32_t value = static_cast<uint32_t>(random()) | 0xFF000000u;
+    if (holes && value % 4 == 0) value &= 0x00FFFFFFu;
     std::memcpy(pixels.data() + i, &value, 4);
   }
-  HGLOBAL bitmap32 = ormi::host::BitmapFromTopDownBgra(pixels.data(), g_size, g_size);
+  return ormi::host::BitmapFromTopDownBgra(pixels.data(), width, height);
+}
+
+HGLOBAL MakeBenchBitmap(int depth) {
+  HGLOBAL bitmap32 = MakeNoise(g_size, g_size, false);
   if (depth == 32) return bitmap32;
   HGLOBAL converted = ormi::host::ConvertBitmapDepth(bitmap32, depth);
   GlobalFree(bitmap32);
   return converted;
 }
+
+// A 1-bit text mask of the picture's size: stripes of masked and open pixels.
+HGLOBAL MakeTextMask() {
+  const size_t stride = (static_cast<size_t>(g_size) + 31) / 32 * 4;
+  const size_t bytes = 40 + 8 + stride * g_size;
+  HGLOBAL block = GlobalAlloc(GHND, bytes);
+  auto* data = static_cast<uint8_t*>(GlobalLock(block));
+  BITMAPINFOHEADER header{};
+  header.biSize = 40;
+  header.biWidth = g_size;
+  header.biHeight = g_size;
+  header.biPlanes = 1;
+  header.biBitCount = 1;
+  header.biClrUsed = 2;
+  std::memcpy(data, &header, sizeof header);
+  std::memcpy(data + 44, "\xFF\xFF\xFF\x00", 4);
+  for (size_t r = 0; r < static_cast<size_t>(g_size); ++r)
+    std::memset(data + 48 + r * stride, (r / 8) % 2 ? 0xF0 : 0x0F, stride);
+  GlobalUnlock(block);
+  return block;
+}
+
+// The pictures an effect takes besides its input, and their release.
+struct Extras {
+  std::vector<HGLOBAL> handles;
+  std::vector<ormi::host::ExtraKind> kinds;
+  explicit Extras(const EffectInfo& effect) {
+    for (const ormi::host::ExtraInput& extra : effect.extras) {
+      switch (extra.kind) {
+        case ormi::host::ExtraKind::AlphaImage:
+          handles.push_back(ormi::host::WrapBitmap(MakeNoise(g_size, g_size, true)));
+          break;
+        case ormi::host::ExtraKind::TextMask: handles.push_back(MakeTextMask()); break;
+        case ormi::host::ExtraKind::Tile: handles.push_back(MakeNoise(16, 16, false)); break;
+      }
+      kinds.push_back(extra.kind);
+    }
+  }
+  ~Extras() {
+    for (size_t i = 0; i < handles.size(); ++i) {
+      if (kinds[i] == ormi::host::ExtraKind::AlphaImage) {
+        ormi::host::FreeImageHandle(handles[i]);
+      } else {
+        GlobalFree(handles[i]);
+      }
+    }
+  }
+};
 
 int PreferredDepth(const EffectInfo& effect) {
   for (int depth : {32, 24, 8}) {
@@ -126,11 +180,23 @@ std::vector<double> ValuesOf(const EffectInfo& effect, const Variant& variant) {
 
 void BM_Export(benchmark::State& state, const EffectInfo* effect, const Variant& variant) {
   HGLOBAL image = ormi::host::WrapBitmap(MakeBenchBitmap(PreferredDepth(*effect)));
+  const Extras extras(*effect);
   const std::vector<double> values = ValuesOf(*effect, variant);
+  ormi::host::EffectArgs args{image, values, extras.handles, RECT{0, 0, g_size - 1, g_size - 1}};
+  // Some effects change the record's transparency and refuse a second call on it (insert alpha):
+  // every call starts from the record's first state.
+  const ImageRecord first = *static_cast<ImageRecord*>(GlobalLock(image));
+  GlobalUnlock(image);
   for (auto _ : state) {
-    const intptr_t result = effect->invoke(ormi::host::EffectArgs{image, values});
-    if (effect->result == ormi::host::ResultKind::NewImage && result != 0) {
+    auto* record = static_cast<ImageRecord*>(GlobalLock(image));
+    record->transparency = first.transparency;
+    record->transparentColor = first.transparentColor;
+    GlobalUnlock(image);
+    const intptr_t result = effect->invoke(args);
+    if (result != 0 && effect->result == ormi::host::ResultKind::NewImage) {
       ormi::host::FreeImageHandle(reinterpret_cast<HGLOBAL>(result));
+    } else if (result != 0 && effect->result == ormi::host::ResultKind::NewBitmap) {
+      GlobalFree(reinterpret_cast<HGLOBAL>(result));
     }
     benchmark::DoNotOptimize(result);
   }
@@ -154,7 +220,8 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("BM_InPlacePass", BM_InPlacePass)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("BM_FreshCopy", BM_FreshCopy)->Unit(benchmark::kMillisecond);
   for (const EffectInfo& effect : ormi::host::EffectCatalog()) {
-    if (effect.result != ormi::host::ResultKind::InPlace && effect.result != ormi::host::ResultKind::NewImage) continue;
+    // Effects without an image, and the painter (which needs a device context), are not timed.
+    if (effect.result == ormi::host::ResultKind::NoImage || effect.result == ormi::host::ResultKind::Painted) continue;
     for (const Variant& variant : VariantsOf(effect)) {
       benchmark::RegisterBenchmark((std::string("BM_") + effect.exportName + variant.suffix).c_str(), BM_Export,
                                    &effect, variant)
