@@ -18,6 +18,8 @@ int MirrorImage(HGLOBAL image, int flipRows, int flipColumns);
 // The RGB shift of a locked bitmap.
 int AdjustColorRGBPixels(DibBlock bitmap, int16_t redShift, int16_t greenShift, int16_t blueShift,
                          const std::optional<uint32_t>& transparency);
+// Set alpha colour of a locked mask and target.
+int PlainSetAlphaColorPixels(DibBlock mask, DibBlock target, uint32_t color);
 // Equalisation and normalisation of a bitmap handle under a transparency argument.
 int EqualiseBitmap(HGLOBAL bitmap, const std::optional<uint32_t>& transparency);
 int NormaliseBitmap(HGLOBAL bitmap, const std::optional<uint32_t>& transparency);
