@@ -20,6 +20,8 @@ int AdjustColorRGBPixels(DibBlock bitmap, int16_t redShift, int16_t greenShift, 
                          const std::optional<uint32_t>& transparency);
 // Set alpha colour of a locked mask and target.
 int PlainSetAlphaColorPixels(DibBlock mask, DibBlock target, uint32_t color);
+// Adjustable contrast of a locked bitmap.
+int AdjContrastPixels(DibBlock bitmap, int mode, const std::optional<uint32_t>& transparency);
 // Equalisation and normalisation of a bitmap handle under a transparency argument.
 int EqualiseBitmap(HGLOBAL bitmap, const std::optional<uint32_t>& transparency);
 int NormaliseBitmap(HGLOBAL bitmap, const std::optional<uint32_t>& transparency);
