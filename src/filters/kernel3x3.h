@@ -1,4 +1,4 @@
-// Vector rows of the two linear 3x3 filters, blur and sharpen. Per channel both form
+// Vector rows of the 3x3 filters: emboss, and the two linear ones, blur and sharpen. Per channel both form
 //   S = centreWeight * centre + sign * (corners + 2 * edges)        (32-bit, wrapping)
 // and finish it as their scalar kernels do: blur (S + half) / d, kept when in 0..255 and else the
 // unfiltered value; sharpen 0 below 0, 255 above top, else (S + half) / d. A row function filters
@@ -30,6 +30,11 @@ using Row3x3Function = uint32_t (*)(const uint8_t* const rows[3], uint8_t* out, 
 
 uint32_t Linear3x3RowAvx2(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode, uint32_t key,
                           const Linear3x3& filter);
+
+// Emboss's row (its kernel is fixed; the Linear3x3 is not read).
+uint32_t Emboss3x3RowAvx2(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode, uint32_t key,
+                          const Linear3x3& filter);
+Row3x3Function SelectEmboss3x3Row(SimdLevel level);
 
 // The vector row for the level, or none: the scalar walk then does every pixel. SSE2 has no
 // 32-bit multiply and no per-lane blend, so below AVX2 the scalar kernel serves.

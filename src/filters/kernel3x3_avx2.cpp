@@ -65,6 +65,27 @@ ORMI_AVX2 inline __m256i Filter2(const uint8_t* top, const uint8_t* mid, const u
   }
 }
 
+// Eight filtered pixels (colour bytes in `bytes`) stored by the walk's rules: under a colour key the
+// key's pixels stay and the others get alpha 0; otherwise the centre's alpha is kept, and under the
+// alpha key pixels with alpha 0 stay.
+ORMI_AVX2 inline void StoreSelected(const uint8_t* centreAt, uint8_t* outAt, __m256i bytes, Selection mode,
+                                    uint32_t key) {
+  const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m256i centre = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(centreAt));
+  __m256i result;
+  if (mode == Selection::ColorKey) {
+    const __m256i rgb = _mm256_andnot_si256(alphaMask, bytes);
+    result = _mm256_blendv_epi8(rgb, centre, _mm256_cmpeq_epi32(centre, _mm256_set1_epi32(static_cast<int>(key))));
+  } else {
+    const __m256i rgb = _mm256_or_si256(_mm256_andnot_si256(alphaMask, bytes), _mm256_and_si256(centre, alphaMask));
+    result = mode == Selection::AlphaKey
+                 ? _mm256_blendv_epi8(rgb, centre,
+                                      _mm256_cmpeq_epi32(_mm256_and_si256(centre, alphaMask), _mm256_setzero_si256()))
+                 : rgb;
+  }
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(outAt), result);
+}
+
 template <Finish3x3 Finish>
 ORMI_AVX2 uint32_t Row(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode, uint32_t key,
                        const Linear3x3& f) {
@@ -74,8 +95,6 @@ ORMI_AVX2 uint32_t Row(const uint8_t* const rows[3], uint8_t* out, uint32_t widt
   const __m256i centreWeight = _mm256_set1_epi32(static_cast<int>(f.centreWeight));
   const __m256i half = _mm256_set1_epi32(f.half);
   const __m256i topLimit = _mm256_set1_epi32(f.top);
-  const __m256i keyVector = _mm256_set1_epi32(static_cast<int>(key));
-  const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   uint32_t x = 1;
   // Eight pixels a step: x-1 .. x+8 must lie in the row.
   for (; x + 8 < width; x += 8) {
@@ -89,24 +108,45 @@ ORMI_AVX2 uint32_t Row(const uint8_t* const rows[3], uint8_t* out, uint32_t widt
     const __m256i words2 = _mm256_packus_epi32(lanes[2], lanes[3]);
     const __m256i bytes =
         _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words2), _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
-    const __m256i centre = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows[1] + at));
-    __m256i result;
-    if (mode == Selection::ColorKey) {
-      const __m256i rgb = _mm256_andnot_si256(alphaMask, bytes);
-      result = _mm256_blendv_epi8(rgb, centre, _mm256_cmpeq_epi32(centre, keyVector));
-    } else {
-      const __m256i rgb = _mm256_or_si256(_mm256_andnot_si256(alphaMask, bytes), _mm256_and_si256(centre, alphaMask));
-      result = mode == Selection::AlphaKey
-                   ? _mm256_blendv_epi8(rgb, centre,
-                                        _mm256_cmpeq_epi32(_mm256_and_si256(centre, alphaMask), _mm256_setzero_si256()))
-                   : rgb;
+    StoreSelected(rows[1] + at, out + at, bytes, mode, key);
+  }
+  return x;
+}
+
+ORMI_AVX2 inline __m256i Load8(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+
+// The low (h = 0) or high bytes of each 128-bit lane as 16-bit lanes; the byte pack undoes it.
+ORMI_AVX2 inline __m256i Widen(__m256i v, int h) {
+  return h == 0 ? _mm256_unpacklo_epi8(v, _mm256_setzero_si256()) : _mm256_unpackhi_epi8(v, _mm256_setzero_si256());
+}
+
+// Emboss in 16-bit lanes: the sums lie within +-1275, and the saturating pack to bytes is the clamp
+// to 0..255.
+ORMI_AVX2 uint32_t EmbossRow(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode, uint32_t key) {
+  uint32_t x = 1;
+  for (; x + 8 < width; x += 8) {
+    const size_t at = 4 * size_t{x};
+    const __m256i topLeft = Load8(rows[0] + at - 4), top = Load8(rows[0] + at), left = Load8(rows[1] + at - 4),
+                  right = Load8(rows[1] + at + 4), bottom = Load8(rows[2] + at), bottomRight = Load8(rows[2] + at + 4);
+    __m256i halves[2];
+    for (int h = 0; h < 2; ++h) {
+      const __m256i twiceRise = _mm256_add_epi16(Widen(right, h), Widen(bottom, h));
+      const __m256i rise = _mm256_add_epi16(_mm256_add_epi16(twiceRise, twiceRise), Widen(bottomRight, h));
+      const __m256i twiceFall = _mm256_add_epi16(Widen(top, h), Widen(left, h));
+      const __m256i fall = _mm256_add_epi16(_mm256_add_epi16(twiceFall, twiceFall), Widen(topLeft, h));
+      halves[h] = _mm256_sub_epi16(rise, fall);
     }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), result);
+    StoreSelected(rows[1] + at, out + at, _mm256_packus_epi16(halves[0], halves[1]), mode, key);
   }
   return x;
 }
 
 }  // namespace
+
+ORMI_AVX2 uint32_t Emboss3x3RowAvx2(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode,
+                                    uint32_t key, const Linear3x3&) {
+  return EmbossRow(rows, out, width, mode, key);
+}
 
 ORMI_AVX2 uint32_t Linear3x3RowAvx2(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode,
                                     uint32_t key, const Linear3x3& filter) {
@@ -118,6 +158,9 @@ ORMI_AVX2 uint32_t Linear3x3RowAvx2(const uint8_t* const rows[3], uint8_t* out, 
 #else
 namespace ormi {
 uint32_t Linear3x3RowAvx2(const uint8_t* const*, uint8_t*, uint32_t, Selection, uint32_t, const Linear3x3&) {
+  return 1;
+}
+uint32_t Emboss3x3RowAvx2(const uint8_t* const*, uint8_t*, uint32_t, Selection, uint32_t, const Linear3x3&) {
   return 1;
 }
 }  // namespace ormi

@@ -2,6 +2,7 @@
 // vector level and a spread of amounts, the wrapping extremes included.
 #include <gtest/gtest.h>
 
+#include "filters/emboss_edge.h"
 #include "reference/differential.h"
 #include "reference/reference.h"
 
@@ -44,6 +45,30 @@ INSTANTIATE_TEST_SUITE_P(Filters, LinearFilterDifferentialTest,
                          ::testing::Values(FilterCase{"blur", ImgBlur, reference::BlurImage},
                                            FilterCase{"sharpen", ImgSharpen, reference::SharpenImage}),
                          [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+class EmbossDifferentialTest : public MemoryCheckedTest {};
+
+TEST_F(EmbossDifferentialTest, KernelPassMatchesReference) {
+  uint32_t seed = 1700;
+  for (SimdLevel level : SimdLevelsToTest()) {
+    ScopedSimdLevel forced(level);
+    for (int width : DifferentialWidths()) {
+      if (width < 3) continue;
+      const BitmapSpec spec{.depth = 32, .width = width, .height = 3 + width % 4};
+      for (SelectionMode mode : AllSelectionModes()) {
+        const ImageTwins twins = MakeImageTwins(spec, mode, ++seed);
+        const TransparencyArg transparency = TransparencyArgOf(twins.optimised->record());
+        HGLOBAL bitmap = twins.optimised->bitmap();
+        const int optimised =
+            EmbossWindows(DibBlock{static_cast<uint8_t*>(GlobalLock(bitmap)), GlobalSize(bitmap)}, transparency);
+        GlobalUnlock(bitmap);
+        const std::string name = CaseName(spec, mode, level);
+        ASSERT_EQ(optimised, reference::EmbossWindowsImage(twins.reference->handle())) << name;
+        ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << name;
+      }
+    }
+  }
+}
 
 }  // namespace
 }  // namespace ormi::test

@@ -1,4 +1,4 @@
-// The plain blur and sharpen kept as the reference of the vector rows: the scalar kernels walked
+// The plain blur, sharpen and emboss kernels kept as the reference of the vector rows: the scalar kernels walked
 // pixel by pixel over the window ring.
 #include <algorithm>
 
@@ -60,6 +60,16 @@ SharpenKernel MakeSharpenKernel(double amount) {
   return {static_cast<uint32_t>(c), d >> 1, top, ExactDivisor(static_cast<uint32_t>(d))};
 }
 
+struct EmbossKernel {
+  uint32_t operator()(const Window<3>& w) const {
+    return ComposeChannels([&](uint32_t c) {
+      const int32_t rise = static_cast<int32_t>(2 * w.at(1, 2, c) + 2 * w.at(2, 1, c) + w.at(2, 2, c));
+      const int32_t fall = static_cast<int32_t>(w.at(0, 0, c) + 2 * w.at(0, 1, c) + 2 * w.at(1, 0, c));
+      return ClampByte(rise - fall);
+    });
+  }
+};
+
 // The export's frame around a kernel: the record's transparency, the bitmap locked.
 template <class Kernel>
 int FilterImage(HGLOBAL image, const Kernel& kernel) {
@@ -77,5 +87,7 @@ int FilterImage(HGLOBAL image, const Kernel& kernel) {
 int BlurImage(HGLOBAL image, double amount) { return FilterImage(image, MakeBlurKernel(amount)); }
 
 int SharpenImage(HGLOBAL image, double amount) { return FilterImage(image, MakeSharpenKernel(amount)); }
+
+int EmbossWindowsImage(HGLOBAL image) { return FilterImage(image, EmbossKernel{}); }
 
 }  // namespace ormi::reference

@@ -29,6 +29,8 @@ int NormaliseBitmap(HGLOBAL bitmap, const std::optional<uint32_t>& transparency)
 // bitmap routine's).
 int BlurImage(HGLOBAL image, double amount);
 int SharpenImage(HGLOBAL image, double amount);
+// Emboss's kernel pass alone (before its normalisation).
+int EmbossWindowsImage(HGLOBAL image);
 // The quarter-turn movers at 8, 16, 24 and 32 bits (1 to 4 bytes a pixel).
 void QuarterTurnWholePixels(const TurnFrame& frame, size_t bytesPerPixel);
 int BrightnessImage(ImageRecord& record, int delta);
