@@ -22,6 +22,8 @@ int AdjustColorRGBPixels(DibBlock bitmap, int16_t redShift, int16_t greenShift, 
 int PlainSetAlphaColorPixels(DibBlock mask, DibBlock target, uint32_t color);
 // Adjustable contrast of a locked bitmap.
 int AdjContrastPixels(DibBlock bitmap, int mode, const std::optional<uint32_t>& transparency);
+// The halo of a locked record as a new image.
+HGLOBAL PlainDiffImage(const ImageRecord& source, int passes);
 // Equalisation and normalisation of a bitmap handle under a transparency argument.
 int EqualiseBitmap(HGLOBAL bitmap, const std::optional<uint32_t>& transparency);
 int NormaliseBitmap(HGLOBAL bitmap, const std::optional<uint32_t>& transparency);
