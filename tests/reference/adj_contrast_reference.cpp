@@ -14,7 +14,7 @@ constexpr double kPi = 3.141592653589793;
 
 void PlainIntensity(int direction, uint8_t& red, uint8_t& green, uint8_t& blue) {
   double hue = 0, saturation = 0, intensity = 0;
-  RgbToHsi(red, green, blue, hue, saturation, intensity);
+  PlainRgbToHsi(red, green, blue, hue, saturation, intensity);
   const double curve = (std::sin(kPi * (intensity - 0.5)) + 1) / 2;
   double moved = intensity + direction * (curve - intensity) / 2;
   if (moved > 1) moved = 1;

@@ -20,6 +20,8 @@ int AdjustColorRGBPixels(DibBlock bitmap, int16_t redShift, int16_t greenShift, 
                          const std::optional<uint32_t>& transparency);
 // Set alpha colour of a locked mask and target.
 int PlainSetAlphaColorPixels(DibBlock mask, DibBlock target, uint32_t color);
+// RGB to HSI as the library first had it.
+void PlainRgbToHsi(uint8_t red, uint8_t green, uint8_t blue, double& hue, double& saturation, double& intensity);
 // Adjustable contrast of a locked bitmap.
 int AdjContrastPixels(DibBlock bitmap, int mode, const std::optional<uint32_t>& transparency);
 // The halo of a locked record as a new image.
