@@ -77,12 +77,21 @@ uint8_t FirstNeighbourAlpha(const uint8_t* above, const uint8_t* here, const uin
   return 0;
 }
 
-void ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& scaled, uint8_t* buffer) {
+// Fills the row's new alphas into the buffer; true when any of them differs from the row's own, so
+// that rows a pass leaves as they were are not written back.
+bool ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& scaled, uint8_t* buffer) {
   const uint8_t *above = canvas.row(r - 1), *here = canvas.row(r), *below = canvas.row(r + 1);
+  bool changed = false;
   for (size_t x = 1; x + 1 < canvas.width; ++x) {
     const uint8_t a = here[4 * x + 3];
-    buffer[x] = a != 0 ? a : scaled[FirstNeighbourAlpha(above, here, below, x)];
+    if (a != 0) {
+      buffer[x] = a;
+      continue;
+    }
+    buffer[x] = scaled[FirstNeighbourAlpha(above, here, below, x)];
+    changed |= buffer[x] != 0;
   }
+  return changed;
 }
 
 void StoreRow(const Canvas& canvas, size_t r, const uint8_t* buffer) {
@@ -94,11 +103,12 @@ void DiffusePass(const Canvas& canvas, int k, uint8_t* odd, uint8_t* even) {
   std::array<uint8_t, 256> scaled;
   for (int a = 0; a < 256; ++a) scaled[a] = static_cast<uint8_t>(int64_t{a} * k / (k + 1));
   const size_t lastRow = canvas.height - 2;
+  bool changed[2] = {false, false};  // of the rows waiting in even and odd
   for (size_t r = 1; r <= lastRow; ++r) {
-    ComputeRow(canvas, r, scaled, r % 2 ? odd : even);
-    if (r > 1) StoreRow(canvas, r - 1, r % 2 ? even : odd);
+    changed[r % 2] = ComputeRow(canvas, r, scaled, r % 2 ? odd : even);
+    if (r > 1 && changed[(r - 1) % 2]) StoreRow(canvas, r - 1, r % 2 ? even : odd);
   }
-  StoreRow(canvas, lastRow, lastRow % 2 ? odd : even);
+  if (changed[lastRow % 2]) StoreRow(canvas, lastRow, lastRow % 2 ? odd : even);
 }
 
 void Diffuse(const Canvas& canvas, int passes, uint8_t* odd, uint8_t* even) {

@@ -3,6 +3,8 @@
 // target's fourth byte and its row padding are never written; other pixels are left alone.
 #include "alpha/set_alpha_color.h"
 
+#include "alpha/set_alpha_color_kernels.h"
+
 #include "image/global_memory.h"
 #include "image/record.h"
 
@@ -35,7 +37,12 @@ void PaintRows(const DibView& mask, const DibView& target, Bgr color) {
 }
 
 void SetAlphaColorPixels24(const DibView& mask, const DibView& target, Bgr color) { PaintRows<3>(mask, target, color); }
-void SetAlphaColorPixels32(const DibView& mask, const DibView& target, Bgr color) { PaintRows<4>(mask, target, color); }
+void SetAlphaColorPixels32(const DibView& mask, const DibView& target, Bgr color) {
+  const PaintRow32Kernel paint = SelectPaintRow32(ActiveSimdLevel());
+  const uint32_t pixel = uint32_t{color.red} << 16 | uint32_t{color.green} << 8 | color.blue;
+  const size_t width = static_cast<uint32_t>(mask.width);
+  for (size_t r = 0; r < mask.rows; ++r) paint(mask.row(r), target.row(r), width, pixel);
+}
 
 }  // namespace
 

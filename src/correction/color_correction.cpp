@@ -12,6 +12,7 @@
 
 #include <optional>
 
+#include "correction/color_correction_kernels.h"
 #include "correction/correction_frame.h"
 #include "image/global_memory.h"
 
@@ -64,8 +65,13 @@ void ConvertPixel(uint8_t* p, const Conversion& conversion) {
   p[2] = static_cast<uint8_t>(out[0]);
 }
 
-void ConvertRow(uint8_t* p, uint32_t width, const Conversion& conversion) {
-  for (uint32_t x = 0; x < width; ++x, p += 4) ConvertPixel(p, conversion);
+void ConvertRow(uint8_t* p, uint32_t width, const Conversion& conversion, CorrectRunKernel run) {
+  uint32_t x = 0;
+  if (run) {
+    x = static_cast<uint32_t>(run(p, width, *conversion.profile, conversion.target));
+    p += size_t{4} * x;
+  }
+  for (; x < width; ++x, p += 4) ConvertPixel(p, conversion);
 }
 
 void ConvertKeyedRow(uint8_t* p, uint32_t width, const Conversion& conversion, const ChannelKey& key) {
@@ -122,6 +128,10 @@ void ColorCorrectPixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t product
   }
 }
 
+CorrectRunKernel SelectColorCorrectRun(SimdLevel level) {
+  return level == SimdLevel::Avx2 ? ColorCorrectRunAvx2 : nullptr;
+}
+
 int ImgColorCorrectionPixels(DibBlock bitmap, int code, int white, const TransparencyArg& transparency) {
   const std::optional<DibView> view = ViewCorrectable(bitmap);
   if (!view) return 0;
@@ -133,11 +143,12 @@ int ImgColorCorrectionPixels(DibBlock bitmap, int code, int white, const Transpa
   const ChannelKey key(transparency);
   const auto width = static_cast<uint32_t>(view->width);
   const uint32_t rows = CorrectedRows(*view);
+  const CorrectRunKernel run = SelectColorCorrectRun(ActiveSimdLevel());
   for (uint32_t r = 0; r < rows; ++r) {
     if (key.inForce()) {
       ConvertKeyedRow(view->row(r), width, conversion, key);
     } else {
-      ConvertRow(view->row(r), width, conversion);
+      ConvertRow(view->row(r), width, conversion, run);
     }
   }
   return 1;

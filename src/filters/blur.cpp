@@ -8,6 +8,7 @@
 
 #include "filters/filter_frame.h"
 #include "filters/filter_math.h"
+#include "filters/kernel3x3.h"
 #include "filters/window_filter.h"
 
 namespace ormi {
@@ -40,7 +41,9 @@ BlurKernel MakeBlurKernel(double amount) {
 
 int ImgBlurPixels(DibBlock bitmap, double amount, const TransparencyArg& transparency) {
   const BlurKernel kernel = MakeBlurKernel(amount);
-  return Filter3x3(bitmap, SelectPixels(transparency, /*offersAlphaKey=*/true), kernel);
+  const Linear3x3RowStart rowStart{SelectLinear3x3Row(ActiveSimdLevel()),
+                                   {Finish3x3::Blur, kernel.centreWeight, kernel.half, kernel.divisor.divisor(), 0}};
+  return Filter3x3(bitmap, SelectPixels(transparency, /*offersAlphaKey=*/true), kernel, rowStart);
 }
 
 int ImgBlurDib(HGLOBAL bitmap, double amount, const TransparencyArg& transparency) {

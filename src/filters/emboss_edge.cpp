@@ -11,6 +11,7 @@
 
 #include "filters/filter_frame.h"
 #include "filters/filter_math.h"
+#include "filters/kernel3x3.h"
 #include "filters/window_filter.h"
 #include "tone/histogram.h"
 
@@ -62,7 +63,8 @@ int Normalised(DibBlock bitmap, const TransparencyArg& transparency, int filtere
 }  // namespace
 
 int EmbossWindows(DibBlock bitmap, const TransparencyArg& transparency) {
-  return Filter3x3(bitmap, SelectPixels(transparency, /*offersAlphaKey=*/true), EmbossKernel{});
+  const Linear3x3RowStart rowStart{SelectEmboss3x3Row(ActiveSimdLevel()), {}};
+  return Filter3x3(bitmap, SelectPixels(transparency, /*offersAlphaKey=*/true), EmbossKernel{}, rowStart);
 }
 
 int EdgeWindows(DibBlock bitmap, double amount, const TransparencyArg& transparency) {

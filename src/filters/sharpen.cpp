@@ -8,6 +8,7 @@
 
 #include "filters/filter_frame.h"
 #include "filters/filter_math.h"
+#include "filters/kernel3x3.h"
 #include "filters/window_filter.h"
 
 namespace ormi {
@@ -43,7 +44,10 @@ SharpenKernel MakeSharpenKernel(double amount) {
 
 int ImgSharpenPixels(DibBlock bitmap, double amount, const TransparencyArg& transparency) {
   const SharpenKernel kernel = MakeSharpenKernel(amount);
-  return Filter3x3(bitmap, SelectPixels(transparency, /*offersAlphaKey=*/true), kernel);
+  const Linear3x3RowStart rowStart{
+      SelectLinear3x3Row(ActiveSimdLevel()),
+      {Finish3x3::Sharpen, kernel.centreWeight, kernel.half, kernel.divisor.divisor(), kernel.top}};
+  return Filter3x3(bitmap, SelectPixels(transparency, /*offersAlphaKey=*/true), kernel, rowStart);
 }
 
 int ImgSharpenDib(HGLOBAL bitmap, double amount, const TransparencyArg& transparency) {

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "geometry/bit_tables.h"
+#include "geometry/mirror_kernels.h"
 #include "image/global_memory.h"
 #include "image/record.h"
 
@@ -41,7 +42,6 @@ void ReversePackedRow(uint8_t* row, uint32_t width, unsigned bitsPerPixel, void 
 
 void ReverseRow(uint8_t* row, uint32_t width, unsigned bitCount) {
   switch (bitCount) {
-    case 32: ReverseWholePixels<4>(row, width); break;
     case 24: ReverseWholePixels<3>(row, width); break;
     case 16: ReverseWholePixels<2>(row, width); break;
     case 8: ReverseWholePixels<1>(row, width); break;
@@ -66,6 +66,22 @@ bool FlipRows(const DibView& view) {
   return true;
 }
 
+// 32 bits both ways in one pass: each pair of rows exchanged and reversed together, the middle row
+// of an odd height reversed alone. The row buffer is still taken, as the two-pass mirror takes it.
+bool FlipBoth32(const DibView& view) {
+  if (view.rows >= 2 && view.stride != 0) {
+    void* buffer = LocalAlloc(LMEM_FIXED, view.stride);
+    if (!buffer) return false;
+    LocalFree(buffer);
+  }
+  const Mirror32Kernels kernels = SelectMirror32(ActiveSimdLevel());
+  const size_t width = static_cast<uint32_t>(view.width);
+  for (uint32_t r = 0; r < view.rows / 2; ++r)
+    kernels.exchangeReversed(view.row(r), view.row(view.rows - 1 - r), width);
+  if (view.rows % 2) kernels.reverse(view.row(view.rows / 2), width);
+  return true;
+}
+
 }  // namespace
 
 int ImgMirrorPixels(DibBlock bitmap, const BITMAPINFOHEADER& headerCopy, bool flipRows, bool flipColumns) {
@@ -74,9 +90,14 @@ int ImgMirrorPixels(DibBlock bitmap, const BITMAPINFOHEADER& headerCopy, bool fl
   const bool agrees = view->width == headerCopy.biWidth && view->height == headerCopy.biHeight &&
                       view->bitCount == headerCopy.biBitCount && view->bitsOffset == DibBitsOffset(headerCopy);
   if (!agrees) return 0;
-  if (flipRows && !FlipRows(*view)) return 0;
   // Rows without bytes fit any block whatever height the header claims: nothing to walk.
-  if (flipColumns && view->stride != 0) {
+  if (view->stride == 0) return 1;
+  if (view->bitCount == 32 && flipRows && flipColumns) return FlipBoth32(*view) ? 1 : 0;
+  if (flipRows && !FlipRows(*view)) return 0;
+  if (flipColumns && view->bitCount == 32) {
+    const Mirror32Kernels kernels = SelectMirror32(ActiveSimdLevel());
+    for (uint32_t r = 0; r < view->rows; ++r) kernels.reverse(view->row(r), static_cast<uint32_t>(view->width));
+  } else if (flipColumns) {
     for (uint32_t r = 0; r < view->rows; ++r)
       ReverseRow(view->row(r), static_cast<uint32_t>(view->width), view->bitCount);
   }

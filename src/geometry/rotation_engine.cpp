@@ -22,26 +22,41 @@ constexpr float kScanBound = 4e9f;
 // because they are never used there.
 inline size_t Step(size_t offset, size_t stride, bool up) { return up ? offset + stride : offset - stride; }
 
-// 8, 16, 24 and 32 bits: one memcpy of a constant size per pixel.
+// 8, 16, 24 and 32 bits: one memcpy of a constant size per pixel. Quarter turns go tile by tile
+// (64 bytes of source row by as many rows), each destination row of a tile written in one run, so
+// that the column-wise side of the turn stays in the cache instead of touching a new line per pixel.
 template <size_t Bytes>
 void TurnWholePixels(const TurnFrame& f) {
   const uint32_t w = f.width, h = f.height;
-  for (uint32_t r = 0; r < h; ++r) {
-    const uint8_t* src = f.source + r * f.sourceStride;
-    if (f.degrees == 180) {
+  if (f.degrees == 180) {
+    for (uint32_t r = 0; r < h; ++r) {
+      const uint8_t* src = f.source + r * f.sourceStride;
       uint8_t* dst = f.destination + (h - 1 - r) * f.destinationStride + size_t{w} * Bytes;
       for (uint32_t x = 0; x < w; ++x, src += Bytes) {
         dst -= Bytes;
         std::memcpy(dst, src, Bytes);
       }
-      continue;
     }
-    // 90: row x, column H-1-r; 270: row W-1-x, column r.
-    const bool up = f.degrees == 90;
-    size_t offset = up ? (h - 1 - r) * Bytes : (w - size_t{1}) * f.destinationStride + r * Bytes;
-    for (uint32_t x = 0; x < w; ++x, src += Bytes) {
-      std::memcpy(f.destination + offset, src, Bytes);
-      offset = Step(offset, f.destinationStride, up);
+    return;
+  }
+  constexpr uint32_t kTile = 64 / Bytes;
+  // 90: source (x, r) lands in row x, column H-1-r; 270: in row W-1-x, column r.
+  const bool up = f.degrees == 90;
+  for (uint32_t r0 = 0; r0 < h; r0 += kTile) {
+    const uint32_t r1 = h - r0 < kTile ? h : r0 + kTile;
+    for (uint32_t x0 = 0; x0 < w; x0 += kTile) {
+      const uint32_t x1 = w - x0 < kTile ? w : x0 + kTile;
+      for (uint32_t x = x0; x < x1; ++x) {
+        const uint8_t* src = f.source + r0 * f.sourceStride + size_t{x} * Bytes;
+        if (up) {
+          // Columns H-1-r0 down to H-r1, written from the right.
+          uint8_t* dst = f.destination + size_t{x} * f.destinationStride + (h - 1 - size_t{r0}) * Bytes;
+          for (uint32_t r = r0; r < r1; ++r, src += f.sourceStride, dst -= Bytes) std::memcpy(dst, src, Bytes);
+        } else {
+          uint8_t* dst = f.destination + (w - 1 - size_t{x}) * f.destinationStride + size_t{r0} * Bytes;
+          for (uint32_t r = r0; r < r1; ++r, src += f.sourceStride, dst += Bytes) std::memcpy(dst, src, Bytes);
+        }
+      }
     }
   }
 }

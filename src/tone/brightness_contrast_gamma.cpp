@@ -15,6 +15,7 @@
 #include "image/global_memory.h"
 #include "image/record.h"
 #include "image/transparency.h"
+#include "tone/channel_sums.h"
 #include "tone/component_pass.h"
 #include "tone/gamma_presets.h"
 
@@ -23,9 +24,10 @@ namespace {
 
 bool IsPixelDepth(unsigned depth) { return depth == 16 || depth == 24 || depth == 32; }
 
-// Sums of the components of every pixel, in doubles.
+// Sums of the components of every pixel. Whole numbers far below 2^53, so the integer sums equal,
+// bit for bit, the sums a double accumulator would reach, without its dependent additions.
 struct ColorSums {
-  double red = 0, green = 0, blue = 0;
+  uint64_t red = 0, green = 0, blue = 0;
   void add(uint32_t rgb) {
     red += RedOf(rgb);
     green += GreenOf(rgb);
@@ -61,11 +63,27 @@ ColorSums SumPixels(const DibView& view) {
       for (size_t x = 0; x < width; ++x, p += 2)
         sums.add(WidenRgb16(SplitRgb16(LoadPixel<uint16_t>(p), layout), layout));
     }
-  } else if (view.bitCount == 24 || view.bitCount == 32) {
-    const size_t step = view.bitCount / 8u;
+  } else if (view.bitCount == 32) {
+    uint64_t channels[3] = {0, 0, 0};
+    const SimdLevel level = ActiveSimdLevel();
+    for (size_t r = 0; r < view.rows; ++r) AddChannelSums32(view.row(r), width, channels, level);
+    sums.blue = channels[0];
+    sums.green = channels[1];
+    sums.red = channels[2];
+  } else if (view.bitCount == 24) {
+    // Three independent sums per row instead of one chain of double additions per pixel.
+    const size_t step = 3;
     for (size_t r = 0; r < view.rows; ++r) {
       const uint8_t* p = view.row(r);
-      for (size_t x = 0; x < width; ++x, p += step) sums.add(PackRgb(p[2], p[1], p[0]));
+      uint64_t blue = 0, green = 0, red = 0;
+      for (size_t x = 0; x < width; ++x, p += step) {
+        blue += p[0];
+        green += p[1];
+        red += p[2];
+      }
+      sums.blue += blue;
+      sums.green += green;
+      sums.red += red;
     }
   }
   return sums;
@@ -120,7 +138,8 @@ MeanColor DibMeanColor(const DibView& bitmap) {
   const double area = static_cast<double>(static_cast<uint32_t>(bitmap.width)) * bitmap.rows;
   if (area == 0) return {};
   const ColorSums sums = SumPixels(bitmap);
-  return {sums.red / area, sums.green / area, sums.blue / area};
+  return {static_cast<double>(sums.red) / area, static_cast<double>(sums.green) / area,
+          static_cast<double>(sums.blue) / area};
 }
 
 int BrightnessImage(ImageRecord& record, int delta) {

@@ -12,6 +12,7 @@
 #include "image/global_memory.h"
 #include "tone/hsi.h"
 #include "tone/pixel_walk.h"
+#include "tone/rgb_shift_kernels.h"
 
 namespace ormi {
 namespace {
@@ -59,8 +60,16 @@ int ImgAdjustColorRGBPixels(DibBlock bitmap, int16_t redShift, int16_t greenShif
                             const TransparencyArg& transparency) {
   const std::optional<DibView> view = View32(bitmap);
   if (!view) return 0;
+  const size_t count = PixelRun32(*view, TopDownRows::None);
+  // Saturating byte arithmetic gives the shift tables' values without a lookup per component.
+  if (const RgbShiftKernel kernel = SelectRgbShift(ActiveSimdLevel())) {
+    const PixelSelection selection = SelectPixels(transparency, /*offersAlphaKey=*/false);
+    kernel(view->bits(), count,
+           MakeRgbShift(redShift, greenShift, blueShift, selection.mode == Selection::ColorKey, selection.key));
+    return 1;
+  }
   const ComponentTable red = ShiftTable(redShift), green = ShiftTable(greenShift), blue = ShiftTable(blueShift);
-  WalkPixels32(view->bits(), PixelRun32(*view, TopDownRows::None), transparency,
+  WalkPixels32(view->bits(), count, transparency,
                [&](uint32_t value) { return PackRgb(red[RedOf(value)], green[GreenOf(value)], blue[BlueOf(value)]); });
   return 1;
 }

@@ -5,6 +5,8 @@
 // narrowed again by dropping the low bits; bits outside the three fields become 0.
 #include "tone/component_pass.h"
 
+#include "tone/table_kernels.h"
+
 namespace ormi {
 namespace {
 
@@ -26,7 +28,7 @@ inline void MapBgr(uint8_t* p, const ComponentTable& map) {
   p[2] = map[p[2]];
 }
 
-// 24 and 32 bits: `Step` bytes per pixel, of which the first three are blue, green, red.
+// 24 bits: `Step` bytes per pixel, of which the first three are blue, green, red.
 template <size_t Step>
 void MapBgrRows(const DibView& view, const ComponentTable& map, const ColorBytes* key) {
   const size_t width = static_cast<uint32_t>(view.width);
@@ -39,6 +41,22 @@ void MapBgrRows(const DibView& view, const ComponentTable& map, const ColorBytes
     } else {
       for (size_t x = 0; x < width; ++x, p += Step) MapBgr(p, map);
     }
+  }
+}
+
+// 32 bits: whole words in and out, the fourth byte carried over unchanged; a row at a time through
+// the vector kernel where there is one.
+void Map32Rows(const DibView& view, const ComponentTable& map, const ColorBytes* key) {
+  const size_t width = static_cast<uint32_t>(view.width);
+  const Table32Rule rule{key != nullptr, key ? PackRgb(key->red, key->green, key->blue) : 0, 0x00FFFFFFu, 0xFF000000u};
+  const Table32Kernel kernel = SelectTable32(ActiveSimdLevel());
+  for (size_t r = 0; r < view.rows; ++r) {
+    uint8_t* p = view.row(r);
+    if (kernel) {
+      kernel(p, width, map, rule);
+      continue;
+    }
+    for (size_t x = 0; x < width; ++x, p += 4) StorePixel<uint32_t>(p, MapPixel32(LoadPixel<uint32_t>(p), map, rule));
   }
 }
 
@@ -99,7 +117,7 @@ void MapPixels(const DibView& view, const ComponentTable& map, const Transparenc
       // At 32 bits a colour with bit 31 set says the alpha bytes carry the transparency instead.
       const bool keyed = transparency && !SaysAlphaCarriesTransparency(*transparency);
       const ColorBytes key = keyed ? BytesOf(*transparency) : ColorBytes{};
-      MapBgrRows<4>(view, map, keyed ? &key : nullptr);
+      Map32Rows(view, map, keyed ? &key : nullptr);
       break;
     }
     default: break;

@@ -7,6 +7,8 @@
 // Output bytes round half up: floor(255 v + 0.5).
 #include "tone/hsi.h"
 
+#include <array>
+
 namespace ormi {
 namespace {
 
@@ -18,16 +20,30 @@ inline uint8_t ToByte(double value) {
 
 }  // namespace
 
-void RgbToHsi(uint8_t red, uint8_t green, uint8_t blue, double& hue, double& saturation, double& intensity) {
-  const double r = red / 255.0, g = green / 255.0, b = blue / 255.0;
+namespace {
+
+// The components as fractions of 255 with their largest and smallest.
+struct UnitRgb {
+  double r, g, b, max, min;
+};
+
+// byte / 255.0 for every byte: the same quotients as dividing, without three divisions a pixel.
+constexpr std::array<double, 256> kUnitOfByte = [] {
+  std::array<double, 256> table{};
+  for (int i = 0; i < 256; ++i) table[i] = i / 255.0;
+  return table;
+}();
+
+inline UnitRgb UnitRgbOf(uint8_t red, uint8_t green, uint8_t blue) {
+  const double r = kUnitOfByte[red], g = kUnitOfByte[green], b = kUnitOfByte[blue];
   const double max = r > g ? (r > b ? r : b) : (g > b ? g : b);
   const double min = r < g ? (r < b ? r : b) : (g < b ? g : b);
-  intensity = (max + min) / 2;
-  if (!(intensity > 0)) return;
-  const double d = max - min;
-  saturation = d;
-  if (!(d > 0)) return;
-  saturation = intensity <= 0.5 ? d / (max + min) : d / (2 - max - min);
+  return {r, g, b, max, min};
+}
+
+// The hue in turns, from the component that is largest (and the smallest); d = max - min > 0.
+inline double HueOf(const UnitRgb& u, double d) {
+  const double r = u.r, g = u.g, b = u.b, max = u.max, min = u.min;
   double sixths;
   if (r == max && g == min) {
     sixths = 5 + (max - b) / d;
@@ -42,7 +58,28 @@ void RgbToHsi(uint8_t red, uint8_t green, uint8_t blue, double& hue, double& sat
   } else {
     sixths = 5 - (max - r) / d;
   }
-  hue = sixths / 6;
+  return sixths / 6;
+}
+
+}  // namespace
+
+void RgbToHsi(uint8_t red, uint8_t green, uint8_t blue, double& hue, double& saturation, double& intensity) {
+  const UnitRgb u = UnitRgbOf(red, green, blue);
+  intensity = (u.max + u.min) / 2;
+  if (!(intensity > 0)) return;
+  const double d = u.max - u.min;
+  saturation = d;
+  if (!(d > 0)) return;
+  saturation = intensity <= 0.5 ? d / (u.max + u.min) : d / (2 - u.max - u.min);
+  hue = HueOf(u, d);
+}
+
+double HsiHue(uint8_t red, uint8_t green, uint8_t blue) {
+  const UnitRgb u = UnitRgbOf(red, green, blue);
+  if (!((u.max + u.min) / 2 > 0)) return 0;
+  const double d = u.max - u.min;
+  if (!(d > 0)) return 0;
+  return HueOf(u, d);
 }
 
 void HsiToRgb(double hue, double saturation, double intensity, uint8_t& red, uint8_t& green, uint8_t& blue) {

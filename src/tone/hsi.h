@@ -12,6 +12,9 @@ namespace ormi {
 // leaves hue and saturation unwritten, greys leave the hue.
 void RgbToHsi(uint8_t red, uint8_t green, uint8_t blue, double& hue, double& saturation, double& intensity);
 
+// The hue that RgbToHsi gives for the bytes (0 where it leaves the hue unwritten).
+double HsiHue(uint8_t red, uint8_t green, uint8_t blue);
+
 // Writes the bytes of a colour; each is floor(255 v + 0.5). A hue of exactly 1 is taken as 0.
 void HsiToRgb(double hue, double saturation, double intensity, uint8_t& red, uint8_t& green, uint8_t& blue);
 

@@ -9,14 +9,15 @@
 #include "image/global_memory.h"
 #include "image/record.h"
 #include "image/transparency.h"
+#include "tone/invert_kernels.h"
 
 namespace ormi {
 namespace {
 
-void ComplementBytes(uint8_t* p, size_t count) {
-  size_t i = 0;
-  for (; i + 8 <= count; i += 8) StorePixel<uint64_t>(p + i, ~LoadPixel<uint64_t>(p + i));
-  for (; i < count; ++i) p[i] = static_cast<uint8_t>(~p[i]);
+void ComplementBytes(uint8_t* p, size_t count, InvertWordsKernel invertWords) {
+  const size_t words = count / 4;
+  invertWords(p, words, WordRule{0xFFFFFFFFu, 0xFFFFFFFFu, false, 0});
+  for (size_t i = 4 * words; i < count; ++i) p[i] = static_cast<uint8_t>(~p[i]);
 }
 
 // Whole 32-bit entries are complemented, the reserved byte included.
@@ -73,29 +74,27 @@ void InvertKeyed16(const DibView& view, uint32_t color) {
   }
 }
 
-void InvertKeyed32(const DibView& view, uint32_t color) {
-  uint8_t* p = view.bits();
+// With the transparency in the alpha bytes every colour flips and alpha stays; under a colour key
+// the pixels not in it flip and lose their alpha.
+void InvertKeyed32(const DibView& view, uint32_t color, InvertWordsKernel invertWords) {
   const size_t pixels = view.bitsBytes() / 4;
   if (SaysAlphaCarriesTransparency(color)) {
-    for (size_t i = 0; i < pixels; ++i, p += 4) StorePixel<uint32_t>(p, LoadPixel<uint32_t>(p) ^ 0x00FFFFFFu);
+    invertWords(view.bits(), pixels, WordRule{0x00FFFFFFu, 0xFFFFFFFFu, false, 0});
     return;
   }
-  const uint32_t key = KeyPixelForm(color);
-  for (size_t i = 0; i < pixels; ++i, p += 4) {
-    const uint32_t value = LoadPixel<uint32_t>(p);
-    if (value != key) StorePixel<uint32_t>(p, ~value & 0x00FFFFFFu);
-  }
+  invertWords(view.bits(), pixels, WordRule{0xFFFFFFFFu, 0x00FFFFFFu, true, KeyPixelForm(color)});
 }
 
 void InvertPixels(const DibView& view, const TransparencyArg& transparency) {
+  const InvertWordsKernel invertWords = SelectInvertWords(ActiveSimdLevel());
   if (!transparency) {
-    ComplementBytes(view.bits(), view.bitsBytes());
+    ComplementBytes(view.bits(), view.bitsBytes(), invertWords);
     return;
   }
   switch (view.bitCount) {
     case 24: InvertKeyed24(view, *transparency); break;
     case 16: InvertKeyed16(view, *transparency); break;
-    case 32: InvertKeyed32(view, *transparency); break;
+    case 32: InvertKeyed32(view, *transparency, invertWords); break;
     default: break;  // a key cannot be honoured at 1 bit
   }
 }

@@ -9,6 +9,7 @@
 
 #include "image/dib.h"
 #include "image/transparency.h"
+#include "tone/table_kernels.h"
 
 namespace ormi {
 
@@ -50,6 +51,12 @@ using ComponentTable = std::array<uint8_t, 256>;
 // The same walk through one table applied to red, green and blue alike.
 inline void ApplyComponentTable32(uint8_t* bits, size_t count, const TransparencyArg& transparency,
                                   const ComponentTable& table) {
+  if (const Table32Kernel kernel = SelectTable32(ActiveSimdLevel())) {
+    const PixelSelection selection = SelectPixels(transparency, /*offersAlphaKey=*/false);
+    const bool keyed = selection.mode == Selection::ColorKey;
+    kernel(bits, count, table, Table32Rule{keyed, selection.key, 0xFFFFFFFFu, keyed ? 0u : 0xFF000000u});
+    return;
+  }
   WalkPixels32(bits, count, transparency, [&table](uint32_t value) {
     return PackRgb(table[RedOf(value)], table[GreenOf(value)], table[BlueOf(value)]);
   });

@@ -1,0 +1,167 @@
+// Blur and sharpen rows with AVX2: two pixels per register, one 32-bit lane per channel, the
+// same wrapping sums and the same reciprocal division as the scalar kernels, so the same bytes.
+#include "filters/kernel3x3.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+
+#define ORMI_AVX2 __attribute__((target("avx2")))
+
+namespace ormi {
+namespace {
+
+// Two pixels at p as eight 32-bit channel lanes.
+ORMI_AVX2 inline __m256i Load2(const uint8_t* p) {
+  return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
+
+// floor(a / d) for d >= 2 through r = floor(2^32 / d): the estimate (a r) >> 32 is the quotient or
+// one below it, and the remainder corrects it.
+struct VectorDivisor {
+  __m256i reciprocal, divisor;
+  bool one;
+};
+
+ORMI_AVX2 inline __m256i DivideUnsigned(__m256i a, const VectorDivisor& d) {
+  if (d.one) return a;
+  const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(a, d.reciprocal), 32);
+  const __m256i odd = _mm256_mul_epu32(_mm256_srli_epi64(a, 32), d.reciprocal);
+  __m256i q = _mm256_blend_epi32(even, odd, 0xAA);
+  const __m256i remainder = _mm256_sub_epi32(a, _mm256_mullo_epi32(q, d.divisor));
+  const __m256i over = _mm256_cmpeq_epi32(_mm256_max_epu32(remainder, d.divisor), remainder);
+  return _mm256_sub_epi32(q, over);  // over is -1 where the estimate was one short
+}
+
+// n / d truncated toward zero. abs of INT32_MIN gives 2^31 as an unsigned magnitude, as the scalar
+// code does.
+ORMI_AVX2 inline __m256i DivideSigned(__m256i n, const VectorDivisor& d) {
+  const __m256i q = DivideUnsigned(_mm256_abs_epi32(n), d);
+  return _mm256_sign_epi32(q, n);
+}
+
+template <Finish3x3 Finish>
+ORMI_AVX2 inline __m256i Filter2(const uint8_t* top, const uint8_t* mid, const uint8_t* bottom, size_t at,
+                                 const VectorDivisor& d, __m256i centreWeight, __m256i half, __m256i topLimit) {
+  const __m256i corners = _mm256_add_epi32(_mm256_add_epi32(Load2(top + at - 4), Load2(top + at + 4)),
+                                           _mm256_add_epi32(Load2(bottom + at - 4), Load2(bottom + at + 4)));
+  const __m256i edges = _mm256_add_epi32(_mm256_add_epi32(Load2(top + at), Load2(mid + at - 4)),
+                                         _mm256_add_epi32(Load2(mid + at + 4), Load2(bottom + at)));
+  const __m256i centre = Load2(mid + at);
+  const __m256i ring = _mm256_add_epi32(corners, _mm256_add_epi32(edges, edges));
+  const __m256i weighted = _mm256_mullo_epi32(centreWeight, centre);
+  const __m256i zero = _mm256_setzero_si256();
+  if constexpr (Finish == Finish3x3::Blur) {
+    const __m256i sum = _mm256_add_epi32(weighted, ring);
+    const __m256i q = DivideSigned(_mm256_add_epi32(sum, half), d);
+    const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi32(zero, q), _mm256_cmpgt_epi32(q, _mm256_set1_epi32(255)));
+    return _mm256_blendv_epi8(q, centre, outside);
+  } else {
+    const __m256i sum = _mm256_sub_epi32(weighted, ring);
+    __m256i q = DivideSigned(_mm256_add_epi32(sum, half), d);
+    q = _mm256_min_epi32(_mm256_max_epi32(q, zero), _mm256_set1_epi32(255));
+    // A negative sum gives 0 before the upper limit is asked, as in the scalar kernel.
+    q = _mm256_blendv_epi8(q, _mm256_set1_epi32(255), _mm256_cmpgt_epi32(sum, topLimit));
+    return _mm256_blendv_epi8(q, zero, _mm256_cmpgt_epi32(zero, sum));
+  }
+}
+
+// Eight filtered pixels (colour bytes in `bytes`) stored by the walk's rules: under a colour key the
+// key's pixels stay and the others get alpha 0; otherwise the centre's alpha is kept, and under the
+// alpha key pixels with alpha 0 stay.
+ORMI_AVX2 inline void StoreSelected(const uint8_t* centreAt, uint8_t* outAt, __m256i bytes, Selection mode,
+                                    uint32_t key) {
+  const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m256i centre = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(centreAt));
+  __m256i result;
+  if (mode == Selection::ColorKey) {
+    const __m256i rgb = _mm256_andnot_si256(alphaMask, bytes);
+    result = _mm256_blendv_epi8(rgb, centre, _mm256_cmpeq_epi32(centre, _mm256_set1_epi32(static_cast<int>(key))));
+  } else {
+    const __m256i rgb = _mm256_or_si256(_mm256_andnot_si256(alphaMask, bytes), _mm256_and_si256(centre, alphaMask));
+    result = mode == Selection::AlphaKey
+                 ? _mm256_blendv_epi8(rgb, centre,
+                                      _mm256_cmpeq_epi32(_mm256_and_si256(centre, alphaMask), _mm256_setzero_si256()))
+                 : rgb;
+  }
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(outAt), result);
+}
+
+template <Finish3x3 Finish>
+ORMI_AVX2 uint32_t Row(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode, uint32_t key,
+                       const Linear3x3& f) {
+  const uint32_t reciprocal = static_cast<uint32_t>((uint64_t{1} << 32) / (f.divisor < 2 ? 2 : f.divisor));
+  const VectorDivisor d{_mm256_set1_epi32(static_cast<int>(reciprocal)), _mm256_set1_epi32(static_cast<int>(f.divisor)),
+                        f.divisor == 1};
+  const __m256i centreWeight = _mm256_set1_epi32(static_cast<int>(f.centreWeight));
+  const __m256i half = _mm256_set1_epi32(f.half);
+  const __m256i topLimit = _mm256_set1_epi32(f.top);
+  uint32_t x = 1;
+  // Eight pixels a step: x-1 .. x+8 must lie in the row.
+  for (; x + 8 < width; x += 8) {
+    const size_t at = 4 * size_t{x};
+    __m256i lanes[4];
+    for (size_t k = 0; k < 4; ++k)
+      lanes[k] = Filter2<Finish>(rows[0], rows[1], rows[2], at + 8 * k, d, centreWeight, half, topLimit);
+    // 32-bit lanes to bytes: pairs of registers to 16 bits, then to 8 bits; the in-lane order of
+    // packs is undone by a final permutation.
+    const __m256i words = _mm256_packus_epi32(lanes[0], lanes[1]);
+    const __m256i words2 = _mm256_packus_epi32(lanes[2], lanes[3]);
+    const __m256i bytes =
+        _mm256_permutevar8x32_epi32(_mm256_packus_epi16(words, words2), _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+    StoreSelected(rows[1] + at, out + at, bytes, mode, key);
+  }
+  return x;
+}
+
+ORMI_AVX2 inline __m256i Load8(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+
+// The low (h = 0) or high bytes of each 128-bit lane as 16-bit lanes; the byte pack undoes it.
+ORMI_AVX2 inline __m256i Widen(__m256i v, int h) {
+  return h == 0 ? _mm256_unpacklo_epi8(v, _mm256_setzero_si256()) : _mm256_unpackhi_epi8(v, _mm256_setzero_si256());
+}
+
+// Emboss in 16-bit lanes: the sums lie within +-1275, and the saturating pack to bytes is the clamp
+// to 0..255.
+ORMI_AVX2 uint32_t EmbossRow(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode, uint32_t key) {
+  uint32_t x = 1;
+  for (; x + 8 < width; x += 8) {
+    const size_t at = 4 * size_t{x};
+    const __m256i topLeft = Load8(rows[0] + at - 4), top = Load8(rows[0] + at), left = Load8(rows[1] + at - 4),
+                  right = Load8(rows[1] + at + 4), bottom = Load8(rows[2] + at), bottomRight = Load8(rows[2] + at + 4);
+    __m256i halves[2];
+    for (int h = 0; h < 2; ++h) {
+      const __m256i twiceRise = _mm256_add_epi16(Widen(right, h), Widen(bottom, h));
+      const __m256i rise = _mm256_add_epi16(_mm256_add_epi16(twiceRise, twiceRise), Widen(bottomRight, h));
+      const __m256i twiceFall = _mm256_add_epi16(Widen(top, h), Widen(left, h));
+      const __m256i fall = _mm256_add_epi16(_mm256_add_epi16(twiceFall, twiceFall), Widen(topLeft, h));
+      halves[h] = _mm256_sub_epi16(rise, fall);
+    }
+    StoreSelected(rows[1] + at, out + at, _mm256_packus_epi16(halves[0], halves[1]), mode, key);
+  }
+  return x;
+}
+
+}  // namespace
+
+ORMI_AVX2 uint32_t Emboss3x3RowAvx2(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode,
+                                    uint32_t key, const Linear3x3&) {
+  return EmbossRow(rows, out, width, mode, key);
+}
+
+ORMI_AVX2 uint32_t Linear3x3RowAvx2(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode,
+                                    uint32_t key, const Linear3x3& filter) {
+  return filter.finish == Finish3x3::Blur ? Row<Finish3x3::Blur>(rows, out, width, mode, key, filter)
+                                          : Row<Finish3x3::Sharpen>(rows, out, width, mode, key, filter);
+}
+
+}  // namespace ormi
+#else
+namespace ormi {
+uint32_t Linear3x3RowAvx2(const uint8_t* const*, uint8_t*, uint32_t, Selection, uint32_t, const Linear3x3&) {
+  return 1;
+}
+uint32_t Emboss3x3RowAvx2(const uint8_t* const*, uint8_t*, uint32_t, Selection, uint32_t, const Linear3x3&) {
+  return 1;
+}
+}  // namespace ormi
+#endif

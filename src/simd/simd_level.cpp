@@ -1,0 +1,42 @@
+// Processor detection, compiled without vector flags so that it runs on any x86.
+#include "simd/simd_level.h"
+
+#include <atomic>
+
+namespace ormi {
+namespace {
+
+SimdLevel Detect() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return SimdLevel::Avx2;
+#endif
+#if defined(__SSE2__)
+  return SimdLevel::Sse2;
+#else
+  return SimdLevel::Scalar;
+#endif
+}
+
+// -1: no level forced.
+std::atomic<int> g_forced{-1};
+
+}  // namespace
+
+SimdLevel DetectedSimdLevel() {
+  static const SimdLevel detected = Detect();
+  return detected;
+}
+
+SimdLevel ActiveSimdLevel() {
+  const int forced = g_forced.load(std::memory_order_relaxed);
+  const SimdLevel detected = DetectedSimdLevel();
+  if (forced < 0 || forced > static_cast<int>(detected)) return detected;
+  return static_cast<SimdLevel>(forced);
+}
+
+void ForceSimdLevelForTesting(std::optional<SimdLevel> level) {
+  g_forced.store(level ? static_cast<int>(*level) : -1, std::memory_order_relaxed);
+}
+
+}  // namespace ormi

@@ -1,0 +1,50 @@
+// Adjustable contrast against its plain reference: identical bytes on small images (pixel by
+// pixel) and on images large enough for the table of component pairs, both directions, every
+// selection mode.
+#include <gtest/gtest.h>
+
+#include "reference/differential.h"
+#include "reference/reference.h"
+#include "tone/adj_contrast.h"
+
+namespace ormi::test {
+namespace {
+
+class AdjContrastDifferentialTest : public MemoryCheckedTest {};
+
+template <class Pixels>
+int OnLockedBitmap(HGLOBAL bitmap, Pixels pixels) {
+  auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
+  const int result = pixels(DibBlock{data, GlobalSize(bitmap)});
+  GlobalUnlock(bitmap);
+  return result;
+}
+
+TEST_F(AdjContrastDifferentialTest, MatchesReference) {
+  std::vector<std::pair<int, int>> sizes;
+  for (int width : DifferentialWidths()) sizes.emplace_back(width, width % 3 == 0 ? -2 : 3);
+  // Beyond twice the table's size: the tabulated path, top-down (nothing walked) included.
+  for (auto size : {std::pair{300, 230}, {1031, 70}, {257, 257}, {300, -230}}) sizes.push_back(size);
+  uint32_t seed = 1300;
+  size_t turn = 0;
+  for (auto [width, height] : sizes) {
+    const BitmapSpec spec{.depth = 32, .width = width, .height = height};
+    for (SelectionMode mode : AllSelectionModes()) {
+      const int contrastMode = static_cast<int>(turn++ % 3);  // 0 lowers, 1 and 2 raise
+      const ImageTwins twins = MakeImageTwins(spec, mode, ++seed);
+      const TransparencyArg transparency = TransparencyArgOf(twins.optimised->record());
+      const std::string name = CaseName(spec, mode, DetectedSimdLevel()) + " mode " + std::to_string(contrastMode);
+      const int optimised = OnLockedBitmap(twins.optimised->bitmap(), [&](DibBlock block) {
+        return ImgAdjContrastPixels(block, contrastMode, transparency);
+      });
+      const int expected = OnLockedBitmap(twins.reference->bitmap(), [&](DibBlock block) {
+        return reference::AdjContrastPixels(block, contrastMode, transparency);
+      });
+      ASSERT_EQ(optimised, expected) << name;
+      ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ormi::test

@@ -1,0 +1,65 @@
+// Equalisation and normalisation against their plain references: identical results and bytes at
+// every size (the refused small and top-down ones included), selection mode and vector level.
+#include <gtest/gtest.h>
+
+#include "reference/differential.h"
+#include "reference/reference.h"
+#include "tone/histogram.h"
+
+namespace ormi::test {
+namespace {
+
+struct HistogramCase {
+  const char* name;
+  int (*optimised)(HGLOBAL, const TransparencyArg&);
+  int (*reference)(HGLOBAL, const std::optional<uint32_t>&);
+};
+
+class HistogramDifferentialTest : public MemoryCheckedTest, public ::testing::WithParamInterface<HistogramCase> {};
+
+TEST_P(HistogramDifferentialTest, MatchesReference) {
+  const HistogramCase& pass = GetParam();
+  uint32_t seed = 700;
+  for (SimdLevel level : SimdLevelsToTest()) {
+    ScopedSimdLevel forced(level);
+    for (int width : DifferentialWidths()) {
+      for (int height : {1, 5, 9, -7}) {
+        for (int depth : {32, 24}) {
+          const BitmapSpec spec{.depth = depth, .width = width, .height = height};
+          for (SelectionMode mode : AllSelectionModes()) {
+            const ImageTwins twins = MakeImageTwins(spec, mode, ++seed);
+            const TransparencyArg transparency = TransparencyArgOf(twins.optimised->record());
+            const std::string name = std::string(pass.name) + " " + CaseName(spec, mode, level);
+            ASSERT_EQ(pass.optimised(twins.optimised->bitmap(), transparency),
+                      pass.reference(twins.reference->bitmap(), transparency))
+                << name;
+            ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << name;
+          }
+        }
+      }
+    }
+  }
+}
+
+// Flat and two-level images reach the table builders' corner cases.
+TEST_P(HistogramDifferentialTest, FewLevels) {
+  const HistogramCase& pass = GetParam();
+  for (uint32_t second : {0xFF102030u, 0xFF112131u, 0xFFFFFFFFu, 0x00000000u}) {
+    const BitmapSpec spec{.depth = 32, .width = 40, .height = 30};
+    TestImage optimised(spec), expected(spec);
+    for (TestImage* image : {&optimised, &expected}) {
+      for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) image->setPixel(x, y, (x * 7 + y) % 13 == 0 ? second : 0xFF102030u);
+    }
+    ASSERT_EQ(pass.optimised(optimised.bitmap(), std::nullopt), pass.reference(expected.bitmap(), std::nullopt));
+    ASSERT_EQ(optimised.bytes(), expected.bytes());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Passes, HistogramDifferentialTest,
+                         ::testing::Values(HistogramCase{"equalise", ImgEqualiseDib, reference::EqualiseBitmap},
+                                           HistogramCase{"normalise", ImgNormaliseDib, reference::NormaliseBitmap}),
+                         [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+}  // namespace
+}  // namespace ormi::test

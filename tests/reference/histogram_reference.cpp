@@ -1,0 +1,144 @@
+// The plain equalisation and normalisation kept as the reference of the optimised ones: one
+// 64-bit histogram counted pixel by pixel.
+//
+// Histogram equalisation and normalisation of 32-bit images.
+//
+// Both count the luminance level (77 R + 150 G + 29 B) >> 8 of every pixel (keyed pixels included),
+// build one 256-entry table and send red, green and blue through it in the shared pixel walk.
+//   equalise:  T[i] = trunc(255 (C[i] - C[0]) / d) in doubles, C the cumulative counts and
+//              d = C[255] - C[0] when above 1, else 1;
+//   normalise: T[i] = (i - lo) 254 div (hi - lo) between the levels lo and hi that clip 1 % of the
+//              pixels (N div 100) at each end; 0 below lo and 254 above hi.
+#include "reference/reference.h"
+#include "tone/histogram.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "image/global_memory.h"
+#include "tone/pixel_walk.h"
+
+namespace ormi::reference {
+namespace {
+
+using Histogram = std::array<uint64_t, 256>;
+
+constexpr size_t kMinEqualiseSide = 5;
+
+Histogram LuminanceHistogram(const uint8_t* bits, size_t count) {
+  Histogram histogram{};
+  for (size_t i = 0; i < count; ++i, bits += 4) {
+    const uint32_t value = LoadPixel<uint32_t>(bits);
+    ++histogram[(77u * RedOf(value) + 150u * GreenOf(value) + 29u * BlueOf(value)) >> 8];
+  }
+  return histogram;
+}
+
+// The first level from the bottom at which more than `clip` pixels lie at or below it; 255 at most.
+int LowerLevel(const Histogram& histogram, uint64_t clip) {
+  uint64_t sum = 0;
+  int level = 0;
+  for (; level < 255; ++level) {
+    sum += histogram[level];
+    if (sum > clip) break;
+  }
+  return level;
+}
+
+// The same from the top; 0 at least.
+int UpperLevel(const Histogram& histogram, uint64_t clip) {
+  uint64_t sum = 0;
+  int level = 255;
+  for (; level > 0; --level) {
+    sum += histogram[level];
+    if (sum > clip) break;
+  }
+  return level;
+}
+
+// The stretch table, or nothing when the image has a single occupied level.
+std::optional<ComponentTable> NormaliseTable(const Histogram& histogram, uint64_t pixels) {
+  int lo = LowerLevel(histogram, pixels / 100);
+  int hi = UpperLevel(histogram, pixels / 100);
+  if (lo == hi) {
+    lo = LowerLevel(histogram, 0);
+    hi = UpperLevel(histogram, 0);
+    if (lo == hi) return std::nullopt;
+  }
+  ComponentTable table{};
+  for (int i = 0; i < 256; ++i) {
+    if (i < lo) {
+      table[i] = 0;
+    } else if (i > hi) {
+      table[i] = 254;
+    } else {
+      table[i] = static_cast<uint8_t>((i - lo) * 254 / (hi - lo));
+    }
+  }
+  return table;
+}
+
+ComponentTable EqualiseTable(const Histogram& histogram) {
+  std::array<uint64_t, 256> cumulative{};
+  uint64_t sum = 0;
+  for (int i = 0; i < 256; ++i) cumulative[i] = sum += histogram[i];
+  const uint64_t spread = cumulative[255] - cumulative[0];
+  const double divisor = static_cast<double>(spread > 1 ? spread : 1);
+  ComponentTable table{};
+  for (int i = 0; i < 256; ++i) {
+    table[i] = static_cast<uint8_t>(255.0 * static_cast<double>(cumulative[i] - cumulative[0]) / divisor);
+  }
+  return table;
+}
+
+// The table walk as it stood: the shared pixel walk, three lookups a pixel.
+void ApplyTable(uint8_t* bits, size_t count, const TransparencyArg& transparency, const ComponentTable& table) {
+  WalkPixels32(bits, count, transparency, [&table](uint32_t value) {
+    return PackRgb(table[RedOf(value)], table[GreenOf(value)], table[BlueOf(value)]);
+  });
+}
+
+template <class Pixels>
+int WithLockedBitmap(HGLOBAL bitmap, const TransparencyArg& transparency, Pixels pixels) {
+  GlobalLockGuard lock(bitmap);
+  if (!lock) return 0;
+  return pixels(lock.block(), transparency) != 0 ? 1 : 0;
+}
+
+}  // namespace
+
+static int PlainEqualisePixels(DibBlock bitmap, const TransparencyArg& transparency) {
+  const std::optional<DibView> view = ViewDib(bitmap);
+  if (!view || view->bitCount != 32) return 0;
+  // Signed sides: a top-down bitmap (negative height) is refused with the small ones.
+  if (view->height < static_cast<int32_t>(kMinEqualiseSide) || view->width < static_cast<int32_t>(kMinEqualiseSide)) {
+    return 0;
+  }
+  const size_t count = PixelRun32(*view, TopDownRows::None);
+  const Histogram histogram = LuminanceHistogram(view->bits(), count);
+  ApplyTable(view->bits(), count, transparency, EqualiseTable(histogram));
+  return 1;
+}
+
+static int PlainNormalisePixels(DibBlock bitmap, const TransparencyArg& transparency) {
+  // Only 32-bit rows form the single run of pixels walked here; any other layout is refused.
+  const std::optional<DibView> view = ViewDib(bitmap);
+  if (!view || view->bitCount != 32) return 0;
+  const size_t count = PixelRun32(*view, TopDownRows::Absolute);
+  const Histogram histogram = LuminanceHistogram(view->bits(), count);
+  const std::optional<ComponentTable> table = NormaliseTable(histogram, count);
+  if (!table) return 0;
+  ApplyTable(view->bits(), count, transparency, *table);
+  return 1;
+}
+
+int EqualiseBitmap(HGLOBAL bitmap, const TransparencyArg& transparency) {
+  return WithLockedBitmap(bitmap, transparency, PlainEqualisePixels);
+}
+
+int NormaliseBitmap(HGLOBAL bitmap, const TransparencyArg& transparency) {
+  return WithLockedBitmap(bitmap, transparency, PlainNormalisePixels);
+}
+
+}  // namespace ormi::reference
