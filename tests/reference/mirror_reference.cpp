@@ -98,7 +98,7 @@ int MirrorImage(HGLOBAL image, int flipRows, int flipColumns) {
   if (flipRows == 0 && flipColumns == 0) return 1;
   if (record->bitmap == 0) return 0;
   DeleteGdiObject(*record);
-  const BITMAPINFOHEADER* headerCopy = HeaderCopyOf(*record);
+  const std::optional<BITMAPINFOHEADER> headerCopy = HeaderCopyOf(*record);
   if (!headerCopy) return 0;
   return PlainMirrorDib(BitmapOf(*record), *headerCopy, flipRows != 0, flipColumns != 0);
 }
