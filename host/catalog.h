@@ -55,6 +55,7 @@ struct EffectInfo {
   std::vector<int> depths;  // depths the export works on (none for NoImage)
   ResultKind result;
   intptr_t (*invoke)(const EffectArgs& args);
+  const char* family = "";  // the family's folder name ("tone", "filters"), set by EffectCatalog
 };
 
 const std::vector<EffectInfo>& EffectCatalog();
