@@ -26,11 +26,15 @@ int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& value
   const intptr_t result = effect.invoke(host::EffectArgs{image, values});
   if (result == 0) {
     const int depth = BitCountOf(image);
-    error = std::string(effect.name) + " refused the " + std::to_string(depth) + "-bit picture (it accepts " +
-            DescribeDepths(effect.depths) + ")";
+    error = std::string(effect.name) + " refused the " + std::to_string(depth) + "-bit picture";
     const int convertible = ConvertibleDepth(effect.depths);
-    const bool accepted = std::find(effect.depths.begin(), effect.depths.end(), depth) != effect.depths.end();
-    if (!accepted && convertible != 0) error += "; --depth " + std::to_string(convertible) + " converts it first";
+    if (std::find(effect.depths.begin(), effect.depths.end(), depth) != effect.depths.end()) {
+      // The depth is one it takes: the values (or the picture's contents) are what it refused.
+      error += std::string(" with these values (") + effect.description + ")";
+    } else {
+      error += " (it accepts " + DescribeDepths(effect.depths) + ")";
+      if (convertible != 0) error += "; --depth " + std::to_string(convertible) + " converts it first";
+    }
     return kRefused;
   }
   if (effect.result == host::ResultKind::NewImage) {

@@ -54,8 +54,7 @@ int RunFiles(const std::vector<Step>& steps, const std::vector<std::string>& fil
     progress.done();
   }
   if (failed > 0) {
-    progress.message("ormi-fx: " + std::to_string(failed) + " of " + std::to_string(files.size()) +
-                     " files failed");
+    progress.message("ormi-fx: " + std::to_string(failed) + " of " + std::to_string(files.size()) + " files failed");
   }
   return worst;
 }

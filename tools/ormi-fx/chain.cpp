@@ -14,7 +14,8 @@ int ApplyChain(const std::vector<Step>& steps, HGLOBAL& image, std::string& erro
                            ? RunWithoutImage(*step.effect, step.values, error)
                            : ApplyEffect(*step.effect, step.values, image, error);
     if (status != kDone) {
-      if (steps.size() > 1) error = "step " + std::to_string(i + 1) + " of " + std::to_string(steps.size()) + ": " + error;
+      if (steps.size() > 1)
+        error = "step " + std::to_string(i + 1) + " of " + std::to_string(steps.size()) + ": " + error;
       return status;
     }
   }

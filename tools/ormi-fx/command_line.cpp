@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 
 #include <CLI/CLI.hpp>
 
@@ -23,16 +24,52 @@ struct RawOptions {
   bool alphaTransparency = false;
 };
 
+// A list option as one word of comma-separated numbers; a validator has checked it.
+std::vector<double> SplitList(const std::string& text) {
+  std::vector<double> values;
+  std::stringstream stream(text);
+  std::string item;
+  while (std::getline(stream, item, ',')) values.push_back(std::stod(item));
+  return values;
+}
+
+// Exactly `count` numbers between min and max, separated by commas. One word, so that the list
+// cannot swallow the file names after it.
+CLI::Validator ListOf(size_t count, double min, double max) {
+  return CLI::Validator(
+      [=](std::string& text) -> std::string {
+        std::stringstream stream(text);
+        std::string item;
+        size_t got = 0;
+        while (std::getline(stream, item, ',')) {
+          char* end = nullptr;
+          const double value = std::strtod(item.c_str(), &end);
+          if (item.empty() || *end != '\0') return "'" + item + "' is not a number";
+          if (value < min || value > max)
+            return "'" + item + "' is not in " + CLI::detail::to_string(min) + " to " + CLI::detail::to_string(max);
+          ++got;
+        }
+        if (got != count)
+          return "expected " + std::to_string(count) + " comma-separated numbers, got " + std::to_string(got);
+        return {};
+      },
+      "X,...");
+}
+
 // What one effect's options write into during one parse.
 struct EffectStorage {
   const EffectInfo* effect = nullptr;
   CLI::App* command = nullptr;
   std::vector<std::vector<double>> params;  // the value (or a list's values) of each parameter
+  std::vector<std::string> lists;           // a list parameter as typed ("" when not given)
   std::vector<std::string> files;
 
   std::vector<double> values() const {
     std::vector<double> all;
-    for (const std::vector<double>& param : params) all.insert(all.end(), param.begin(), param.end());
+    for (size_t i = 0; i < params.size(); ++i) {
+      const std::vector<double> given = lists[i].empty() ? params[i] : SplitList(lists[i]);
+      all.insert(all.end(), given.begin(), given.end());
+    }
     return all;
   }
 };
@@ -48,9 +85,8 @@ struct Parser {
 const CLI::Validator kHexColor(
     [](std::string& text) -> std::string {
       if (!text.empty() && text[0] == '#') text.erase(0, 1);
-      const bool hex = text.size() == 6 && std::all_of(text.begin(), text.end(), [](unsigned char c) {
-                         return std::isxdigit(c) != 0;
-                       });
+      const bool hex = text.size() == 6 &&
+                       std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isxdigit(c) != 0; });
       return hex ? std::string() : "expected RRGGBB in hexadecimal, got '" + text + "'";
     },
     "RRGGBB");
@@ -87,6 +123,7 @@ void AddEffect(CLI::App& app, EffectStorage& entry, RawOptions& raw) {
   }
   const std::vector<double> defaults = host::DefaultValues(effect);
   entry.params.resize(effect.params.size());
+  entry.lists.resize(effect.params.size());
   size_t offset = 0;
   for (size_t i = 0; i < effect.params.size(); ++i) {
     const host::EffectParam& param = effect.params[i];
@@ -97,11 +134,13 @@ void AddEffect(CLI::App& app, EffectStorage& entry, RawOptions& raw) {
     const std::string name = std::string("--") + param.name;
     CLI::Option* option = nullptr;
     if (param.kind == ParamKind::DoubleList) {
-      option = entry.command->add_option(name, entry.params[i], param.help);
-      option->delimiter(',')->expected(static_cast<int>(count))->type_name("X,...");
-    } else {
-      option = entry.command->add_option(name, entry.params[i][0], param.help);
+      std::string defaultText;
+      for (size_t k = 0; k < count; ++k) defaultText += (k ? "," : "") + CLI::detail::to_string(entry.params[i][k]);
+      option = entry.command->add_option(name, entry.lists[i], param.help);
+      option->check(ListOf(count, param.min, param.max))->default_str(defaultText);
+      continue;
     }
+    option = entry.command->add_option(name, entry.params[i][0], param.help);
     option->capture_default_str()->check(CLI::Range(param.min, param.max));
     if (param.kind == ParamKind::Int) option->check(CLI::TypeValidator<long long>("INT"));
   }

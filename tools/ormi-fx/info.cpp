@@ -47,7 +47,8 @@ void PrintFamilies(int depth, bool wellFormed) {
   std::vector<std::string> families;
   for (const host::EffectInfo& effect : catalog) {
     if (effect.result == host::ResultKind::NoImage) continue;
-    if (std::find(families.begin(), families.end(), effect.family) == families.end()) families.emplace_back(effect.family);
+    if (std::find(families.begin(), families.end(), effect.family) == families.end())
+      families.emplace_back(effect.family);
   }
   std::printf("accepted by:\n");
   for (const std::string& family : families) {
@@ -59,10 +60,10 @@ void PrintFamilies(int depth, bool wellFormed) {
       const bool takes = std::find(effect.depths.begin(), effect.depths.end(), depth) != effect.depths.end();
       if (!takes || !wellFormed) refusing.emplace_back(effect.name + (" (" + DescribeDepths(effect.depths) + ")"));
     }
-    std::string verdict = refusing.empty()        ? "yes, every effect"
-                          : refusing.size() == total ? "no"
-                                                     : std::to_string(total - refusing.size()) + " of " +
-                                                           std::to_string(total) + " effects";
+    std::string verdict = refusing.empty() ? "yes, every effect"
+                          : refusing.size() == total
+                              ? "no"
+                              : std::to_string(total - refusing.size()) + " of " + std::to_string(total) + " effects";
     std::printf("  %-11s %s", family.c_str(), verdict.c_str());
     if (!refusing.empty() && wellFormed) {
       std::printf(refusing.size() == total ? ": " : "; not ");
@@ -86,11 +87,11 @@ int RunInfo(const std::string& path) {
   const std::optional<DibView> view = ViewDib(DibBlock{data, size});
   std::printf("file:         %s (%s%s)\n", path.c_str(), FormatName(picture.format),
               picture.format == host::PictureFormat::Bmp ? "" : ", read as a 32-bit picture");
-  std::printf("picture:      %d x %d, %u bits, %s\n", static_cast<int>(header.biWidth),
-              static_cast<int>(header.biHeight < 0 ? -header.biHeight : header.biHeight),
-              static_cast<unsigned>(header.biBitCount),
-              picture.hasAlpha ? "alpha channel (the record carries its transparency in the alpha bytes)"
-                               : "no alpha channel");
+  std::printf(
+      "picture:      %d x %d, %u bits, %s\n", static_cast<int>(header.biWidth),
+      static_cast<int>(header.biHeight < 0 ? -header.biHeight : header.biHeight),
+      static_cast<unsigned>(header.biBitCount),
+      picture.hasAlpha ? "alpha channel (the record carries its transparency in the alpha bytes)" : "no alpha channel");
   PrintHeader(header);
   const uint64_t colors = DibColorCount(header);
   std::printf("colour table: %llu entries (%llu bytes)", static_cast<unsigned long long>(colors),

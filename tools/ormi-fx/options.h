@@ -13,11 +13,11 @@
 namespace ormi::fx {
 
 struct PictureOptions {
-  std::string outDir;                          // batch: every file is an input, written here
-  std::optional<host::PictureFormat> format;   // overrides the output's extension
-  int depth = 0;                               // 8, 24 or 32: convert after reading; 0 keeps the depth
-  std::optional<uint32_t> transparentColor;    // a colour key (COLORREF) for the record
-  bool alphaTransparency = false;              // mark the record as carrying alpha
+  std::string outDir;                         // batch: every file is an input, written here
+  std::optional<host::PictureFormat> format;  // overrides the output's extension
+  int depth = 0;                              // 8, 24 or 32: convert after reading; 0 keeps the depth
+  std::optional<uint32_t> transparentColor;   // a colour key (COLORREF) for the record
+  bool alphaTransparency = false;             // mark the record as carrying alpha
 };
 
 // One effect of a chain, with its parameter values laid out as the catalog's invoke expects.

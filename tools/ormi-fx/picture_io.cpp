@@ -68,7 +68,7 @@ int LoadImage(const std::string& path, const PictureOptions& options, LoadedImag
   if (!picture.bitmap) {
     const char* kind = picture.format == host::PictureFormat::Png    ? "bad PNG file: "
                        : picture.format == host::PictureFormat::Jpeg ? "bad JPEG file: "
-                                                                      : "";
+                                                                     : "";
     error = path + ": " + kind + picture.error;
     return kFileError;
   }
