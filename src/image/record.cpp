@@ -50,6 +50,18 @@ ImageRecord* LockImageRecord(HGLOBAL image) { return LockRecordBlock(image, Magi
 
 HGLOBAL CreateImageRecord(HGLOBAL bitmap) { return CreateImageRecord(bitmap, nullptr, nullptr); }
 
+HGLOBAL CreateImageRecord(HGLOBAL bitmap, uint32_t transparency, uint32_t transparentColor) {
+  struct Transparency {
+    uint32_t flag, color;
+  } const state{transparency, transparentColor};
+  auto setTransparency = [](ImageRecord& created, const void* context) {
+    const auto* wanted = static_cast<const Transparency*>(context);
+    created.transparency = wanted->flag;
+    created.transparentColor = wanted->color;
+  };
+  return CreateImageRecord(bitmap, setTransparency, &state);
+}
+
 HGLOBAL CreateImageRecord(HGLOBAL bitmap, RecordFinish finish, const void* context) {
   if (!bitmap) return nullptr;
   GlobalBlock recordBlock(kWorkingMemoryFlags, sizeof(ImageRecord));

@@ -20,6 +20,9 @@ ImageRecord* LockImageRecord(HGLOBAL image);
 // Wraps a bitmap in a new record, filled as a host fills it; 0 on failure with the record freed
 // and the bitmap left to the caller. The bitmap then belongs to the record.
 HGLOBAL CreateImageRecord(HGLOBAL bitmap);
+// The same, with the new record's transparency fields set before it is handed over, so that no
+// second lock (which could fail after the record exists) is needed.
+HGLOBAL CreateImageRecord(HGLOBAL bitmap, uint32_t transparency, uint32_t transparentColor);
 
 // The same, with `finish` run on the new record while it is still locked, for fields that the
 // caller carries over from elsewhere (a lock taken afterwards could fail and leave them unset).

@@ -117,13 +117,71 @@ struct Expected {
 struct StepCall {
   const host::EffectInfo* effect;
   std::vector<double> values;
+  std::vector<std::string> extraFiles = {};  // in the order of the effect's extras
 };
+
+// The extra pictures of one call as a host passes them: an image handle for an alpha picture,
+// the plain bitmap for a mask or a tile.
+class ExtraHandles {
+ public:
+  ExtraHandles(const host::EffectInfo& effect, const std::vector<std::string>& files) {
+    for (size_t i = 0; i < effect.extras.size(); ++i) {
+      host::Picture picture = host::ReadPicture(files.at(i));
+      EXPECT_NE(picture.bitmap, nullptr) << files[i];
+      const bool wrap = effect.extras[i].kind == host::ExtraKind::AlphaImage;
+      images_.push_back(wrap);
+      handles_.push_back(wrap ? host::WrapBitmap(picture.bitmap) : picture.bitmap);
+    }
+  }
+  ~ExtraHandles() {
+    for (size_t i = 0; i < handles_.size(); ++i) {
+      if (images_[i]) {
+        host::FreeImageHandle(handles_[i]);
+      } else {
+        GlobalFree(handles_[i]);
+      }
+    }
+  }
+  ExtraHandles(const ExtraHandles&) = delete;
+  ExtraHandles& operator=(const ExtraHandles&) = delete;
+  const std::vector<HGLOBAL>& handles() const { return handles_; }
+
+ private:
+  std::vector<HGLOBAL> handles_;
+  std::vector<bool> images_;
+};
+
+// A 32-bit bottom-up bitmap of a memory device context's pixels (its row 0 is the top), opaque.
+inline HGLOBAL BitmapOfDC(HDC dc, int width, int height) {
+  HGLOBAL bitmap = MakeBitmap({.depth = 32, .width = width, .height = height});
+  const uint32_t* pixels = Win32EmuMemoryDCPixels(dc);
+  for (int r = 0; r < height; ++r) {
+    for (int x = 0; x < width; ++x) {
+      WritePixel(bitmap, x, r, pixels[static_cast<size_t>(height - 1 - r) * width + x] | 0xFF000000u);
+    }
+  }
+  return bitmap;
+}
 
 inline int DepthOfBitmap(HGLOBAL bitmap) {
   const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(bitmap));
   const int depth = header->biBitCount;
   GlobalUnlock(bitmap);
   return depth;
+}
+
+inline int WidthOf(HGLOBAL bitmap) {
+  const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(bitmap));
+  const int width = header->biWidth;
+  GlobalUnlock(bitmap);
+  return width;
+}
+
+inline int HeightOf(HGLOBAL bitmap) {
+  const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(bitmap));
+  const int height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+  GlobalUnlock(bitmap);
+  return height;
 }
 
 inline void ComputeExpected(const std::string& input, const std::vector<StepCall>& steps, Expected& expected,
@@ -142,14 +200,31 @@ inline void ComputeExpected(const std::string& input, const std::vector<StepCall
   if (wanted.colorKey) host::SetColorKey(image, *wanted.colorKey);
   if (wanted.alpha) host::SetAlphaTransparency(image);
   for (const StepCall& step : steps) {
-    const intptr_t result = step.effect->invoke(host::EffectArgs{image, step.values});
+    ExtraHandles extras(*step.effect, step.extraFiles);
+    HGLOBAL bitmap = host::BitmapOfImage(image);
+    const int width = WidthOf(bitmap), height = HeightOf(bitmap);
+    host::EffectArgs args{image, step.values, extras.handles(), RECT{0, 0, width - 1, height - 1}};
+    const bool painted = step.effect->result == host::ResultKind::Painted;
+    if (painted) args.dc = Win32EmuCreateMemoryDC(width, height);
+    const intptr_t result = step.effect->invoke(args);
+    HGLOBAL replacement = nullptr;
+    if (result != 0 && painted) replacement = host::WrapBitmap(BitmapOfDC(args.dc, width, height));
+    if (painted) Win32EmuDeleteMemoryDC(args.dc);
     if (result == 0) {
       host::FreeImageHandle(image);
       return;
     }
-    if (step.effect->result == host::ResultKind::NewImage) {
+    if (step.effect->result == host::ResultKind::NewImage) replacement = reinterpret_cast<HGLOBAL>(result);
+    if (step.effect->result == host::ResultKind::NewBitmap) {
+      // A new plain bitmap carries alpha as a file does: when its alpha bytes are not all 0.
+      auto* fresh = reinterpret_cast<HGLOBAL>(result);
+      const bool alpha = host::HasNonZeroAlpha(fresh);
+      replacement = host::WrapBitmap(fresh);
+      if (alpha) host::SetAlphaTransparency(replacement);
+    }
+    if (replacement) {
       host::FreeImageHandle(image);
-      image = reinterpret_cast<HGLOBAL>(result);
+      image = replacement;
     }
   }
   expected.alpha = RecordCarriesAlpha(image);
@@ -161,20 +236,6 @@ inline void ComputeExpected(const std::string& input, const std::vector<StepCall
   ASSERT_NE(expected.bitmap, nullptr) << "the result's bitmap cannot be converted";
 }
 
-inline int WidthOf(HGLOBAL bitmap) {
-  const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(bitmap));
-  const int width = header->biWidth;
-  GlobalUnlock(bitmap);
-  return width;
-}
-
-inline int HeightOf(HGLOBAL bitmap) {
-  const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(bitmap));
-  const int height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
-  GlobalUnlock(bitmap);
-  return height;
-}
-
 // The written file against the expected result: same size and depth (BMP), same colours, and
 // alpha written exactly when the record carries it.
 inline void ExpectFileMatches(const std::string& path, const Expected& expected) {
@@ -183,8 +244,10 @@ inline void ExpectFileMatches(const std::string& path, const Expected& expected)
   ASSERT_NE(written.bitmap, nullptr) << path << ": " << written.error;
   if (written.format == host::PictureFormat::Bmp) {
     EXPECT_EQ(DepthOfBitmap(written.bitmap), expected.depth);
+    // A BMP whose alpha bytes are all 0 reads as one without alpha.
+    EXPECT_EQ(written.hasAlpha, expected.alpha && host::HasNonZeroAlpha(expected.bitmap)) << path;
   }
-  if (written.format != host::PictureFormat::Jpeg) {
+  if (written.format == host::PictureFormat::Png) {
     EXPECT_EQ(written.hasAlpha, expected.alpha) << path;
   }
   HGLOBAL wide = host::ConvertBitmapDepth(written.bitmap, 32);

@@ -196,6 +196,12 @@ TEST_F(OrmiFxTest, DemoWritesAPngGalleryOfEveryEffect) {
     if (effect.result == host::ResultKind::NoImage) continue;
     for (const std::string prefix : {"", "input-"}) {
       const std::string file = prefix + effect.name + ".png";
+      if (!prefix.empty() && !fs::exists(Path("demo/" + file))) {
+        // An effect may refuse the user's picture (inserting alpha into one that has it): the
+        // tile says so.
+        EXPECT_TRUE(Contains(page, std::string(effect.name) + " refused the 32-bit picture")) << file;
+        continue;
+      }
       EXPECT_TRUE(Contains(page, "src=\"" + file + "\"")) << file;
       EXPECT_TRUE(fs::exists(Path("demo/" + file))) << file;
     }

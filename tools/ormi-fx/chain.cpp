@@ -2,6 +2,7 @@
 
 #include "apply.h"
 #include "exit_status.h"
+#include "extras.h"
 #include "host/image_handle.h"
 #include "picture_io.h"
 
@@ -10,9 +11,16 @@ namespace ormi::fx {
 int ApplyChain(const std::vector<Step>& steps, HGLOBAL& image, std::string& error) {
   for (size_t i = 0; i < steps.size(); ++i) {
     const Step& step = steps[i];
-    const int status = step.effect->result == host::ResultKind::NoImage
-                           ? RunWithoutImage(*step.effect, step.values, error)
-                           : ApplyEffect(*step.effect, step.values, image, error);
+    // Read for every picture: an effect may change its extra pictures.
+    ExtraPictures extras;
+    int status = kFileError;
+    if (!LoadExtras(*step.effect, step.extraFiles, extras, error)) {
+      error = std::string(step.effect->name) + ": " + error;
+    } else if (step.effect->result == host::ResultKind::NoImage) {
+      status = RunWithoutImage(*step.effect, step.values, error);
+    } else {
+      status = ApplyEffect(*step.effect, step.values, image, error, extras.handles());
+    }
     if (status != kDone) {
       if (steps.size() > 1)
         error = "step " + std::to_string(i + 1) + " of " + std::to_string(steps.size()) + ": " + error;

@@ -61,12 +61,18 @@ struct EffectStorage {
   const EffectInfo* effect = nullptr;
   CLI::App* command = nullptr;
   std::vector<std::vector<double>> params;  // the value (or a list's values) of each parameter
+  std::vector<long long> ints;              // an integer parameter as typed (0x... for colours)
   std::vector<std::string> lists;           // a list parameter as typed ("" when not given)
+  std::vector<std::string> extraFiles;
   std::vector<std::string> files;
 
   std::vector<double> values() const {
     std::vector<double> all;
     for (size_t i = 0; i < params.size(); ++i) {
+      if (effect->params[i].kind == ParamKind::Int) {
+        all.push_back(static_cast<double>(ints[i]));
+        continue;
+      }
       const std::vector<double> given = lists[i].empty() ? params[i] : SplitList(lists[i]);
       all.insert(all.end(), given.begin(), given.end());
     }
@@ -124,6 +130,7 @@ void AddEffect(CLI::App& app, EffectStorage& entry, RawOptions& raw) {
   const std::vector<double> defaults = host::DefaultValues(effect);
   entry.params.resize(effect.params.size());
   entry.lists.resize(effect.params.size());
+  entry.ints.resize(effect.params.size());
   size_t offset = 0;
   for (size_t i = 0; i < effect.params.size(); ++i) {
     const host::EffectParam& param = effect.params[i];
@@ -140,9 +147,23 @@ void AddEffect(CLI::App& app, EffectStorage& entry, RawOptions& raw) {
       option->check(ListOf(count, param.min, param.max))->default_str(defaultText);
       continue;
     }
-    option = entry.command->add_option(name, entry.params[i][0], param.help);
-    option->capture_default_str()->check(CLI::Range(param.min, param.max));
-    if (param.kind == ParamKind::Int) option->check(CLI::TypeValidator<long long>("INT"));
+    if (param.kind == ParamKind::Int) {
+      entry.ints[i] = static_cast<long long>(entry.params[i][0]);
+      option = entry.command->add_option(name, entry.ints[i], param.help);
+      option->check(CLI::TypeValidator<long long>("INT"));
+      option->check(CLI::Range(static_cast<long long>(param.min), static_cast<long long>(param.max)));
+    } else {
+      option = entry.command->add_option(name, entry.params[i][0], param.help);
+      option->check(CLI::Range(param.min, param.max));
+    }
+    option->capture_default_str();
+  }
+  entry.extraFiles.resize(effect.extras.size());
+  for (size_t i = 0; i < effect.extras.size(); ++i) {
+    const host::ExtraInput& extra = effect.extras[i];
+    entry.command->add_option(std::string("--") + extra.name, entry.extraFiles[i], extra.help)
+        ->required()
+        ->type_name("FILE");
   }
   AddPictureOptions(*entry.command, raw);
   entry.command->add_option("FILES", entry.files, "INPUT OUTPUT, or with --out-dir: INPUT...")->type_name("FILE");
@@ -267,7 +288,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     }
     for (const EffectStorage& entry : parser->effects) {
       if (!entry.command->parsed()) continue;
-      line.steps.push_back({entry.effect, entry.values()});
+      line.steps.push_back({entry.effect, entry.values(), entry.extraFiles});
       if (s + 1 < segments.size() && !entry.files.empty()) {
         return UsageError("'" + entry.files.front() + "' before 'then': the files come after the last effect");
       }

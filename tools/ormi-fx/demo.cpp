@@ -8,6 +8,7 @@
 #include "apply.h"
 #include "command_line.h"
 #include "exit_status.h"
+#include "extras.h"
 #include "gallery.h"
 #include "host/bitmap_convert.h"
 #include "host/image_handle.h"
@@ -24,6 +25,7 @@ struct Source {
   std::string heading, prefix;  // section title; prefix of its files
   HGLOBAL bitmap = nullptr;
   bool hasAlpha = false;
+  HGLOBAL bitmap32 = nullptr;  // a 32-bit bottom-up copy, for the extra pictures and grey palettes
 };
 
 std::string DescribeValues(const host::EffectInfo& effect, const std::vector<double>& values) {
@@ -33,10 +35,16 @@ std::string DescribeValues(const host::EffectInfo& effect, const std::vector<dou
     text += std::string(" --") + param.name + " ";
     for (size_t i = 0; i < host::ValueCount(param); ++i, ++next) {
       char value[32];
-      std::snprintf(value, sizeof value, i == 0 ? "%g" : ",%g", values[next]);
+      if (i > 0) text += ",";
+      if (param.kind == host::ParamKind::Int && std::strstr(param.name, "color")) {
+        std::snprintf(value, sizeof value, "0x%06llX", static_cast<long long>(values[next]));
+      } else {
+        std::snprintf(value, sizeof value, "%.10g", values[next]);
+      }
       text += value;
     }
   }
+  for (const host::ExtraInput& extra : effect.extras) text += std::string(" --") + extra.name + " (made by the demo)";
   return text;
 }
 
@@ -58,7 +66,26 @@ HGLOBAL PictureFor(const host::EffectInfo& effect, const Source& source, std::st
   const int convertible = ConvertibleDepth(effect.depths);
   if (convertible == 0) return nullptr;
   note = "on the picture converted to " + std::to_string(convertible) + " bits";
+  // Palette effects (icon embossing) read the palette's brightness: a grey one shows them best.
+  if (convertible == 8) return MakeGreyPalettePicture(source.bitmap32);
   return host::ConvertBitmapDepth(source.bitmap, convertible);
+}
+
+// Runs the effect on a bitmap (which the image takes) and writes `file`.
+int RenderBitmap(const host::EffectInfo& effect, const std::vector<double>& values, HGLOBAL bitmap,
+                 const Source& source, const fs::path& file, std::string& error) {
+  error = "no picture at a depth it takes (" + DescribeDepths(effect.depths) + ")";
+  HGLOBAL image = bitmap ? MakeImage(bitmap, source.hasAlpha && DepthOf(bitmap) == 32, {}) : nullptr;
+  if (!image) return kFileError;
+  ExtraPictures extras;
+  int status = kFileError;
+  error = "out of memory";
+  if (MakeDemoExtras(effect, source.bitmap32, extras)) {
+    status = ApplyEffect(effect, values, image, error, extras.handles());
+    if (status == kDone) status = SaveImage(image, file.string(), host::PictureFormat::Png, error);
+  }
+  host::FreeImageHandle(image);
+  return status;
 }
 
 // Runs one effect on the source and writes its PNG; the tile says what happened.
@@ -71,19 +98,19 @@ int RenderTile(const host::EffectInfo& effect, const Source& source, const fs::p
     tile.note = status == kDone ? "takes no picture; it ran" : error;
     return status;
   }
+  const std::string file = source.prefix + effect.name + ".png";
   HGLOBAL bitmap = PictureFor(effect, source, tile.note);
-  const int depth = bitmap ? DepthOf(bitmap) : 0;
-  HGLOBAL image = bitmap ? MakeImage(bitmap, source.hasAlpha && depth == 32, {}) : nullptr;
-  int status = kFileError;
-  error = "no picture at a depth it takes (" + DescribeDepths(effect.depths) + ")";
-  if (image) {
-    const std::string file = source.prefix + effect.name + ".png";
-    status = ApplyEffect(effect, values, image, error);
-    if (status == kDone) status = SaveImage(image, (dir / file).string(), host::PictureFormat::Png, error);
-    if (status == kDone) tile.file = file;
-    host::FreeImageHandle(image);
+  const bool at32 = bitmap && DepthOf(bitmap) == 32;
+  int status = RenderBitmap(effect, values, bitmap, source, dir / file, error);
+  // Some values need 32 bits even where the depth is one the effect takes (rotations off the
+  // quarter turns).
+  if (status == kRefused && !at32 && ConvertibleDepth(effect.depths) == 32) {
+    tile.note = "on the picture converted to 32 bits";
+    status = RenderBitmap(effect, values, host::CopyGlobalBlock(source.bitmap32), source, dir / file, error);
   }
-  if (status != kDone) {
+  if (status == kDone) {
+    tile.file = file;
+  } else {
     tile.note = error;
     std::fprintf(stderr, "ormi-fx: demo: %s\n", error.c_str());
   }
@@ -125,8 +152,9 @@ int RunDemo(const std::string& outDir, const std::string& input) {
   std::vector<GallerySection> sections;
   size_t pictures = 0;
   std::string error;
-  for (const Source& source : sources) {
-    if (!source.bitmap) continue;
+  for (Source& source : sources) {
+    source.bitmap32 = source.bitmap ? host::ConvertBitmapDepth(source.bitmap, 32) : nullptr;
+    if (!source.bitmap32) continue;
     GallerySection& section = sections.emplace_back(GallerySection{source.heading, {}});
     if (!WriteOriginal(source, dir, section, error)) {
       std::fprintf(stderr, "ormi-fx: %s\n", error.c_str());
@@ -138,12 +166,16 @@ int RunDemo(const std::string& outDir, const std::string& input) {
       if (effect.result == host::ResultKind::NoImage && &source != &sources[0]) continue;
       GalleryTile& tile = section.tiles.emplace_back();
       const int result = RenderTile(effect, source, dir, tile);
-      if (result != kDone) status = std::max(status, result);
+      // Every effect must work on the sample; a picture of the user's may be one an effect
+      // refuses, which its tile then says.
+      const bool counts = &source == &sources[0] || result != kRefused;
+      if (result != kDone && counts) status = std::max(status, result);
     }
     pictures += section.tiles.size();
   }
   for (const Source& source : sources) {
     if (source.bitmap) GlobalFree(source.bitmap);
+    if (source.bitmap32) GlobalFree(source.bitmap32);
   }
   const std::string page = (dir / "index.html").string();
   if (!WriteGallery(page, sections, error)) {

@@ -24,6 +24,7 @@ struct PictureOptions {
 struct Step {
   const host::EffectInfo* effect = nullptr;
   std::vector<double> values;
+  std::vector<std::string> extraFiles;  // the files of the effect's extra pictures, in catalog order
 };
 
 }  // namespace ormi::fx

@@ -1,0 +1,151 @@
+// Alpha diffusion (halo): the source is copied into the centre of a picture enlarged by n + 1
+// pixels on every side; the border takes the first stored source pixel's colour with alpha 0.
+// Then n passes, k = n down to 1: every pixel of alpha 0 takes the first non-zero alpha among
+// its neighbours (right, below, below right, below left, left, above, above left, above right;
+// rows in memory order) times k / (k + 1), truncated. Each row's new alphas wait in one of two
+// row buffers until the next row is computed, so a pass reads only the previous pass's values.
+// The outermost ring keeps alpha 0.
+#include "alpha/alpha_diffusion.h"
+
+#include <array>
+#include <cstring>
+#include <limits>
+
+#include "image/dib.h"
+#include "image/global_memory.h"
+#include "image/heap_buffer.h"
+#include "image/record.h"
+
+namespace ormi {
+namespace {
+
+// The enlarged picture being built: a locked 32-bit bitmap without colour table.
+struct Canvas {
+  uint8_t* bits;
+  size_t width, height;  // NW, NH
+  uint8_t* row(size_t r) const { return bits + r * 4 * width; }
+};
+
+struct CanvasSize {
+  int64_t width, height;
+  size_t bytes;
+};
+
+std::optional<CanvasSize> CanvasSizeOf(int64_t width, int64_t height, int64_t passes) {
+  const int64_t border = 2 * passes + 2;
+  const int64_t canvasWidth = width + border, canvasHeight = height + border;
+  constexpr int64_t kMaxSide = std::numeric_limits<int32_t>::max();
+  if (canvasWidth > kMaxSide || canvasHeight > kMaxSide) return std::nullopt;
+  const uint64_t pixels = static_cast<uint64_t>(canvasWidth) * static_cast<uint64_t>(canvasHeight);
+  if (pixels > (std::numeric_limits<size_t>::max() - kInfoHeaderBytes) / 4) return std::nullopt;
+  return CanvasSize{canvasWidth, canvasHeight, static_cast<size_t>(kInfoHeaderBytes + 4 * pixels)};
+}
+
+void WriteHeader(uint8_t* block, const CanvasSize& size) {
+  BITMAPINFOHEADER header{};
+  header.biSize = kInfoHeaderBytes;
+  header.biWidth = static_cast<LONG>(size.width);
+  header.biHeight = static_cast<LONG>(size.height);
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  std::memcpy(block, &header, sizeof header);
+}
+
+uint8_t* FillPixels(uint8_t* p, size_t count, uint32_t value) {
+  for (size_t i = 0; i < count; ++i, p += 4) StorePixel<uint32_t>(p, value);
+  return p;
+}
+
+// Border rows, then each source row between border columns, then border rows.
+void CopyIntoCanvas(const Canvas& canvas, const DibView& source, size_t border, uint32_t fill) {
+  const size_t width = static_cast<uint32_t>(source.width);
+  uint8_t* p = FillPixels(canvas.bits, border * canvas.width, fill);
+  for (size_t r = 0; r < source.rows; ++r) {
+    p = FillPixels(p, border, fill);
+    std::memcpy(p, source.row(r), 4 * width);
+    p = FillPixels(p + 4 * width, border, fill);
+  }
+  FillPixels(p, border * canvas.width, fill);
+}
+
+uint8_t FirstNeighbourAlpha(const uint8_t* above, const uint8_t* here, const uint8_t* below, size_t x) {
+  const size_t left = 4 * (x - 1) + 3, centre = 4 * x + 3, right = 4 * (x + 1) + 3;
+  for (uint8_t a :
+       {here[right], below[centre], below[right], below[left], here[left], above[centre], above[left], above[right]}) {
+    if (a != 0) return a;
+  }
+  return 0;
+}
+
+void ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& scaled, uint8_t* buffer) {
+  const uint8_t *above = canvas.row(r - 1), *here = canvas.row(r), *below = canvas.row(r + 1);
+  for (size_t x = 1; x + 1 < canvas.width; ++x) {
+    const uint8_t a = here[4 * x + 3];
+    buffer[x] = a != 0 ? a : scaled[FirstNeighbourAlpha(above, here, below, x)];
+  }
+}
+
+void StoreRow(const Canvas& canvas, size_t r, const uint8_t* buffer) {
+  uint8_t* p = canvas.row(r);
+  for (size_t x = canvas.width; x-- > 0;) p[4 * x + 3] = buffer[x];
+}
+
+void DiffusePass(const Canvas& canvas, int k, uint8_t* odd, uint8_t* even) {
+  std::array<uint8_t, 256> scaled;
+  for (int a = 0; a < 256; ++a) scaled[a] = static_cast<uint8_t>(int64_t{a} * k / (k + 1));
+  const size_t lastRow = canvas.height - 2;
+  for (size_t r = 1; r <= lastRow; ++r) {
+    ComputeRow(canvas, r, scaled, r % 2 ? odd : even);
+    if (r > 1) StoreRow(canvas, r - 1, r % 2 ? even : odd);
+  }
+  StoreRow(canvas, lastRow, lastRow % 2 ? odd : even);
+}
+
+void Diffuse(const Canvas& canvas, int passes, uint8_t* odd, uint8_t* even) {
+  odd[0] = odd[canvas.width - 1] = 0;
+  even[0] = even[canvas.width - 1] = 0;
+  for (int k = passes; k >= 1; --k) DiffusePass(canvas, k, odd, even);
+}
+
+}  // namespace
+
+HGLOBAL ImgDiffImage(const ImageRecord& source, int passes) {
+  if (passes < 0 || source.width <= 0 || source.height <= 0) return nullptr;
+  const std::optional<CanvasSize> size = CanvasSizeOf(source.width, source.height, passes);
+  if (!size) return nullptr;
+
+  GlobalLockGuard sourceLock(BitmapOf(source));
+  if (!sourceLock) return nullptr;
+  const std::optional<DibView> view = ViewDib(sourceLock.block());
+  // The copy reads rows of exactly 4 * width bytes, so the bitmap must be what the record says.
+  if (!view || view->bitCount != 32 || view->width != source.width ||
+      view->rows != static_cast<uint32_t>(source.height)) {
+    return nullptr;
+  }
+
+  GlobalBlock bitmap(GHND, size->bytes);
+  if (!bitmap) return nullptr;
+  GlobalLockGuard bitmapLock(bitmap.handle());
+  if (!bitmapLock) return nullptr;
+  const size_t canvasWidth = static_cast<size_t>(size->width);
+  HeapBytes odd, even;
+  if (passes > 0) {
+    odd = AllocateHeapBytes(canvasWidth);
+    even = AllocateHeapBytes(canvasWidth);
+    if (!odd || !even) return nullptr;
+  }
+
+  WriteHeader(bitmapLock.data(), *size);
+  const Canvas canvas{bitmapLock.data() + kInfoHeaderBytes, canvasWidth, static_cast<size_t>(size->height)};
+  const uint32_t fill = LoadPixel<uint32_t>(view->bits()) & 0x00FFFFFFu;
+  CopyIntoCanvas(canvas, *view, static_cast<size_t>(passes) + 1, fill);
+  sourceLock.unlock();
+  if (passes > 0) Diffuse(canvas, passes, odd.get(), even.get());
+  bitmapLock.unlock();
+
+  HGLOBAL image = CreateImageRecord(bitmap.handle(), 1, ORMI_ALPHA_TRANSPARENCY);
+  if (image) bitmap.release();
+  return image;
+}
+
+}  // namespace ormi

@@ -1,0 +1,54 @@
+#include "decor/text_fill.h"
+
+#include <cstring>
+#include <limits>
+
+namespace ormi {
+namespace {
+
+uint64_t PixelCount(int64_t width, int64_t height) {
+  return static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+}
+
+}  // namespace
+
+size_t TextFillBytes(FillSize size) {
+  return static_cast<size_t>(kInfoHeaderBytes + 4 * PixelCount(size.width, size.height));
+}
+
+std::optional<FillSize> FillSizeOf(const RECT* rect) {
+  if (!rect) return std::nullopt;
+  const int64_t width = int64_t{rect->right} - rect->left + 1, height = int64_t{rect->bottom} - rect->top + 1;
+  constexpr int64_t kMaxSide = std::numeric_limits<int32_t>::max();
+  if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide) return std::nullopt;
+  if (PixelCount(width, height) > (std::numeric_limits<size_t>::max() - kInfoHeaderBytes) / 4) return std::nullopt;
+  return FillSize{static_cast<int32_t>(width), static_cast<int32_t>(height)};
+}
+
+std::optional<DibView> ViewTextMask(DibBlock mask, FillSize size) {
+  const std::optional<DibView> view = ViewDib(mask);
+  if (!view || view->bitCount != 1) return std::nullopt;
+  if (view->width < size.width || view->rows < static_cast<uint32_t>(size.height)) return std::nullopt;
+  return view;
+}
+
+TextFillBitmap::TextFillBitmap(FillSize size)
+    : width_(static_cast<uint32_t>(size.width)), block_(GMEM_MOVEABLE, TextFillBytes(size)) {
+  if (!block_) return;
+  lock_ = GlobalLockGuard(block_.handle());
+  if (!lock_) return;
+  BITMAPINFOHEADER header{};
+  header.biSize = kInfoHeaderBytes;
+  header.biWidth = size.width;
+  header.biHeight = size.height;
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  std::memcpy(lock_.data(), &header, sizeof header);
+}
+
+HGLOBAL TextFillBitmap::release() {
+  lock_.unlock();
+  return block_.release();
+}
+
+}  // namespace ormi
