@@ -194,9 +194,15 @@ inline void ComputeExpected(const std::string& input, const std::vector<StepCall
     picture.bitmap = converted;
     picture.hasAlpha = picture.hasAlpha && convertTo == 32;
   }
+  const Transparency wanted = transparency.value_or(Transparency{.alpha = picture.hasAlpha});
+  if (wanted.colorKey && !picture.hasAlpha && DepthOfBitmap(picture.bitmap) == 32) {
+    // Keyed pictures without an alpha channel have alpha bytes 0, as a plain BMP does.
+    for (int r = 0; r < HeightOf(picture.bitmap); ++r)
+      for (int x = 0; x < WidthOf(picture.bitmap); ++x)
+        WritePixel(picture.bitmap, x, r, ReadPixel(picture.bitmap, x, r) & 0xFFFFFF);
+  }
   HGLOBAL image = host::WrapBitmap(picture.bitmap);
   ASSERT_NE(image, nullptr);
-  const Transparency wanted = transparency.value_or(Transparency{.alpha = picture.hasAlpha});
   if (wanted.colorKey) host::SetColorKey(image, *wanted.colorKey);
   if (wanted.alpha) host::SetAlphaTransparency(image);
   for (const StepCall& step : steps) {

@@ -111,7 +111,7 @@ void AddPictureOptions(CLI::App& app, RawOptions& raw) {
   app.add_option("--transparent-color", raw.transparentColor,
                  "Mark the picture as having this transparent colour (a colour key)")
       ->group(group)
-      ->check(kHexColor);
+      ->transform(kHexColor);
   app.add_flag("--alpha-transparency", raw.alphaTransparency,
                "Mark the picture as carrying its transparency in the alpha bytes")
       ->group(group);

@@ -10,13 +10,12 @@
 namespace ormi::fx {
 namespace {
 
-// A copy of a 32-bit BI_RGB bitmap with every fourth byte 0, as a BMP without alpha has it;
-// 0 when the bitmap is anything else (it is then written as it is).
-HGLOBAL WithoutAlpha(HGLOBAL bitmap) {
-  HGLOBAL copy = host::CopyGlobalBlock(bitmap);
-  auto* data = static_cast<uint8_t*>(copy ? GlobalLock(copy) : nullptr);
-  if (!data) return copy;
-  const std::optional<DibView> view = ViewDib(DibBlock{data, GlobalSize(copy)});
+// Sets every fourth byte of a 32-bit BI_RGB bitmap to 0, as a BMP without alpha has them; false
+// (and nothing changed) for any other bitmap.
+bool ClearAlpha(HGLOBAL bitmap) {
+  auto* data = static_cast<uint8_t*>(bitmap ? GlobalLock(bitmap) : nullptr);
+  if (!data) return false;
+  const std::optional<DibView> view = ViewDib(DibBlock{data, GlobalSize(bitmap)});
   const bool cleared = view && view->bitCount == 32 && view->compression == BI_RGB;
   if (cleared) {
     for (uint32_t r = 0; r < view->rows; ++r) {
@@ -24,8 +23,14 @@ HGLOBAL WithoutAlpha(HGLOBAL bitmap) {
       for (int32_t x = 0; x < view->width; ++x) row[4 * static_cast<size_t>(x) + 3] = 0;
     }
   }
-  GlobalUnlock(copy);
-  if (!cleared) return GlobalFree(copy);
+  GlobalUnlock(bitmap);
+  return cleared;
+}
+
+// A copy without alpha for a BMP file; 0 when the bitmap is not 32-bit (it is written as it is).
+HGLOBAL WithoutAlpha(HGLOBAL bitmap) {
+  HGLOBAL copy = host::CopyGlobalBlock(bitmap);
+  if (copy && !ClearAlpha(copy)) return GlobalFree(copy);
   return copy;
 }
 
@@ -50,6 +55,9 @@ const char* ExtensionOf(host::PictureFormat format) {
 }
 
 HGLOBAL MakeImage(HGLOBAL bitmap, bool hasAlpha, const PictureOptions& options) {
+  // A colour key matches only pixels whose alpha byte is 0. A picture without an alpha channel
+  // gets the fourth bytes of a BMP without alpha, so that its key-coloured pixels match.
+  if (options.transparentColor && !hasAlpha) ClearAlpha(bitmap);
   HGLOBAL image = host::WrapBitmap(bitmap);
   if (!image) {
     GlobalFree(bitmap);

@@ -18,7 +18,8 @@ struct LoadedImage {
 };
 
 // Wraps a bitmap (which the image then owns) in an image handle with the transparency state that
-// `hasAlpha` and the options give. 0 (and the bitmap freed) when it cannot.
+// `hasAlpha` and the options give; with a colour key, a 32-bit picture without alpha channel gets
+// alpha bytes 0 (the key matches only those). 0 (and the bitmap freed) when it cannot.
 HGLOBAL MakeImage(HGLOBAL bitmap, bool hasAlpha, const PictureOptions& options);
 
 // Reads a picture file, converts it to --depth, wraps it. Returns an exit status; `error` names
