@@ -22,10 +22,10 @@ class ChainTest : public FxFileTest {
 TEST_F(ChainTest, EffectsApplyInOrderAndARotationsNewImageTakesThePlaceOfTheOld) {
   WritePng("in.png", false);
   Expected expected;
-  ComputeExpected(Path("in.png"),
-                  {{&Effect("blur"), {60}}, {&Effect("rotate"), {15}}, {&Effect("normalise"), {}}}, expected);
-  const FxRun run = RunFx("blur --amount 60 then rotate --degrees 15 then normalise " + Path("in.png") + " " +
-                          Path("out.png"));
+  ComputeExpected(Path("in.png"), {{&Effect("blur"), {60}}, {&Effect("rotate"), {15}}, {&Effect("normalise"), {}}},
+                  expected);
+  const FxRun run =
+      RunFx("blur --amount 60 then rotate --degrees 15 then normalise " + Path("in.png") + " " + Path("out.png"));
   ASSERT_EQ(run.status, 0) << run.output;
   ExpectFileMatches(Path("out.png"), expected);
   // The rotated picture is larger than the input: the new image was written, not the old one.
@@ -55,9 +55,9 @@ TEST_F(ChainTest, ChainsMixNewImagesNewBitmapsAndExtraPictures) {
                    {&Effect("gradient-for-text"), {0x0000FF, 0xFF0000, 90}, {Path("mask.bmp")}},
                    {&Effect("mirror"), {1, 0}}},
                   expected);
-  const FxRun run = RunFx("invert then gradient-for-text --from-color 0x0000FF --to-color 0xFF0000 --degrees 90 --mask " +
-                          Path("mask.bmp") + " then mirror --rows 1 --columns 0 " + Path("in.png") + " " +
-                          Path("out.png"));
+  const FxRun run =
+      RunFx("invert then gradient-for-text --from-color 0x0000FF --to-color 0xFF0000 --degrees 90 --mask " +
+            Path("mask.bmp") + " then mirror --rows 1 --columns 0 " + Path("in.png") + " " + Path("out.png"));
   ASSERT_EQ(run.status, 0) << run.output;
   ExpectFileMatches(Path("out.png"), expected);
   EXPECT_TRUE(expected.alpha);  // the text fill's transparent pixels are written as such
@@ -98,8 +98,8 @@ TEST_F(ChainTest, OutputFormatFollowsTheExtensionOrFormat) {
 // the options.
 struct TransparencyCase {
   const char* name;
-  bool pngAlpha;       // the input PNG has an alpha channel
-  const char* option;  // added to the command line
+  bool pngAlpha;        // the input PNG has an alpha channel
+  const char* option;   // added to the command line
   Transparency record;  // what the record must say
 };
 
@@ -124,13 +124,12 @@ TEST_P(TransparencyTest, TheRecordSaysWhatTheFileAndTheOptionsSay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, TransparencyTest,
-    ::testing::Values(TransparencyCase{"NoAlphaNoOption", false, "", {}},
-                      TransparencyCase{"AlphaFromTheFile", true, "", {.alpha = true}},
-                      TransparencyCase{"AlphaFromTheOption", false, "--alpha-transparency", {.alpha = true}},
-                      TransparencyCase{"ColourKeyOverTheFile", true, "--transparent-color 112233",
-                                       {.colorKey = 0x332211}},
-                      TransparencyCase{"ColourKeyWithHash", false, "--transparent-color '#112233'",
-                                       {.colorKey = 0x332211}}),
+    ::testing::Values(
+        TransparencyCase{"NoAlphaNoOption", false, "", {}},
+        TransparencyCase{"AlphaFromTheFile", true, "", {.alpha = true}},
+        TransparencyCase{"AlphaFromTheOption", false, "--alpha-transparency", {.alpha = true}},
+        TransparencyCase{"ColourKeyOverTheFile", true, "--transparent-color 112233", {.colorKey = 0x332211}},
+        TransparencyCase{"ColourKeyWithHash", false, "--transparent-color '#112233'", {.colorKey = 0x332211}}),
     [](const ::testing::TestParamInfo<TransparencyCase>& param) { return std::string(param.param.name); });
 
 TEST_F(ChainTest, AColourKeyKeepsItsPixelsThroughInvert) {
