@@ -131,6 +131,8 @@ class ExtraHandles {
       const bool wrap = effect.extras[i].kind == host::ExtraKind::AlphaImage;
       images_.push_back(wrap);
       handles_.push_back(wrap ? host::WrapBitmap(picture.bitmap) : picture.bitmap);
+      // An alpha picture's record follows its file, as the input's does.
+      if (wrap && picture.hasAlpha) host::SetAlphaTransparency(handles_.back());
     }
   }
   ~ExtraHandles() {

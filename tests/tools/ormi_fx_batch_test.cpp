@@ -35,8 +35,8 @@ class BatchTest : public FxFileTest {
 };
 
 TEST_F(BatchTest, EveryInputIsWrittenUnderItsOwnName) {
-  const FxRun run = RunFx("invert then blur --amount 30 --out-dir " + Path("out") + " " + Path("a.png") + " " +
-                          Path("c.jpg"));
+  const FxRun run =
+      RunFx("invert then blur --amount 30 --out-dir " + Path("out") + " " + Path("a.png") + " " + Path("c.jpg"));
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(run.output, "");  // not a terminal: quiet
   const host::EffectInfo* invert = host::FindEffect("invert");

@@ -126,13 +126,14 @@ ExtraPictures::~ExtraPictures() {
   }
 }
 
-bool ExtraPictures::add(host::ExtraKind kind, HGLOBAL bitmap) {
+bool ExtraPictures::add(host::ExtraKind kind, HGLOBAL bitmap, bool hasAlpha) {
   if (!bitmap) return false;
   HGLOBAL handle = kind == host::ExtraKind::AlphaImage ? host::WrapBitmap(bitmap) : bitmap;
   if (!handle) {
     GlobalFree(bitmap);
     return false;
   }
+  if (kind == host::ExtraKind::AlphaImage && hasAlpha) host::SetAlphaTransparency(handle);
   kinds_.push_back(kind);
   handles_.push_back(handle);
   return true;
@@ -146,7 +147,7 @@ bool LoadExtras(const host::EffectInfo& effect, const std::vector<std::string>& 
       error = files[i] + ": " + loaded.error;
       return false;
     }
-    if (!extras.add(effect.extras[i].kind, loaded.bitmap)) {
+    if (!extras.add(effect.extras[i].kind, loaded.bitmap, loaded.hasAlpha)) {
       error = files[i] + ": out of memory";
       return false;
     }
@@ -163,7 +164,7 @@ bool MakeDemoExtras(const host::EffectInfo& effect, HGLOBAL sample, ExtraPicture
       case host::ExtraKind::TextMask: made = MakeTextMask(size.width, size.height); break;
       case host::ExtraKind::Tile: made = MakeTile(); break;
     }
-    if (!extras.add(extra.kind, made)) return false;
+    if (!extras.add(extra.kind, made, extra.kind == host::ExtraKind::AlphaImage)) return false;
   }
   return true;
 }
