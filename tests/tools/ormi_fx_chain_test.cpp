@@ -81,8 +81,8 @@ TEST_F(ChainTest, QuarterTurnsOfAPaletteBmpKeepItsDepth) {
 TEST_F(ChainTest, OutputFormatFollowsTheExtensionOrFormat) {
   WritePng("in.png", false);
   ASSERT_EQ(RunFx("invert " + Path("in.png") + " " + Path("out.jpg")).status, 0);
-  ASSERT_EQ(RunFx("invert --format bmp " + Path("in.png") + " " + Path("out.png")).status, 0);
-  ASSERT_EQ(RunFx("invert " + Path("in.png") + " " + Path("out.unknown")).status, 0);  // the input's format
+  ASSERT_EQ(RunFx("--format bmp invert " + Path("in.png") + " " + Path("out.png")).status, 0);  // before the effect
+  ASSERT_EQ(RunFx("invert " + Path("in.png") + " " + Path("out.unknown")).status, 0);           // the input's format
   EXPECT_EQ(host::ReadPicture(Path("out.jpg")).format, host::PictureFormat::Jpeg);
   for (const char* name : {"out.png", "out.unknown"}) {
     host::Picture written = host::ReadPicture(Path(name));

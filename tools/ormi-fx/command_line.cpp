@@ -125,7 +125,7 @@ void AddEffect(CLI::App& app, EffectStorage& entry, RawOptions& raw) {
     if (const int depth = ConvertibleDepth(effect.depths); depth != 0) {
       footer += " Other pictures: --depth " + std::to_string(depth) + " converts them first.";
     }
-    entry.command->footer(footer);
+    entry.command->footer(footer + "\n");
   }
   const std::vector<double> defaults = host::DefaultValues(effect);
   entry.params.resize(effect.params.size());
@@ -182,7 +182,7 @@ std::unique_ptr<Parser> MakeParser(RawOptions& raw) {
     return std::string("ormi-fx: ") + e.what() + " (see ormi-fx --help)\n";
   });
   app.set_help_all_flag("--help-all", "Show the help of every effect");
-  app.footer("Exit status: 0 done, 1 an effect refused the picture, 2 usage error, 3 file error.");
+  app.footer("Exit status: 0 done, 1 an effect refused the picture, 2 usage error, 3 file error.\n");
   AddPictureOptions(app, raw);
 
   parser->list = app.add_subcommand("list", "List every effect with a one-line description");
