@@ -76,6 +76,8 @@ typedef void* HMODULE;
 #define GMEM_LOCKCOUNT 0x00FFu
 #define GMEM_INVALID_HANDLE 0x8000u
 
+#define HEAP_ZERO_MEMORY 0x00000008u
+
 #define LMEM_FIXED 0x0000u
 #define LMEM_MOVEABLE 0x0002u
 #define LMEM_ZEROINIT 0x0040u
@@ -151,6 +153,11 @@ ORMI_WIN32EMU_API SIZE_T GlobalSize(HGLOBAL mem);
 ORMI_WIN32EMU_API UINT GlobalFlags(HGLOBAL mem);
 ORMI_WIN32EMU_API HLOCAL LocalAlloc(UINT flags, SIZE_T bytes);
 ORMI_WIN32EMU_API HLOCAL LocalFree(HLOCAL mem);
+
+/* The process heap, for working memory that the host never sees. */
+ORMI_WIN32EMU_API HANDLE GetProcessHeap(void);
+ORMI_WIN32EMU_API LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+ORMI_WIN32EMU_API BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID mem);
 
 /* GDI. */
 ORMI_WIN32EMU_API BOOL DeleteObject(HGDIOBJ object);

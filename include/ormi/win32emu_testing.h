@@ -20,6 +20,11 @@ ORMI_WIN32EMU_API void Win32EmuFailNextLock(long n);
 ORMI_WIN32EMU_API long Win32EmuAllocCalls(void);
 ORMI_WIN32EMU_API long Win32EmuLockCalls(void);
 
+/* Process-heap blocks currently allocated; the n-th HeapAlloc from now fails (1 = the next; 0 cancels). */
+ORMI_WIN32EMU_API size_t Win32EmuLiveHeapBlocks(void);
+ORMI_WIN32EMU_API void Win32EmuFailNextHeapAlloc(long n);
+ORMI_WIN32EMU_API long Win32EmuHeapAllocCalls(void);
+
 /* A dummy GDI object for gdiObject fields, and whether DeleteObject was called on it. */
 ORMI_WIN32EMU_API HGDIOBJ Win32EmuCreateGdiObject(void);
 ORMI_WIN32EMU_API int Win32EmuGdiObjectDeleted(HGDIOBJ h);

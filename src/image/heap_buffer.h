@@ -1,4 +1,4 @@
-// Working buffers from the ordinary heap (not global memory), for the routines whose memory the
+// Working buffers from the process heap (not global memory), for the routines whose memory the
 // host never sees. A failed allocation comes back as null, never as an exception.
 #pragma once
 
@@ -8,12 +8,12 @@
 
 namespace ormi {
 
-using HeapBytes = std::unique_ptr<uint8_t[]>;
+struct HeapFreer {
+  void operator()(uint8_t* bytes) const;
+};
+using HeapBytes = std::unique_ptr<uint8_t[], HeapFreer>;
 
 // `bytes` uninitialised bytes, or null.
 HeapBytes AllocateHeapBytes(size_t bytes);
-
-// Test hook: the n-th AllocateHeapBytes from now fails (1 = the next); 0 cancels.
-void FailNextHeapAllocation(long n);
 
 }  // namespace ormi

@@ -26,7 +26,7 @@ class AlphaDiffusionTest : public test::MemoryCheckedTest {
     return result;
   }
   void TearDown() override {
-    FailNextHeapAllocation(0);
+    Win32EmuFailNextHeapAlloc(0);
     MemoryCheckedTest::TearDown();
   }
 };
@@ -193,9 +193,9 @@ TEST_F(AlphaDiffusionTest, EveryFailureReleasesWhatWasObtained) {
     EXPECT_EQ(LockStateOf(source), (LockState{0, 0, 1})) << "lock " << n;
   }
   for (long n = 1; n <= 2; ++n) {  // the two row buffers
-    FailNextHeapAllocation(n);
+    Win32EmuFailNextHeapAlloc(n);
     EXPECT_EQ(ImgDiff(source.handle(), 2), nullptr) << "row buffer " << n;
-    FailNextHeapAllocation(0);
+    Win32EmuFailNextHeapAlloc(0);
     EXPECT_EQ(Win32EmuLiveBlocks(), live);
   }
 }

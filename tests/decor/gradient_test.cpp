@@ -20,7 +20,7 @@ constexpr uint32_t kRed = 0x0000FF;  // COLORREF red 255
 class GradientTest : public test::MemoryCheckedTest {
  protected:
   void TearDown() override {
-    FailNextHeapAllocation(0);
+    Win32EmuFailNextHeapAlloc(0);
     MemoryCheckedTest::TearDown();
   }
   // TavoGradientForText with the mask's lock count checked; the result is owned by the caller.
@@ -271,7 +271,7 @@ TEST_F(PaintGradientTest, OnlyAMissingRectangleOrMemoryFails) {
   EXPECT_EQ(TavoGradient(dc_, nullptr, 0, 0, 0), 0);
   const RECT inverted{3, 0, 0, 3};
   EXPECT_EQ(TavoGradient(dc_, &inverted, 0, 0, 0), 0);
-  FailNextHeapAllocation(1);
+  Win32EmuFailNextHeapAlloc(1);
   EXPECT_EQ(TavoGradient(dc_, &rect, static_cast<int>(kRed), 0, 0), 0);
   EXPECT_EQ(at(0, 0), 0u);
   // A device context that takes no painting is not detected.

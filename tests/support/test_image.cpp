@@ -198,12 +198,17 @@ LockState LockStateOf(const TestImage& image) {
           LockCount(GlobalHandle(OrmiPointerFromField(r.header)))};
 }
 
-void MemoryCheckedTest::SetUp() { liveBlocks_ = Win32EmuLiveBlocks(); }
+void MemoryCheckedTest::SetUp() {
+  liveBlocks_ = Win32EmuLiveBlocks();
+  liveHeapBlocks_ = Win32EmuLiveHeapBlocks();
+}
 
 void MemoryCheckedTest::TearDown() {
   Win32EmuFailNextAlloc(0);
   Win32EmuFailNextLock(0);
+  Win32EmuFailNextHeapAlloc(0);
   EXPECT_EQ(Win32EmuLiveBlocks(), liveBlocks_) << "a test or the library left a block allocated";
+  EXPECT_EQ(Win32EmuLiveHeapBlocks(), liveHeapBlocks_) << "a heap block was left allocated";
 }
 
 }  // namespace ormi::test

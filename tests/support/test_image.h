@@ -92,6 +92,7 @@ class MemoryCheckedTest : public ::testing::Test {
 
  private:
   size_t liveBlocks_ = 0;
+  size_t liveHeapBlocks_ = 0;
 };
 
 }  // namespace ormi::test
