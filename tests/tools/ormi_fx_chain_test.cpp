@@ -1,4 +1,6 @@
 // Chains of effects joined by "then", and the record's transparency from the file and the options.
+#include <png.h>
+
 #include "tools/fx_run.h"
 
 namespace ormi::test {
@@ -92,6 +94,35 @@ TEST_F(ChainTest, OutputFormatFollowsTheExtensionOrFormat) {
   }
   host::Picture jpeg = host::ReadPicture(Path("out.jpg"));
   GlobalFree(jpeg.bitmap);
+}
+
+// Grey and palette PNGs (a palette with transparent entries among them) load as 32-bit pictures;
+// the palette's alpha marks the record and is written back.
+TEST_F(ChainTest, GreyAndPalettePngsGoThroughAChain) {
+  const uint8_t grey[12] = {0, 20, 40, 60, 80, 100, 120, 140, 160, 180, 200, 255};
+  const uint8_t colormap[12] = {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0};  // RGBA entries
+  const uint8_t indices[12] = {0, 1, 2, 0, 1, 2, 2, 1, 0, 2, 2, 1};
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = 4;
+  image.height = 3;
+  image.format = PNG_FORMAT_GRAY;
+  ASSERT_TRUE(png_image_write_to_file(&image, Path("grey.png").c_str(), 0, grey, 0, nullptr));
+  png_image mapped{};
+  mapped.version = PNG_IMAGE_VERSION;
+  mapped.width = 4;
+  mapped.height = 3;
+  mapped.format = PNG_FORMAT_RGBA_COLORMAP;
+  mapped.colormap_entries = 3;
+  ASSERT_TRUE(png_image_write_to_file(&mapped, Path("palette.png").c_str(), 0, indices, 0, colormap));
+  for (const char* name : {"grey.png", "palette.png"}) {
+    Expected expected;
+    ComputeExpected(Path(name), {{&Effect("brightness"), {40}}, {&Effect("blur"), {50}}}, expected);
+    EXPECT_EQ(expected.alpha, std::string(name) == "palette.png");
+    const FxRun run = RunFx("brightness then blur " + Path(name) + " " + Path(std::string("out-") + name));
+    ASSERT_EQ(run.status, 0) << run.output;
+    ExpectFileMatches(Path(std::string("out-") + name), expected);
+  }
 }
 
 // The selection modes of the transparency: none, a colour key, alpha-carried, from the file or
