@@ -9,12 +9,17 @@ namespace ormi::host {
 const std::vector<EffectInfo>& EffectCatalog() {
   static const std::vector<EffectInfo> catalog = [] {
     std::vector<EffectInfo> all;
-    AppendGeometryEffects(all);
-    AppendToneEffects(all);
-    AppendCorrectionEffects(all);
-    AppendFilterEffects(all);
-    AppendAlphaEffects(all);
-    AppendDecorEffects(all);
+    const auto append = [&all](const char* family, void (*appendFamily)(std::vector<EffectInfo>&)) {
+      const size_t first = all.size();
+      appendFamily(all);
+      for (size_t i = first; i < all.size(); ++i) all[i].family = family;
+    };
+    append("geometry", AppendGeometryEffects);
+    append("tone", AppendToneEffects);
+    append("correction", AppendCorrectionEffects);
+    append("filters", AppendFilterEffects);
+    append("alpha", AppendAlphaEffects);
+    append("decor", AppendDecorEffects);
     std::sort(all.begin(), all.end(), [](const EffectInfo& a, const EffectInfo& b) { return a.ordinal < b.ordinal; });
     return all;
   }();

@@ -78,6 +78,7 @@ struct EffectInfo {
   ResultKind result;
   intptr_t (*invoke)(const EffectArgs& args);
   std::vector<ExtraInput> extras{};  // pictures besides the input, none for most effects
+  const char* family = "";           // the family's folder name ("tone", "filters"), set by EffectCatalog
 };
 
 const std::vector<EffectInfo>& EffectCatalog();

@@ -27,8 +27,16 @@ std::optional<PictureFormat> FormatFromPath(const std::string& path) {
 
 Picture DecodePicture(const uint8_t* data, size_t size) {
   static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (size >= 8 && std::equal(kPngSignature, kPngSignature + 8, data)) return DecodePng(data, size);
-  if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return DecodeJpeg(data, size);
+  if (size >= 8 && std::equal(kPngSignature, kPngSignature + 8, data)) {
+    Picture png = DecodePng(data, size);
+    png.format = PictureFormat::Png;
+    return png;
+  }
+  if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) {
+    Picture jpeg = DecodeJpeg(data, size);
+    jpeg.format = PictureFormat::Jpeg;
+    return jpeg;
+  }
   if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
     BitmapResult bmp = DecodeBmp(data, size);
     return {bmp.bitmap, bmp.bitmap && HasNonZeroAlpha(bmp.bitmap), bmp.error};

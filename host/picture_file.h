@@ -23,6 +23,7 @@ struct Picture {
   HGLOBAL bitmap = nullptr;  // a packed bitmap the caller owns
   bool hasAlpha = false;     // the file carries an alpha channel
   std::string error;
+  PictureFormat format = PictureFormat::Bmp;  // what the file's bytes turned out to be
 };
 
 // Reads a picture; the format is sniffed from the file's first bytes.

@@ -1,13 +1,14 @@
 #include "apply.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 #include <ormi/win32emu_testing.h>
 
+#include "command_line.h"
 #include "exit_status.h"
 #include "extras.h"
-#include "host/bmp_file.h"
+#include "host/bitmap_convert.h"
 #include "host/image_handle.h"
 
 namespace ormi::fx {
@@ -22,8 +23,6 @@ BITMAPINFOHEADER HeaderOf(HGLOBAL image) {
   GlobalUnlock(bitmap);
   return header;
 }
-
-int BitCountOf(HGLOBAL image) { return HeaderOf(image).biBitCount; }
 
 // The whole picture as the rectangle of the fills and the painter.
 RECT RectOf(HGLOBAL image) {
@@ -42,16 +41,24 @@ intptr_t InvokePainted(const host::EffectInfo& effect, host::EffectArgs& args, H
   return result;
 }
 
-}  // namespace
-
-std::string DescribeDepths(const std::vector<int>& depths) {
-  std::string text;
-  for (size_t i = 0; i < depths.size(); ++i) {
-    if (i > 0) text += i + 1 == depths.size() ? " and " : ", ";
-    text += std::to_string(depths[i]);
+std::string RefusalOf(const host::EffectInfo& effect, int depth) {
+  std::string error = std::string(effect.name) + " refused the " + std::to_string(depth) + "-bit picture";
+  if (std::find(effect.depths.begin(), effect.depths.end(), depth) != effect.depths.end()) {
+    // The depth is one it takes: the values, the contents or the extra pictures are what it refused.
+    error += std::string(" with these values (") + effect.description + ")";
+  } else {
+    error += " (it accepts " + DescribeDepths(effect.depths) + ")";
+    if (const int convertible = ConvertibleDepth(effect.depths); convertible != 0) {
+      error += "; --depth " + std::to_string(convertible) + " converts it first";
+    }
   }
-  return text + (depths.size() == 1 ? "-bit pictures" : " bits");
+  for (const host::ExtraInput& extra : effect.extras) {
+    error += std::string(", or its --") + extra.name + " (" + extra.help + ")";
+  }
+  return error;
 }
+
+}  // namespace
 
 int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& values, HGLOBAL& image, std::string& error,
                 std::span<const HGLOBAL> extras) {
@@ -60,11 +67,7 @@ int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& value
   const intptr_t result =
       effect.result == host::ResultKind::Painted ? InvokePainted(effect, args, painted) : effect.invoke(args);
   if (result == 0) {
-    const int depth = BitCountOf(image);
-    error = std::string(effect.name) + " refused the " + std::to_string(depth) + "-bit picture (it accepts " +
-            DescribeDepths(effect.depths) + ")";
-    for (const host::ExtraInput& extra : effect.extras)
-      error += std::string(" or its --") + extra.name + " (" + extra.help + ")";
+    error = RefusalOf(effect, HeaderOf(image).biBitCount);
     return kRefused;
   }
   HGLOBAL replacement = nullptr;
@@ -81,48 +84,21 @@ int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& value
     error = "out of memory";
     return kFileError;
   }
+  // A new plain bitmap is a fresh picture: like a file, it carries alpha when its alpha bytes say so.
+  if (effect.result == host::ResultKind::NewBitmap && host::HasNonZeroAlpha(host::BitmapOfImage(replacement))) {
+    host::SetAlphaTransparency(replacement);
+  }
   host::FreeImageHandle(image);
   image = replacement;
   return kDone;
 }
 
-int RunWithoutImage(const host::EffectInfo& effect, const std::vector<double>& values) {
+int RunWithoutImage(const host::EffectInfo& effect, const std::vector<double>& values, std::string& error) {
   if (effect.invoke(host::EffectArgs{nullptr, values}) == 0) {
-    std::fprintf(stderr, "ormi-fx: %s failed (%s)\n", effect.name, effect.description);
+    error = std::string(effect.name) + " failed (" + effect.description + ")";
     return kRefused;
   }
   return kDone;
-}
-
-int ApplyEffectToFile(const host::EffectInfo& effect, const std::vector<double>& values, const std::string& input,
-                      const std::string& output, const std::vector<std::string>& extraFiles) {
-  ExtraPictures extras;
-  std::string error;
-  if (!LoadExtras(effect, extraFiles, extras, error)) {
-    std::fprintf(stderr, "ormi-fx: %s\n", error.c_str());
-    return kFileError;
-  }
-  host::BitmapResult loaded = host::ReadBmpFile(input);
-  if (!loaded.bitmap) {
-    std::fprintf(stderr, "ormi-fx: %s: %s\n", input.c_str(), loaded.error.c_str());
-    return kFileError;
-  }
-  HGLOBAL image = host::WrapBitmap(loaded.bitmap);
-  if (!image) {
-    GlobalFree(loaded.bitmap);
-    std::fprintf(stderr, "ormi-fx: %s: out of memory\n", input.c_str());
-    return kFileError;
-  }
-  int status = ApplyEffect(effect, values, image, error, extras.handles());
-  if (status == kDone && !host::WriteBmpFile(output, host::BitmapOfImage(image), error)) {
-    error = output + ": " + error;
-    status = kFileError;
-  } else if (status != kDone) {
-    error = input + ": " + error;
-  }
-  host::FreeImageHandle(image);
-  if (status != kDone) std::fprintf(stderr, "ormi-fx: %s\n", error.c_str());
-  return status;
 }
 
 }  // namespace ormi::fx

@@ -16,15 +16,7 @@ namespace ormi::fx {
 int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& values, HGLOBAL& image, std::string& error,
                 std::span<const HGLOBAL> extras = {});
 
-// Reads INPUT (and the files of the effect's extras), applies the effect and writes OUTPUT;
-// reports errors on stderr.
-int ApplyEffectToFile(const host::EffectInfo& effect, const std::vector<double>& values, const std::string& input,
-                      const std::string& output, const std::vector<std::string>& extraFiles = {});
-
-// Runs an effect that takes no picture (ResultKind::NoImage); reports a failure on stderr.
-int RunWithoutImage(const host::EffectInfo& effect, const std::vector<double>& values);
-
-// "1, 4, 8, 16, 24 and 32 bits"
-std::string DescribeDepths(const std::vector<int>& depths);
+// Runs an effect that takes no picture (ResultKind::NoImage).
+int RunWithoutImage(const host::EffectInfo& effect, const std::vector<double>& values, std::string& error);
 
 }  // namespace ormi::fx

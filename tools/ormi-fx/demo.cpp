@@ -2,103 +2,187 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "apply.h"
+#include "command_line.h"
 #include "exit_status.h"
 #include "extras.h"
-#include "host/bmp_file.h"
+#include "gallery.h"
+#include "host/bitmap_convert.h"
 #include "host/image_handle.h"
+#include "picture_io.h"
 #include "sample.h"
 
 namespace ormi::fx {
 namespace {
 
+namespace fs = std::filesystem;
+
+// A picture that every effect is shown on.
+struct Source {
+  std::string heading, prefix;  // section title; prefix of its files
+  HGLOBAL bitmap = nullptr;
+  bool hasAlpha = false;
+  HGLOBAL bitmap32 = nullptr;  // a 32-bit bottom-up copy, for the extra pictures and grey palettes
+};
+
 std::string DescribeValues(const host::EffectInfo& effect, const std::vector<double>& values) {
-  std::string text;
+  std::string text = effect.name;
   size_t next = 0;
   for (const host::EffectParam& param : effect.params) {
     text += std::string(" --") + param.name + " ";
     for (size_t i = 0; i < host::ValueCount(param); ++i, ++next) {
       char value[32];
-      std::snprintf(value, sizeof value, i == 0 ? "%g" : ",%g", values[next]);
+      if (i > 0) text += ",";
+      if (param.kind == host::ParamKind::Int && std::strstr(param.name, "color")) {
+        std::snprintf(value, sizeof value, "0x%06llX", static_cast<long long>(values[next]));
+      } else {
+        std::snprintf(value, sizeof value, "%.10g", values[next]);
+      }
       text += value;
     }
   }
-  for (const host::ExtraInput& extra : effect.extras) text += std::string(" --") + extra.name + " (demo)";
+  for (const host::ExtraInput& extra : effect.extras) text += std::string(" --") + extra.name + " (made by the demo)";
   return text;
 }
 
-struct Tile {
-  std::string file, caption;
-};
+int DepthOf(HGLOBAL bitmap) {
+  const void* data = GlobalLock(bitmap);
+  if (!data) return 0;
+  BITMAPINFOHEADER header;
+  std::memcpy(&header, data, sizeof header);
+  GlobalUnlock(bitmap);
+  return header.biBitCount;
+}
 
-void WriteGallery(const std::filesystem::path& dir, const std::vector<Tile>& tiles) {
-  std::ofstream html(dir / "index.html");
-  html << "<!doctype html>\n<html><head><meta charset=\"utf-8\"><title>ormi-fx demo</title>\n"
-          "<style>body{font-family:sans-serif;background:#222;color:#eee}"
-          "figure{display:inline-block;margin:8px;text-align:center}"
-          "img{border:1px solid #555;image-rendering:pixelated}</style></head><body>\n"
-          "<h1>ormi-fx demo</h1>\n";
-  for (const Tile& tile : tiles) {
-    html << "<figure><img src=\"" << tile.file << "\" alt=\"" << tile.caption << "\"><figcaption><code>" << tile.caption
-         << "</code></figcaption></figure>\n";
+// The source's picture at a depth the effect takes: a copy, or a conversion (said in `note`).
+HGLOBAL PictureFor(const host::EffectInfo& effect, const Source& source, std::string& note) {
+  const int depth = DepthOf(source.bitmap);
+  if (std::find(effect.depths.begin(), effect.depths.end(), depth) != effect.depths.end()) {
+    return host::CopyGlobalBlock(source.bitmap);
   }
-  html << "</body></html>\n";
+  const int convertible = ConvertibleDepth(effect.depths);
+  if (convertible == 0) return nullptr;
+  note = "on the picture converted to " + std::to_string(convertible) + " bits";
+  // Palette effects (icon embossing) read the palette's brightness: a grey one shows them best.
+  if (convertible == 8) return MakeGreyPalettePicture(source.bitmap32);
+  return host::ConvertBitmapDepth(source.bitmap, convertible);
+}
+
+// Runs the effect on a bitmap (which the image takes) and writes `file`.
+int RenderBitmap(const host::EffectInfo& effect, const std::vector<double>& values, HGLOBAL bitmap,
+                 const Source& source, const fs::path& file, std::string& error) {
+  error = "no picture at a depth it takes (" + DescribeDepths(effect.depths) + ")";
+  HGLOBAL image = bitmap ? MakeImage(bitmap, source.hasAlpha && DepthOf(bitmap) == 32, {}) : nullptr;
+  if (!image) return kFileError;
+  ExtraPictures extras;
+  int status = kFileError;
+  error = "out of memory";
+  if (MakeDemoExtras(effect, source.bitmap32, extras)) {
+    status = ApplyEffect(effect, values, image, error, extras.handles());
+    if (status == kDone) status = SaveImage(image, file.string(), host::PictureFormat::Png, error);
+  }
+  host::FreeImageHandle(image);
+  return status;
+}
+
+// Runs one effect on the source and writes its PNG; the tile says what happened.
+int RenderTile(const host::EffectInfo& effect, const Source& source, const fs::path& dir, GalleryTile& tile) {
+  const std::vector<double> values = host::DefaultValues(effect);
+  tile.caption = DescribeValues(effect, values);
+  std::string error;
+  if (effect.result == host::ResultKind::NoImage) {
+    const int status = RunWithoutImage(effect, values, error);
+    tile.note = status == kDone ? "takes no picture; it ran" : error;
+    return status;
+  }
+  const std::string file = source.prefix + effect.name + ".png";
+  HGLOBAL bitmap = PictureFor(effect, source, tile.note);
+  const bool at32 = bitmap && DepthOf(bitmap) == 32;
+  int status = RenderBitmap(effect, values, bitmap, source, dir / file, error);
+  // Some values need 32 bits even where the depth is one the effect takes (rotations off the
+  // quarter turns).
+  if (status == kRefused && !at32 && ConvertibleDepth(effect.depths) == 32) {
+    tile.note = "on the picture converted to 32 bits";
+    status = RenderBitmap(effect, values, host::CopyGlobalBlock(source.bitmap32), source, dir / file, error);
+  }
+  if (status == kDone) {
+    tile.file = file;
+  } else {
+    tile.note = error;
+    std::fprintf(stderr, "ormi-fx: demo: %s\n", error.c_str());
+  }
+  return status;
+}
+
+// The original of a source as the first tile of its section.
+bool WriteOriginal(const Source& source, const fs::path& dir, GallerySection& section, std::string& error) {
+  const std::string file = source.prefix.empty() ? "sample.png" : source.prefix + "original.png";
+  if (!host::WritePicture((dir / file).string(), host::PictureFormat::Png, source.bitmap, source.hasAlpha, error)) {
+    error = (dir / file).string() + ": " + error;
+    return false;
+  }
+  section.tiles.push_back({file, source.prefix.empty() ? "sample" : "original", {}});
+  return true;
 }
 
 }  // namespace
 
-int RunDemo(const std::string& outDir) {
-  const std::filesystem::path dir(outDir);
+int RunDemo(const std::string& outDir, const std::string& input) {
+  const fs::path dir(outDir);
   std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
+  fs::create_directories(dir, ec);
   if (ec) {
     std::fprintf(stderr, "ormi-fx: %s: %s\n", outDir.c_str(), ec.message().c_str());
     return kFileError;
   }
-  HGLOBAL sample = MakeSampleBitmap();
-  std::string error;
-  if (!sample || !host::WriteBmpFile((dir / "sample.bmp").string(), sample, error)) {
-    std::fprintf(stderr, "ormi-fx: %s: %s\n", outDir.c_str(), error.c_str());
-    if (sample) GlobalFree(sample);
-    return kFileError;
+  std::vector<Source> sources{{"The built-in sample", "", MakeSampleBitmap(), false}};
+  if (!input.empty()) {
+    host::Picture picture = host::ReadPicture(input);
+    if (!picture.bitmap) {
+      std::fprintf(stderr, "ormi-fx: %s: %s\n", input.c_str(), picture.error.c_str());
+      GlobalFree(sources[0].bitmap);
+      return kFileError;
+    }
+    sources.push_back({fs::path(input).filename().string(), "input-", picture.bitmap, picture.hasAlpha});
   }
-  std::vector<Tile> tiles{{"sample.bmp", "sample"}};
-  int status = kDone;
-  for (const host::EffectInfo& effect : host::EffectCatalog()) {
-    if (effect.result == host::ResultKind::NoImage) {
-      // Nothing to picture; it still runs, so that a failure shows up here.
-      const int result = RunWithoutImage(effect, host::DefaultValues(effect));
-      if (result != kDone) status = result;
+  int status = sources[0].bitmap ? kDone : kFileError;
+  std::vector<GallerySection> sections;
+  size_t pictures = 0;
+  std::string error;
+  for (Source& source : sources) {
+    source.bitmap32 = source.bitmap ? host::ConvertBitmapDepth(source.bitmap, 32) : nullptr;
+    if (!source.bitmap32) continue;
+    GallerySection& section = sections.emplace_back(GallerySection{source.heading, {}});
+    if (!WriteOriginal(source, dir, section, error)) {
+      std::fprintf(stderr, "ormi-fx: %s\n", error.c_str());
+      status = kFileError;
       continue;
     }
-    // Effects that take no 32-bit picture get a grey palette copy of the sample.
-    const bool takes32 = std::find(effect.depths.begin(), effect.depths.end(), 32) != effect.depths.end();
-    HGLOBAL copy = takes32 ? host::CopyGlobalBlock(sample) : MakeGreyPalettePicture(sample);
-    HGLOBAL image = host::WrapBitmap(copy);
-    if (!image && copy) GlobalFree(copy);
-    ExtraPictures extras;
-    const bool extrasMade = MakeDemoExtras(effect, sample, extras);
-    const std::vector<double> values = host::DefaultValues(effect);
-    const std::string file = std::string(effect.name) + ".bmp";
-    error = "out of memory";
-    int result = image && extrasMade ? ApplyEffect(effect, values, image, error, extras.handles()) : kFileError;
-    if (result == kDone && !host::WriteBmpFile((dir / file).string(), host::BitmapOfImage(image), error)) {
-      result = kFileError;
+    for (const host::EffectInfo& effect : host::EffectCatalog()) {
+      // An effect without a picture is shown (and run) once.
+      if (effect.result == host::ResultKind::NoImage && &source != &sources[0]) continue;
+      GalleryTile& tile = section.tiles.emplace_back();
+      const int result = RenderTile(effect, source, dir, tile);
+      // Every effect must work on the sample; a picture of the user's may be one an effect
+      // refuses, which its tile then says.
+      const bool counts = &source == &sources[0] || result != kRefused;
+      if (result != kDone && counts) status = std::max(status, result);
     }
-    if (result == kDone) {
-      tiles.push_back({file, effect.name + DescribeValues(effect, values)});
-    } else {
-      std::fprintf(stderr, "ormi-fx: demo: %s: %s\n", effect.name, error.c_str());
-      status = result;
-    }
-    host::FreeImageHandle(image);
+    pictures += section.tiles.size();
   }
-  GlobalFree(sample);
-  WriteGallery(dir, tiles);
-  std::printf("ormi-fx: wrote %zu pictures and %s\n", tiles.size(), (dir / "index.html").string().c_str());
+  for (const Source& source : sources) {
+    if (source.bitmap) GlobalFree(source.bitmap);
+    if (source.bitmap32) GlobalFree(source.bitmap32);
+  }
+  const std::string page = (dir / "index.html").string();
+  if (!WriteGallery(page, sections, error)) {
+    std::fprintf(stderr, "ormi-fx: %s\n", error.c_str());
+    return kFileError;
+  }
+  std::printf("ormi-fx: wrote %zu tiles and %s\n", pictures, page.c_str());
   return status;
 }
 

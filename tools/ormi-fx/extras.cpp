@@ -7,6 +7,7 @@
 
 #include "host/bmp_file.h"
 #include "host/image_handle.h"
+#include "host/picture_file.h"
 
 namespace ormi::fx {
 namespace {
@@ -125,13 +126,14 @@ ExtraPictures::~ExtraPictures() {
   }
 }
 
-bool ExtraPictures::add(host::ExtraKind kind, HGLOBAL bitmap) {
+bool ExtraPictures::add(host::ExtraKind kind, HGLOBAL bitmap, bool hasAlpha) {
   if (!bitmap) return false;
   HGLOBAL handle = kind == host::ExtraKind::AlphaImage ? host::WrapBitmap(bitmap) : bitmap;
   if (!handle) {
     GlobalFree(bitmap);
     return false;
   }
+  if (kind == host::ExtraKind::AlphaImage && hasAlpha) host::SetAlphaTransparency(handle);
   kinds_.push_back(kind);
   handles_.push_back(handle);
   return true;
@@ -140,12 +142,12 @@ bool ExtraPictures::add(host::ExtraKind kind, HGLOBAL bitmap) {
 bool LoadExtras(const host::EffectInfo& effect, const std::vector<std::string>& files, ExtraPictures& extras,
                 std::string& error) {
   for (size_t i = 0; i < effect.extras.size(); ++i) {
-    host::BitmapResult loaded = host::ReadBmpFile(files[i]);
+    host::Picture loaded = host::ReadPicture(files[i]);
     if (!loaded.bitmap) {
       error = files[i] + ": " + loaded.error;
       return false;
     }
-    if (!extras.add(effect.extras[i].kind, loaded.bitmap)) {
+    if (!extras.add(effect.extras[i].kind, loaded.bitmap, loaded.hasAlpha)) {
       error = files[i] + ": out of memory";
       return false;
     }
@@ -162,7 +164,7 @@ bool MakeDemoExtras(const host::EffectInfo& effect, HGLOBAL sample, ExtraPicture
       case host::ExtraKind::TextMask: made = MakeTextMask(size.width, size.height); break;
       case host::ExtraKind::Tile: made = MakeTile(); break;
     }
-    if (!extras.add(extra.kind, made)) return false;
+    if (!extras.add(extra.kind, made, extra.kind == host::ExtraKind::AlphaImage)) return false;
   }
   return true;
 }

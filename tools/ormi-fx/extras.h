@@ -16,9 +16,10 @@ class ExtraPictures {
   ExtraPictures(const ExtraPictures&) = delete;
   ExtraPictures& operator=(const ExtraPictures&) = delete;
   ~ExtraPictures();
-  // Takes the bitmap: kept as is, or wrapped in an image handle for AlphaImage. False (and the
-  // bitmap freed) when it cannot be wrapped.
-  bool add(host::ExtraKind kind, HGLOBAL bitmap);
+  // Takes the bitmap: kept as is, or wrapped in an image handle for AlphaImage, whose record
+  // then carries its transparency in the alpha bytes when `hasAlpha` (as the input's does). False
+  // (and the bitmap freed) when it cannot be wrapped.
+  bool add(host::ExtraKind kind, HGLOBAL bitmap, bool hasAlpha = false);
   const std::vector<HGLOBAL>& handles() const { return handles_; }
 
  private:

@@ -1,0 +1,32 @@
+// The command line: EFFECT [--option VALUE]... [then EFFECT [--option VALUE]...]... FILES, and
+// the list, info and demo commands. Parsing is CLI11's; each effect between two "then" is parsed
+// on its own, so that the same effect can appear twice with different values.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "options.h"
+
+namespace ormi::fx {
+
+enum class Action { Exit, List, Info, Demo, Effects };
+
+struct CommandLine {
+  Action action = Action::Exit;
+  int exitStatus = 0;  // for Action::Exit: help printed (0) or a usage error reported (2)
+  std::vector<Step> steps;
+  std::vector<std::string> files;  // INPUT OUTPUT, or with --out-dir the inputs
+  PictureOptions options;
+  std::string infoFile, demoDir, demoInput;
+};
+
+CommandLine ParseCommandLine(int argc, const char* const* argv);
+
+// "1, 4, 8, 16, 24 and 32 bits", "32-bit pictures"
+std::string DescribeDepths(const std::vector<int>& depths);
+
+// The depth that --depth should name for an effect: 32, 24 or 8 if it takes one of them, else 0.
+int ConvertibleDepth(const std::vector<int>& depths);
+
+}  // namespace ormi::fx
