@@ -116,7 +116,7 @@ TEST_F(AlphaDiffusionTest, TopDownSourcesComeOutUpsideDown) {
 
 struct DiffRefusal {
   const char* name;
-  test::BitmapSpec spec;
+  test::BitmapSpec bitmapSpec;
   int passes;
   int recordWidth;  // 0: as created
 };
@@ -125,7 +125,7 @@ class AlphaDiffusionRefusalTest : public AlphaDiffusionTest, public ::testing::W
 
 TEST_P(AlphaDiffusionRefusalTest, ReturnsNullAndAllocatesNothing) {
   const DiffRefusal& c = GetParam();
-  TestImage source(c.spec);
+  TestImage source(c.bitmapSpec);
   if (c.recordWidth != 0) source.edit([&](ImageRecord& r) { r.width = c.recordWidth; });
   const size_t live = Win32EmuLiveBlocks();
   const long allocs = Win32EmuAllocCalls();

@@ -202,12 +202,12 @@ TEST_F(ColorCorrectionTest, TopDownRowsAreLeftAndReportSuccess) {
 }
 
 TEST_F(ColorCorrectionTest, TablesBehindTheHeaderAreNeverChanged) {
-  for (const BitmapSpec& spec :
+  for (const BitmapSpec& bitmapSpec :
        {BitmapSpec{
             .depth = 32, .width = 1, .height = 1, .compression = BI_BITFIELDS, .masks = {0xFF0000, 0xFF00, 0xFF}},
         BitmapSpec{
             .depth = 32, .width = 1, .height = 1, .clrUsed = 3, .palette = {0x00C89664, 0x00C89664, 0x00C89664}}}) {
-    TestImage image(spec, {{Px(200, 150, 100)}});
+    TestImage image(bitmapSpec, {{Px(200, 150, 100)}});
     const std::vector<uint8_t> before = image.bytes();
     ASSERT_EQ(Correct(image, 12, 0), 1);
     const std::vector<uint8_t> after = image.bytes();

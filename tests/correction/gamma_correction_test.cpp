@@ -200,16 +200,16 @@ TEST_F(GammaCorrectionTest, TopDownRowsAreLeftAndReportSuccess) {
 // Masks or a colour table behind the header are not pixels: the rows begin behind them.
 TEST_F(GammaCorrectionTest, TablesBehindTheHeaderAreNeverChanged) {
   tables.write(TablesNamedByValue());
-  for (const BitmapSpec& spec :
+  for (const BitmapSpec& bitmapSpec :
        {BitmapSpec{
             .depth = 32, .width = 2, .height = 2, .compression = BI_BITFIELDS, .masks = {0xFF0000, 0xFF00, 0xFF}},
         BitmapSpec{
             .depth = 32, .width = 2, .height = 2, .clrUsed = 3, .palette = {0x00112233, 0x00445566, 0x00778899}}}) {
-    TestImage image(spec, {{Px(1, 2, 3), Px(4, 5, 6)}, {Px(7, 8, 9), Px(1, 1, 1)}});
+    TestImage image(bitmapSpec, {{Px(1, 2, 3), Px(4, 5, 6)}, {Px(7, 8, 9), Px(1, 1, 1)}});
     const std::vector<uint8_t> before = image.bytes();
     ASSERT_EQ(Correct(image, 0, 20), 1);
     const std::vector<uint8_t> after = image.bytes();
-    const size_t offset = test::BitsOffsetOf(spec);
+    const size_t offset = test::BitsOffsetOf(bitmapSpec);
     ASSERT_EQ(offset, 52u);
     EXPECT_TRUE(std::equal(before.begin(), before.begin() + 52, after.begin()));
     for (int r = 0; r < 2; ++r) {

@@ -11,7 +11,8 @@ namespace ormi::test {
 class OwnedBitmap {
  public:
   explicit OwnedBitmap(HGLOBAL handle) : handle_(handle) {}
-  OwnedBitmap(const BitmapSpec& spec, const std::vector<std::vector<uint32_t>>& rows = {}) : handle_(MakeBitmap(spec)) {
+  OwnedBitmap(const BitmapSpec& bitmapSpec, const std::vector<std::vector<uint32_t>>& rows = {})
+      : handle_(MakeBitmap(bitmapSpec)) {
     for (size_t r = 0; r < rows.size(); ++r) {
       for (size_t x = 0; x < rows[r].size(); ++x)
         WritePixel(handle_, static_cast<int>(x), static_cast<int>(r), rows[r][x]);

@@ -101,13 +101,13 @@ TEST_F(EmbossIconTest, AllDarkFullTableTakesLZero) {
 
 struct EmbossRefusal {
   const char* name;
-  BitmapSpec spec;
+  BitmapSpec bitmapSpec;
 };
 
 class EmbossRefusalTest : public EmbossIconTest, public ::testing::WithParamInterface<EmbossRefusal> {};
 
 TEST_P(EmbossRefusalTest, ReturnsZeroAndChangesNothing) {
-  TestImage image(GetParam().spec);
+  TestImage image(GetParam().bitmapSpec);
   const std::vector<uint8_t> before = image.bytes();
   EXPECT_EQ(Emboss(image, 128), 0);
   EXPECT_EQ(image.bytes(), before);

@@ -260,7 +260,7 @@ TEST_F(QuarterTurnTest, RefusesSourcesItCannotTurnSafely) {
   EXPECT_EQ(ImgRotate(nullptr, 90, 0), nullptr);
   struct Case {
     const char* what;
-    BitmapSpec spec;
+    BitmapSpec bitmapSpec;
     void (*change)(TestImage&);
   };
   const Case cases[] = {
@@ -285,7 +285,7 @@ TEST_F(QuarterTurnTest, RefusesSourcesItCannotTurnSafely) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TestImage image(c.spec);
+    TestImage image(c.bitmapSpec);
     const uint32_t header = image.record().header, bitmap = image.record().bitmap;
     c.change(image);
     const size_t live = Win32EmuLiveBlocks();

@@ -13,17 +13,17 @@ using test::BitmapSpec;
 
 class BmpFileTest : public test::MemoryCheckedTest {};
 
-HGLOBAL RandomBitmap(BitmapSpec spec, unsigned seed) {
-  HGLOBAL bitmap = test::MakeBitmap(spec);
+HGLOBAL RandomBitmap(BitmapSpec bitmapSpec, unsigned seed) {
+  HGLOBAL bitmap = test::MakeBitmap(bitmapSpec);
   std::vector<uint8_t> bytes = test::BlockBytes(bitmap);
   std::mt19937 random(seed);
-  const size_t offset = test::BitsOffsetOf(spec);
-  for (size_t i = 40; i < offset - (spec.compression == BI_BITFIELDS ? 12 : 0); ++i) {
+  const size_t offset = test::BitsOffsetOf(bitmapSpec);
+  for (size_t i = 40; i < offset - (bitmapSpec.compression == BI_BITFIELDS ? 12 : 0); ++i) {
     bytes[i] = static_cast<uint8_t>(random());
   }
   for (size_t i = offset; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(random());
-  const uint32_t rows = static_cast<uint32_t>(spec.height < 0 ? -spec.height : spec.height);
-  const uint32_t imageSize = static_cast<uint32_t>(test::StrideOf(spec.width, spec.depth) * rows);
+  const uint32_t rows = static_cast<uint32_t>(bitmapSpec.height < 0 ? -bitmapSpec.height : bitmapSpec.height);
+  const uint32_t imageSize = static_cast<uint32_t>(test::StrideOf(bitmapSpec.width, bitmapSpec.depth) * rows);
   std::memcpy(bytes.data() + 20, &imageSize, 4);
   test::SetBlockBytes(bitmap, bytes);
   return bitmap;
@@ -33,12 +33,12 @@ class BmpRoundTripTest : public BmpFileTest, public ::testing::WithParamInterfac
 
 TEST_P(BmpRoundTripTest, EncodeThenDecodeGivesTheSameBitmap) {
   const auto [depth, width] = GetParam();
-  BitmapSpec spec{.depth = depth, .width = width, .height = 3};
+  BitmapSpec bitmapSpec{.depth = depth, .width = width, .height = 3};
   if (depth == 16) {
-    spec.compression = BI_BITFIELDS;
-    spec.masks = {0xF800, 0x07E0, 0x001F};
+    bitmapSpec.compression = BI_BITFIELDS;
+    bitmapSpec.masks = {0xF800, 0x07E0, 0x001F};
   }
-  HGLOBAL bitmap = RandomBitmap(spec, static_cast<unsigned>(depth * 31 + width));
+  HGLOBAL bitmap = RandomBitmap(bitmapSpec, static_cast<unsigned>(depth * 31 + width));
   std::vector<uint8_t> file;
   std::string error;
   ASSERT_TRUE(host::EncodeBmp(bitmap, file, error)) << error;

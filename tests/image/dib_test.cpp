@@ -54,8 +54,8 @@ TEST(DibStrideTest, RowsArePaddedToFourBytes) {
 
 class ViewDibTest : public test::MemoryCheckedTest {
  protected:
-  std::optional<DibView> View(const test::BitmapSpec& spec, DibExtent extent) {
-    HGLOBAL bitmap = test::MakeBitmap(spec);
+  std::optional<DibView> View(const test::BitmapSpec& bitmapSpec, DibExtent extent) {
+    HGLOBAL bitmap = test::MakeBitmap(bitmapSpec);
     auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
     std::optional<DibView> view = ViewDib(DibBlock{data, GlobalSize(bitmap)}, extent);
     GlobalUnlock(bitmap);
@@ -74,19 +74,19 @@ TEST_F(ViewDibTest, AcceptsABitmapThatFitsItsBlock) {
 }
 
 TEST_F(ViewDibTest, RefusesRowsBeyondTheBlock) {
-  test::BitmapSpec spec{.depth = 32, .width = 4, .height = 4};
-  spec.sizeOverride = static_cast<long>(test::BitsOffsetOf(spec) + 4 * 4 * 4 - 1);
-  EXPECT_FALSE(View(spec, DibExtent::Rows));
-  EXPECT_TRUE(View(spec, DibExtent::Tables));
+  test::BitmapSpec bitmapSpec{.depth = 32, .width = 4, .height = 4};
+  bitmapSpec.sizeOverride = static_cast<long>(test::BitsOffsetOf(bitmapSpec) + 4 * 4 * 4 - 1);
+  EXPECT_FALSE(View(bitmapSpec, DibExtent::Rows));
+  EXPECT_TRUE(View(bitmapSpec, DibExtent::Tables));
 }
 
 TEST_F(ViewDibTest, RefusesTablesBeyondTheBlock) {
-  test::BitmapSpec spec{.depth = 8, .width = 4, .height = 1};
-  spec.sizeOverride = 40 + 4 * 255;
-  EXPECT_FALSE(View(spec, DibExtent::Tables));
-  spec.clrUsed = 0xFFFFFFFF;  // a colour count that would wrap 32-bit arithmetic
-  spec.sizeOverride = 2000;
-  EXPECT_FALSE(View(spec, DibExtent::Tables));
+  test::BitmapSpec bitmapSpec{.depth = 8, .width = 4, .height = 1};
+  bitmapSpec.sizeOverride = 40 + 4 * 255;
+  EXPECT_FALSE(View(bitmapSpec, DibExtent::Tables));
+  bitmapSpec.clrUsed = 0xFFFFFFFF;  // a colour count that would wrap 32-bit arithmetic
+  bitmapSpec.sizeOverride = 2000;
+  EXPECT_FALSE(View(bitmapSpec, DibExtent::Tables));
 }
 
 TEST_F(ViewDibTest, RefusesHeaderlessBlocksAndNegativeWidths) {
@@ -96,8 +96,8 @@ TEST_F(ViewDibTest, RefusesHeaderlessBlocksAndNegativeWidths) {
 }
 
 TEST_F(ViewDibTest, HugeHeaderSizesDoNotOverflowTheCheck) {
-  test::BitmapSpec spec{.depth = 32, .width = 1, .height = 1};
-  HGLOBAL bitmap = test::MakeBitmap(spec);
+  test::BitmapSpec bitmapSpec{.depth = 32, .width = 1, .height = 1};
+  HGLOBAL bitmap = test::MakeBitmap(bitmapSpec);
   auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
   BITMAPINFOHEADER h = ReadInfoHeader(data);
   h.biWidth = INT32_MAX;

@@ -57,8 +57,8 @@ TEST_F(RecordTest, LockImageRecordRejectsNullFreedAndUnlockableHandles) {
 }
 
 TEST_F(RecordTest, CreateImageRecordFillsTheRecordAsTheHostExpects) {
-  BitmapSpec spec{.depth = 8, .width = 3, .height = -5, .clrUsed = 4, .palette = {0x11, 0x22, 0x33, 0x44}};
-  HGLOBAL bitmap = test::MakeBitmap(spec);
+  BitmapSpec bitmapSpec{.depth = 8, .width = 3, .height = -5, .clrUsed = 4, .palette = {0x11, 0x22, 0x33, 0x44}};
+  HGLOBAL bitmap = test::MakeBitmap(bitmapSpec);
   HGLOBAL handle = CreateImageRecord(bitmap);
   ASSERT_NE(handle, nullptr);
   TestImage image(handle);

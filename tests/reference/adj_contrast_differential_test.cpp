@@ -28,12 +28,13 @@ TEST_F(AdjContrastDifferentialTest, MatchesReference) {
   uint32_t seed = 1300;
   size_t turn = 0;
   for (auto [width, height] : sizes) {
-    const BitmapSpec spec{.depth = 32, .width = width, .height = height};
+    const BitmapSpec bitmapSpec{.depth = 32, .width = width, .height = height};
     for (SelectionMode mode : AllSelectionModes()) {
       const int contrastMode = static_cast<int>(turn++ % 3);  // 0 lowers, 1 and 2 raise
-      const ImageTwins twins = MakeImageTwins(spec, mode, ++seed);
+      const ImageTwins twins = MakeImageTwins(bitmapSpec, mode, ++seed);
       const TransparencyArg transparency = TransparencyArgOf(twins.optimised->record());
-      const std::string name = CaseName(spec, mode, DetectedSimdLevel()) + " mode " + std::to_string(contrastMode);
+      const std::string name =
+          CaseName(bitmapSpec, mode, DetectedSimdLevel()) + " mode " + std::to_string(contrastMode);
       const int optimised = OnLockedBitmap(twins.optimised->bitmap(), [&](DibBlock block) {
         return ImgAdjContrastPixels(block, contrastMode, transparency);
       });

@@ -17,8 +17,8 @@ TEST_F(AlphaDiffusionDifferentialTest, MatchesReference) {
   for (int width : DifferentialWidths()) {
     if (width > 300) continue;  // the halo's passes make large sources slow to check
     for (int height : {1, 2, 5}) {
-      const BitmapSpec spec{.depth = 32, .width = width, .height = height};
-      const ImageTwins twins = MakeImageTwins(spec, SelectionMode::None, ++seed);
+      const BitmapSpec bitmapSpec{.depth = 32, .width = width, .height = height};
+      const ImageTwins twins = MakeImageTwins(bitmapSpec, SelectionMode::None, ++seed);
       // Sources whose alpha is all opaque, all clear, or a random mix with a quarter clear.
       const int alphaKind = static_cast<int>(turn % 3);
       for (TestImage* image : {twins.optimised.get(), twins.reference.get()}) {
@@ -34,7 +34,7 @@ TEST_F(AlphaDiffusionDifferentialTest, MatchesReference) {
       const ImageRecord record = twins.reference->record();
       TestImage optimised(ImgDiff(twins.optimised->handle(), passes));
       TestImage expected(reference::PlainDiffImage(record, passes));
-      const std::string name = CaseName(spec, SelectionMode::None, DetectedSimdLevel()) + " passes " +
+      const std::string name = CaseName(bitmapSpec, SelectionMode::None, DetectedSimdLevel()) + " passes " +
                                std::to_string(passes) + " alpha " + std::to_string(alphaKind);
       ASSERT_NE(expected.handle(), nullptr) << name;
       ASSERT_NE(optimised.handle(), nullptr) << name;

@@ -23,13 +23,13 @@ TEST_F(ColorCorrectionDifferentialTest, VectorRunMatchesScalar) {
   size_t turn = 0;
   for (int width : DifferentialWidths()) {
     for (SelectionMode mode : {SelectionMode::None, SelectionMode::KeyPresent}) {
-      const BitmapSpec spec{.depth = 32, .width = width, .height = width % 2 ? 3 : -2};
+      const BitmapSpec bitmapSpec{.depth = 32, .width = width, .height = width % 2 ? 3 : -2};
       const int code = codes[turn % codes.size()], white = whites[turn % whites.size()];
       const std::array<double, 6>& space = primaries[turn % primaries.size()];
       ++turn;
-      const ImageTwins twins = MakeImageTwins(spec, mode, ++seed);
-      const std::string name = CaseName(spec, mode, DetectedSimdLevel()) + " code " + std::to_string(code) + " white " +
-                               std::to_string(white);
+      const ImageTwins twins = MakeImageTwins(bitmapSpec, mode, ++seed);
+      const std::string name = CaseName(bitmapSpec, mode, DetectedSimdLevel()) + " code " + std::to_string(code) +
+                               " white " + std::to_string(white);
       const int vector = ImgColorCorrection(twins.optimised->handle(), code, white, space.data());
       int scalar;
       {

@@ -32,13 +32,13 @@ TEST_F(ColorShiftDifferentialTest, RgbMatchesReference) {
     for (int width : DifferentialWidths()) {
       for (int height : {2, -3}) {
         for (int depth : {32, 24}) {
-          const BitmapSpec spec{.depth = depth, .width = width, .height = height};
+          const BitmapSpec bitmapSpec{.depth = depth, .width = width, .height = height};
           for (SelectionMode mode : AllSelectionModes()) {
             const auto [r, g, b] = shifts[turn++ % shifts.size()];
-            const ImageTwins twins = MakeImageTwins(spec, mode, ++seed);
+            const ImageTwins twins = MakeImageTwins(bitmapSpec, mode, ++seed);
             const TransparencyArg transparency = TransparencyArgOf(twins.optimised->record());
             const std::string name = std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(b) + " " +
-                                     CaseName(spec, mode, level);
+                                     CaseName(bitmapSpec, mode, level);
             const int optimised = OnLockedBitmap(twins.optimised->bitmap(), [&](DibBlock block) {
               return ImgAdjustColorRGBPixels(block, r, g, b, transparency);
             });

@@ -61,37 +61,37 @@ uint32_t ColorrefOfFirstPixel(const TestImage& image, int depth, const std::vect
 }  // namespace
 
 ImageTwins MakeImageTwins(const BitmapSpec& specIn, SelectionMode mode, uint32_t seed) {
-  BitmapSpec spec = specIn;
+  BitmapSpec bitmapSpec = specIn;
   std::mt19937 random(seed);
-  if (spec.depth <= 8 && spec.palette.empty()) {
-    spec.palette.resize(size_t{1} << spec.depth);
-    for (uint32_t& entry : spec.palette) entry = static_cast<uint32_t>(random());
+  if (bitmapSpec.depth <= 8 && bitmapSpec.palette.empty()) {
+    bitmapSpec.palette.resize(size_t{1} << bitmapSpec.depth);
+    for (uint32_t& entry : bitmapSpec.palette) entry = static_cast<uint32_t>(random());
   }
-  ImageTwins twins{std::make_unique<TestImage>(spec), nullptr};
+  ImageTwins twins{std::make_unique<TestImage>(bitmapSpec), nullptr};
   std::vector<uint8_t> bytes = twins.optimised->bytes();
-  for (size_t i = BitsOffsetOf(spec); i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(random());
-  if (spec.depth == 32) {
+  for (size_t i = BitsOffsetOf(bitmapSpec); i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(random());
+  if (bitmapSpec.depth == 32) {
     // A quarter of the pixels fully transparent, so that alpha selections meet both kinds.
-    for (size_t i = BitsOffsetOf(spec) + 3; i < bytes.size(); i += 4) {
+    for (size_t i = BitsOffsetOf(bitmapSpec) + 3; i < bytes.size(); i += 4) {
       if (random() % 4 == 0) bytes[i] = 0;
     }
   }
   SetBlockBytes(twins.optimised->bitmap(), bytes);
-  const int height = spec.height < 0 ? -spec.height : spec.height;
+  const int height = bitmapSpec.height < 0 ? -bitmapSpec.height : bitmapSpec.height;
   if (mode == SelectionMode::KeyPresent) {
     // Copies of the first pixel spread over the image, so that the key is met often.
     const uint32_t first = twins.optimised->pixel(0, 0);
-    for (int i = 0; i < spec.width * height / 5; ++i)
-      twins.optimised->setPixel(static_cast<int>(random() % static_cast<uint32_t>(spec.width)),
+    for (int i = 0; i < bitmapSpec.width * height / 5; ++i)
+      twins.optimised->setPixel(static_cast<int>(random() % static_cast<uint32_t>(bitmapSpec.width)),
                                 static_cast<int>(random() % static_cast<uint32_t>(height)), first);
   }
-  twins.reference = std::make_unique<TestImage>(spec);
+  twins.reference = std::make_unique<TestImage>(bitmapSpec);
   SetBlockBytes(twins.reference->bitmap(), twins.optimised->bytes());
   for (TestImage* image : {twins.optimised.get(), twins.reference.get()}) {
     switch (mode) {
       case SelectionMode::None: break;
       case SelectionMode::KeyPresent:
-        image->setColorKey(ColorrefOfFirstPixel(*twins.optimised, spec.depth, spec.palette));
+        image->setColorKey(ColorrefOfFirstPixel(*twins.optimised, bitmapSpec.depth, bitmapSpec.palette));
         break;
       case SelectionMode::KeyAbsent: image->setColorKey(0x00123457u); break;
       case SelectionMode::AlphaCarries: image->setAlphaTransparency(); break;
@@ -100,9 +100,9 @@ ImageTwins MakeImageTwins(const BitmapSpec& specIn, SelectionMode mode, uint32_t
   return twins;
 }
 
-std::string CaseName(const BitmapSpec& spec, SelectionMode mode, SimdLevel level) {
-  return std::to_string(spec.width) + "x" + std::to_string(spec.height) + "@" + std::to_string(spec.depth) + " " +
-         SelectionModeName(mode) + " " + SimdLevelName(level);
+std::string CaseName(const BitmapSpec& bitmapSpec, SelectionMode mode, SimdLevel level) {
+  return std::to_string(bitmapSpec.width) + "x" + std::to_string(bitmapSpec.height) + "@" +
+         std::to_string(bitmapSpec.depth) + " " + SelectionModeName(mode) + " " + SimdLevelName(level);
 }
 
 }  // namespace ormi::test

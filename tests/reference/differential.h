@@ -45,9 +45,9 @@ struct ImageTwins {
   std::unique_ptr<TestImage> optimised;
   std::unique_ptr<TestImage> reference;
 };
-ImageTwins MakeImageTwins(const BitmapSpec& spec, SelectionMode mode, uint32_t seed);
+ImageTwins MakeImageTwins(const BitmapSpec& bitmapSpec, SelectionMode mode, uint32_t seed);
 
 // A readable name for a failing case.
-std::string CaseName(const BitmapSpec& spec, SelectionMode mode, SimdLevel level);
+std::string CaseName(const BitmapSpec& bitmapSpec, SelectionMode mode, SimdLevel level);
 
 }  // namespace ormi::test

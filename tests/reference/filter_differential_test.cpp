@@ -27,12 +27,12 @@ TEST_P(LinearFilterDifferentialTest, MatchesReference) {
     ScopedSimdLevel forced(level);
     for (int width : DifferentialWidths()) {
       if (width < 3) continue;  // the filters refuse images under 3 x 3
-      const BitmapSpec spec{.depth = 32, .width = width, .height = 3 + width % 4};
+      const BitmapSpec bitmapSpec{.depth = 32, .width = width, .height = 3 + width % 4};
       for (SelectionMode mode : AllSelectionModes()) {
         const double amount = amounts[turn++ % amounts.size()];
-        const ImageTwins twins = MakeImageTwins(spec, mode, ++seed);
+        const ImageTwins twins = MakeImageTwins(bitmapSpec, mode, ++seed);
         const std::string name =
-            std::string(filter.name) + " " + std::to_string(amount) + " " + CaseName(spec, mode, level);
+            std::string(filter.name) + " " + std::to_string(amount) + " " + CaseName(bitmapSpec, mode, level);
         ASSERT_EQ(filter.optimised(twins.optimised->handle(), amount), 1) << name;
         filter.reference(twins.reference->handle(), amount);
         ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << name;
@@ -54,15 +54,15 @@ TEST_F(EmbossDifferentialTest, KernelPassMatchesReference) {
     ScopedSimdLevel forced(level);
     for (int width : DifferentialWidths()) {
       if (width < 3) continue;
-      const BitmapSpec spec{.depth = 32, .width = width, .height = 3 + width % 4};
+      const BitmapSpec bitmapSpec{.depth = 32, .width = width, .height = 3 + width % 4};
       for (SelectionMode mode : AllSelectionModes()) {
-        const ImageTwins twins = MakeImageTwins(spec, mode, ++seed);
+        const ImageTwins twins = MakeImageTwins(bitmapSpec, mode, ++seed);
         const TransparencyArg transparency = TransparencyArgOf(twins.optimised->record());
         HGLOBAL bitmap = twins.optimised->bitmap();
         const int optimised =
             EmbossWindows(DibBlock{static_cast<uint8_t*>(GlobalLock(bitmap)), GlobalSize(bitmap)}, transparency);
         GlobalUnlock(bitmap);
-        const std::string name = CaseName(spec, mode, level);
+        const std::string name = CaseName(bitmapSpec, mode, level);
         ASSERT_EQ(optimised, reference::EmbossWindowsImage(twins.reference->handle())) << name;
         ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << name;
       }

@@ -25,11 +25,11 @@ TEST_P(HistogramDifferentialTest, MatchesReference) {
     for (int width : DifferentialWidths()) {
       for (int height : {1, 5, 9, -7}) {
         for (int depth : {32, 24}) {
-          const BitmapSpec spec{.depth = depth, .width = width, .height = height};
+          const BitmapSpec bitmapSpec{.depth = depth, .width = width, .height = height};
           for (SelectionMode mode : AllSelectionModes()) {
-            const ImageTwins twins = MakeImageTwins(spec, mode, ++seed);
+            const ImageTwins twins = MakeImageTwins(bitmapSpec, mode, ++seed);
             const TransparencyArg transparency = TransparencyArgOf(twins.optimised->record());
-            const std::string name = std::string(pass.name) + " " + CaseName(spec, mode, level);
+            const std::string name = std::string(pass.name) + " " + CaseName(bitmapSpec, mode, level);
             ASSERT_EQ(pass.optimised(twins.optimised->bitmap(), transparency),
                       pass.reference(twins.reference->bitmap(), transparency))
                 << name;
@@ -45,8 +45,8 @@ TEST_P(HistogramDifferentialTest, MatchesReference) {
 TEST_P(HistogramDifferentialTest, FewLevels) {
   const HistogramCase& pass = GetParam();
   for (uint32_t second : {0xFF102030u, 0xFF112131u, 0xFFFFFFFFu, 0x00000000u}) {
-    const BitmapSpec spec{.depth = 32, .width = 40, .height = 30};
-    TestImage optimised(spec), expected(spec);
+    const BitmapSpec bitmapSpec{.depth = 32, .width = 40, .height = 30};
+    TestImage optimised(bitmapSpec), expected(bitmapSpec);
     for (TestImage* image : {&optimised, &expected}) {
       for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) image->setPixel(x, y, (x * 7 + y) % 13 == 0 ? second : 0xFF102030u);

@@ -24,14 +24,14 @@ TEST_P(InvertDifferentialTest, MatchesReference) {
     for (int width : DifferentialWidths()) {
       // Short images, some stored top-down, keep the run quick while every row length is met.
       const int height = (width % 4 + 1) * (width % 3 == 0 ? -1 : 1);
-      const BitmapSpec spec{.depth = depth, .width = width, .height = height};
+      const BitmapSpec bitmapSpec{.depth = depth, .width = width, .height = height};
       for (SelectionMode mode : AllSelectionModes()) {
-        const ImageTwins twins = MakeImageTwins(spec, mode, ++seed);
-        ASSERT_EQ(ImgInvert(twins.optimised->handle()), 1) << CaseName(spec, mode, level);
+        const ImageTwins twins = MakeImageTwins(bitmapSpec, mode, ++seed);
+        ASSERT_EQ(ImgInvert(twins.optimised->handle()), 1) << CaseName(bitmapSpec, mode, level);
         ReferenceInvert(*twins.reference);
-        ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << CaseName(spec, mode, level);
+        ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << CaseName(bitmapSpec, mode, level);
         ASSERT_EQ(twins.optimised->headerCopyBytes(), twins.reference->headerCopyBytes())
-            << CaseName(spec, mode, level);
+            << CaseName(bitmapSpec, mode, level);
       }
     }
   }

@@ -17,12 +17,12 @@ TEST_P(MirrorDifferentialTest, MatchesReference) {
     ScopedSimdLevel forced(level);
     for (int width : DifferentialWidths()) {
       for (int height : {1, 2, 3, 6, -5}) {
-        const BitmapSpec spec{.depth = depth, .width = width, .height = height};
+        const BitmapSpec bitmapSpec{.depth = depth, .width = width, .height = height};
         for (auto [rows, columns] : {std::pair{1, 0}, {0, 1}, {1, 1}}) {
           // The selection does not change a mirror; both images carry a key all the same.
-          const ImageTwins twins = MakeImageTwins(spec, SelectionMode::KeyPresent, ++seed);
-          const std::string name = CaseName(spec, SelectionMode::KeyPresent, level) + " rows " + std::to_string(rows) +
-                                   " columns " + std::to_string(columns);
+          const ImageTwins twins = MakeImageTwins(bitmapSpec, SelectionMode::KeyPresent, ++seed);
+          const std::string name = CaseName(bitmapSpec, SelectionMode::KeyPresent, level) + " rows " +
+                                   std::to_string(rows) + " columns " + std::to_string(columns);
           ASSERT_EQ(ImgMirror(twins.optimised->handle(), rows, columns),
                     reference::MirrorImage(twins.reference->handle(), rows, columns))
               << name;

@@ -37,11 +37,11 @@ TEST_P(ToneTableDifferentialTest, MatchesReference) {
       size_t turn = 0;
       for (int width : DifferentialWidths()) {
         const int height = (width % 4 + 1) * (width % 3 == 0 ? -1 : 1);
-        const BitmapSpec spec{.depth = depth, .width = width, .height = height};
+        const BitmapSpec bitmapSpec{.depth = depth, .width = width, .height = height};
         for (SelectionMode mode : AllSelectionModes()) {
           // The parameters take turns over sizes and modes; the extremes come round on every size.
           const int parameter = tone.parameters[turn++ % tone.parameters.size()];
-          const ImageTwins twins = MakeImageTwins(spec, mode, ++seed);
+          const ImageTwins twins = MakeImageTwins(bitmapSpec, mode, ++seed);
           const int expected = [&] {
             auto* record = static_cast<ImageRecord*>(GlobalLock(twins.reference->handle()));
             const int result = tone.reference(*record, parameter);
@@ -49,7 +49,7 @@ TEST_P(ToneTableDifferentialTest, MatchesReference) {
             return result;
           }();
           const std::string name =
-              std::string(tone.name) + " " + std::to_string(parameter) + " " + CaseName(spec, mode, level);
+              std::string(tone.name) + " " + std::to_string(parameter) + " " + CaseName(bitmapSpec, mode, level);
           ASSERT_EQ(tone.optimised(twins.optimised->handle(), parameter), expected) << name;
           ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << name;
           ASSERT_EQ(twins.optimised->headerCopyBytes(), twins.reference->headerCopyBytes()) << name;

@@ -19,13 +19,14 @@ class FuzzFindingsTest : public MemoryCheckedTest {};
 // A header whose rows have no bytes (no width, or no bits per pixel) fits any block whatever
 // its height; mirroring its columns walked billions of empty rows.
 TEST_F(FuzzFindingsTest, MirroringColumnsOfRowsWithoutBytesTakesNoTime) {
-  for (const BitmapSpec& spec : {BitmapSpec{.depth = 32, .width = 0, .height = 0x7FFFFFFF, .sizeOverride = 40},
-                                 BitmapSpec{.depth = 0, .width = 720907, .height = 0x7FFFFFFF, .sizeOverride = 40}}) {
-    TestImage image(spec);
+  for (const BitmapSpec& bitmapSpec :
+       {BitmapSpec{.depth = 32, .width = 0, .height = 0x7FFFFFFF, .sizeOverride = 40},
+        BitmapSpec{.depth = 0, .width = 720907, .height = 0x7FFFFFFF, .sizeOverride = 40}}) {
+    TestImage image(bitmapSpec);
     const std::vector<uint8_t> before = image.bytes();
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(ImgMirror(image.handle(), 0, 1), 1);
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500)) << "depth " << spec.depth;
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500)) << "depth " << bitmapSpec.depth;
     EXPECT_EQ(image.bytes(), before);
   }
 }

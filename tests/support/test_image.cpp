@@ -6,41 +6,42 @@
 
 namespace ormi::test {
 
-size_t ColorCountOf(const BitmapSpec& spec) {
-  if (spec.clrUsed) return spec.clrUsed;
-  return spec.depth <= 8 ? size_t{1} << spec.depth : 0;
+size_t ColorCountOf(const BitmapSpec& bitmapSpec) {
+  if (bitmapSpec.clrUsed) return bitmapSpec.clrUsed;
+  return bitmapSpec.depth <= 8 ? size_t{1} << bitmapSpec.depth : 0;
 }
 
-size_t BitsOffsetOf(const BitmapSpec& spec) {
-  const bool masks = (spec.depth == 16 || spec.depth == 32) && spec.compression == BI_BITFIELDS;
-  return 40 + 4 * ColorCountOf(spec) + (masks ? 12 : 0);
+size_t BitsOffsetOf(const BitmapSpec& bitmapSpec) {
+  const bool masks = (bitmapSpec.depth == 16 || bitmapSpec.depth == 32) && bitmapSpec.compression == BI_BITFIELDS;
+  return 40 + 4 * ColorCountOf(bitmapSpec) + (masks ? 12 : 0);
 }
 
 size_t StrideOf(int width, int depth) { return ((static_cast<size_t>(width) * depth + 31) & ~size_t{31}) / 8; }
 
-HGLOBAL MakeBitmap(const BitmapSpec& spec) {
-  const size_t rows = static_cast<size_t>(spec.height < 0 ? -spec.height : spec.height);
-  const size_t size = spec.sizeOverride >= 0
-                          ? static_cast<size_t>(spec.sizeOverride)
-                          : BitsOffsetOf(spec) + StrideOf(spec.width, spec.depth) * rows + spec.extraBytes;
+HGLOBAL MakeBitmap(const BitmapSpec& bitmapSpec) {
+  const size_t rows = static_cast<size_t>(bitmapSpec.height < 0 ? -bitmapSpec.height : bitmapSpec.height);
+  const size_t size =
+      bitmapSpec.sizeOverride >= 0
+          ? static_cast<size_t>(bitmapSpec.sizeOverride)
+          : BitsOffsetOf(bitmapSpec) + StrideOf(bitmapSpec.width, bitmapSpec.depth) * rows + bitmapSpec.extraBytes;
   HGLOBAL bitmap = GlobalAlloc(GHND, size);
   auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
   // Only the tables that fit in the block are laid out; a header may claim far more.
-  std::vector<uint8_t> full(std::max<size_t>(40, std::min(size, BitsOffsetOf(spec))), 0);
+  std::vector<uint8_t> full(std::max<size_t>(40, std::min(size, BitsOffsetOf(bitmapSpec))), 0);
   BITMAPINFOHEADER header{};
   header.biSize = 40;
-  header.biWidth = spec.width;
-  header.biHeight = spec.height;
+  header.biWidth = bitmapSpec.width;
+  header.biHeight = bitmapSpec.height;
   header.biPlanes = 1;
-  header.biBitCount = static_cast<WORD>(spec.depth);
-  header.biCompression = spec.compression;
-  header.biClrUsed = spec.clrUsed;
+  header.biBitCount = static_cast<WORD>(bitmapSpec.depth);
+  header.biCompression = bitmapSpec.compression;
+  header.biClrUsed = bitmapSpec.clrUsed;
   std::memcpy(full.data(), &header, sizeof header);
-  for (size_t i = 0; i < spec.palette.size() && i < ColorCountOf(spec) && 44 + 4 * i <= full.size(); ++i) {
-    std::memcpy(full.data() + 40 + 4 * i, &spec.palette[i], 4);
+  for (size_t i = 0; i < bitmapSpec.palette.size() && i < ColorCountOf(bitmapSpec) && 44 + 4 * i <= full.size(); ++i) {
+    std::memcpy(full.data() + 40 + 4 * i, &bitmapSpec.palette[i], 4);
   }
-  if (BitsOffsetOf(spec) == 40 + 4 * ColorCountOf(spec) + 12 && BitsOffsetOf(spec) <= full.size()) {
-    std::memcpy(full.data() + 40 + 4 * ColorCountOf(spec), spec.masks.data(), 12);
+  if (BitsOffsetOf(bitmapSpec) == 40 + 4 * ColorCountOf(bitmapSpec) + 12 && BitsOffsetOf(bitmapSpec) <= full.size()) {
+    std::memcpy(full.data() + 40 + 4 * ColorCountOf(bitmapSpec), bitmapSpec.masks.data(), 12);
   }
   std::memcpy(data, full.data(), std::min(size, full.size()));
   GlobalUnlock(bitmap);
@@ -59,11 +60,11 @@ Located Locate(HGLOBAL bitmap, int row) {
   auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
   Located at{data, {}, nullptr};
   std::memcpy(&at.header, data, sizeof at.header);
-  BitmapSpec spec;
-  spec.depth = at.header.biBitCount;
-  spec.compression = at.header.biCompression;
-  spec.clrUsed = at.header.biClrUsed;
-  at.row = data + BitsOffsetOf(spec) + StrideOf(at.header.biWidth, spec.depth) * static_cast<size_t>(row);
+  BitmapSpec bitmapSpec;
+  bitmapSpec.depth = at.header.biBitCount;
+  bitmapSpec.compression = at.header.biCompression;
+  bitmapSpec.clrUsed = at.header.biClrUsed;
+  at.row = data + BitsOffsetOf(bitmapSpec) + StrideOf(at.header.biWidth, bitmapSpec.depth) * static_cast<size_t>(row);
   return at;
 }
 
@@ -125,8 +126,8 @@ HGLOBAL MakeImage(HGLOBAL bitmap) {
   const std::vector<uint8_t> bits = BlockBytes(bitmap);
   BITMAPINFOHEADER info{};
   std::memcpy(&info, bits.data(), std::min(bits.size(), sizeof info));
-  BitmapSpec spec{.depth = info.biBitCount, .compression = info.biCompression, .clrUsed = info.biClrUsed};
-  const size_t copyBytes = std::min(bits.size(), BitsOffsetOf(spec));
+  BitmapSpec bitmapSpec{.depth = info.biBitCount, .compression = info.biCompression, .clrUsed = info.biClrUsed};
+  const size_t copyBytes = std::min(bits.size(), BitsOffsetOf(bitmapSpec));
   HGLOBAL headerBlock = GlobalAlloc(GHND, std::max<size_t>(copyBytes, 40));
   auto* header = static_cast<uint8_t*>(GlobalLock(headerBlock));
   std::memcpy(header, bits.data(), copyBytes);
@@ -147,9 +148,10 @@ HGLOBAL MakeImage(HGLOBAL bitmap) {
   return image;
 }
 
-TestImage::TestImage(const BitmapSpec& spec) : image_(MakeImage(MakeBitmap(spec))) {}
+TestImage::TestImage(const BitmapSpec& bitmapSpec) : image_(MakeImage(MakeBitmap(bitmapSpec))) {}
 
-TestImage::TestImage(const BitmapSpec& spec, const std::vector<std::vector<uint32_t>>& rows) : TestImage(spec) {
+TestImage::TestImage(const BitmapSpec& bitmapSpec, const std::vector<std::vector<uint32_t>>& rows)
+    : TestImage(bitmapSpec) {
   for (size_t r = 0; r < rows.size(); ++r) {
     for (size_t x = 0; x < rows[r].size(); ++x) setPixel(static_cast<int>(x), static_cast<int>(r), rows[r][x]);
   }

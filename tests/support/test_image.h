@@ -23,12 +23,12 @@ struct BitmapSpec {
   long sizeOverride = -1;           // block size to use instead (>= 0)
 };
 
-size_t ColorCountOf(const BitmapSpec& spec);
-size_t BitsOffsetOf(const BitmapSpec& spec);
+size_t ColorCountOf(const BitmapSpec& bitmapSpec);
+size_t BitsOffsetOf(const BitmapSpec& bitmapSpec);
 size_t StrideOf(int width, int depth);
 
-// A GHND packed bitmap with zero pixels, laid out as the spec says.
-HGLOBAL MakeBitmap(const BitmapSpec& spec);
+// A GHND packed bitmap with zero pixels, laid out as the bitmapSpec says.
+HGLOBAL MakeBitmap(const BitmapSpec& bitmapSpec);
 
 // Pixel values at any depth: index bits at 1/4/8, the 16-bit word, 0xRRGGBB at 24, the 32-bit value.
 uint32_t ReadPixel(HGLOBAL bitmap, int x, int row);
@@ -46,9 +46,9 @@ HGLOBAL MakeImage(HGLOBAL bitmap);
 // An image handle as a host makes it, freed with everything it owns at the end of the scope.
 class TestImage {
  public:
-  explicit TestImage(const BitmapSpec& spec);
+  explicit TestImage(const BitmapSpec& bitmapSpec);
   // rows in stored order (row 0 first), one value per pixel as ReadPixel gives it
-  TestImage(const BitmapSpec& spec, const std::vector<std::vector<uint32_t>>& rows);
+  TestImage(const BitmapSpec& bitmapSpec, const std::vector<std::vector<uint32_t>>& rows);
   explicit TestImage(HGLOBAL adoptedImage);
   TestImage(const TestImage&) = delete;
   TestImage& operator=(const TestImage&) = delete;

@@ -8,8 +8,8 @@ namespace {
 
 class OrmiFxTest : public FxFileTest {
  protected:
-  void WriteBitmap(const std::string& name, const BitmapSpec& spec, uint32_t firstPixel) {
-    HGLOBAL bitmap = MakeBitmap(spec);
+  void WriteBitmap(const std::string& name, const BitmapSpec& bitmapSpec, uint32_t firstPixel) {
+    HGLOBAL bitmap = MakeBitmap(bitmapSpec);
     WritePixel(bitmap, 0, 0, firstPixel);
     WritePictureFile(Path(name), host::PictureFormat::Bmp, bitmap, false);
     GlobalFree(bitmap);
