@@ -47,37 +47,13 @@ class PixelReader {
 
 uint8_t CubeLevel(uint32_t component) { return static_cast<uint8_t>((component * 5 + 127) / 255); }
 
-struct NewBitmap {
-  HGLOBAL handle = nullptr;
-  uint8_t* data = nullptr;
-  size_t bitsOffset = 0, stride = 0;
-};
-
-NewBitmap AllocateBitmap(int width, int height, int depth) {
-  NewBitmap out;
-  const size_t colors = depth == 8 ? 256 : 0;
-  out.bitsOffset = 40 + 4 * colors;
-  out.stride = static_cast<size_t>(DibStride(width, static_cast<uint32_t>(depth)));
-  out.handle = GlobalAlloc(GHND, out.bitsOffset + out.stride * static_cast<size_t>(height));
-  out.data = static_cast<uint8_t*>(out.handle ? GlobalLock(out.handle) : nullptr);
-  if (!out.data) {
-    if (out.handle) GlobalFree(out.handle);
-    return {};
-  }
-  BITMAPINFOHEADER header{};
-  header.biSize = 40;
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = static_cast<WORD>(depth);
-  header.biSizeImage = static_cast<DWORD>(out.stride * static_cast<size_t>(height));
-  std::memcpy(out.data, &header, sizeof header);
-  for (size_t i = 0; i < 216 && colors; ++i) {
+// The fixed 6x6x6 colour cube of 8-bit conversions.
+void FillCubePalette(const NewBitmap& out) {
+  for (size_t i = 0; i < 216; ++i) {
     const uint32_t r = static_cast<uint32_t>(i / 36) * 51, g = static_cast<uint32_t>(i / 6 % 6) * 51,
                    b = static_cast<uint32_t>(i % 6) * 51;
     StorePixel<uint32_t>(out.data + 40 + 4 * i, r << 16 | g << 8 | b);
   }
-  return out;
 }
 
 void StoreConverted(uint8_t* row, uint32_t x, int depth, uint32_t argb) {
@@ -96,6 +72,33 @@ void StoreConverted(uint8_t* row, uint32_t x, int depth, uint32_t argb) {
 
 }  // namespace
 
+HGLOBAL NewBitmap::Unlock() const {
+  GlobalUnlock(handle);
+  return handle;
+}
+
+NewBitmap AllocateBitmap(int width, int height, int depth, size_t colors) {
+  NewBitmap out;
+  out.bitsOffset = 40 + 4 * colors;
+  out.stride = static_cast<size_t>(DibStride(width, static_cast<uint32_t>(depth)));
+  out.handle = GlobalAlloc(GHND, out.bitsOffset + out.stride * static_cast<size_t>(height));
+  out.data = static_cast<uint8_t*>(out.handle ? GlobalLock(out.handle) : nullptr);
+  if (!out.data) {
+    if (out.handle) GlobalFree(out.handle);
+    return {};
+  }
+  BITMAPINFOHEADER header{};
+  header.biSize = 40;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = static_cast<WORD>(depth);
+  header.biClrUsed = static_cast<DWORD>(colors);
+  header.biSizeImage = static_cast<DWORD>(out.stride * static_cast<size_t>(height));
+  std::memcpy(out.data, &header, sizeof header);
+  return out;
+}
+
 HGLOBAL ConvertBitmapDepth(HGLOBAL bitmap, int depth) {
   if (depth != 32 && depth != 24 && depth != 8) return nullptr;
   auto* data = static_cast<uint8_t*>(bitmap ? GlobalLock(bitmap) : nullptr);
@@ -103,8 +106,10 @@ HGLOBAL ConvertBitmapDepth(HGLOBAL bitmap, int depth) {
   const std::optional<DibView> view = ViewDib(DibBlock{data, GlobalSize(bitmap)});
   const bool readable = view && (view->bitCount == 1 || view->bitCount == 4 || view->bitCount == 8 ||
                                  view->bitCount == 16 || view->bitCount == 24 || view->bitCount == 32);
-  NewBitmap out = readable ? AllocateBitmap(view->width, static_cast<int>(view->rows), depth) : NewBitmap{};
+  NewBitmap out =
+      readable ? AllocateBitmap(view->width, static_cast<int>(view->rows), depth, depth == 8 ? 256 : 0) : NewBitmap{};
   if (out.data) {
+    if (depth == 8) FillCubePalette(out);
     const PixelReader read(*view);
     for (uint32_t r = 0; r < view->rows; ++r) {
       const uint8_t* source = view->row(view->topDown() ? view->rows - 1 - r : r);
@@ -132,7 +137,7 @@ bool HasNonZeroAlpha(HGLOBAL bitmap) {
 }
 
 HGLOBAL BitmapFromTopDownBgra(const uint8_t* pixels, int width, int height) {
-  NewBitmap out = AllocateBitmap(width, height, 32);
+  NewBitmap out = AllocateBitmap(width, height, 32, 0);
   if (!out.data) return nullptr;
   const size_t rowBytes = static_cast<size_t>(width) * 4;
   for (int r = 0; r < height; ++r) {

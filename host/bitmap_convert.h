@@ -1,9 +1,23 @@
 // Conversions of packed bitmaps between depths, for hosts that read and write other formats.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include <ormi/win32.h>
 
 namespace ormi::host {
+
+// A new zero-filled GHND bitmap, bottom-up, with a 40-byte header and `colors` colour-table
+// entries, left locked for filling; Unlock() hands the handle over. Empty when it cannot be made.
+struct NewBitmap {
+  HGLOBAL handle = nullptr;
+  uint8_t* data = nullptr;
+  size_t bitsOffset = 0, stride = 0;
+  uint8_t* row(size_t r) const { return data + bitsOffset + stride * r; }
+  HGLOBAL Unlock() const;
+};
+NewBitmap AllocateBitmap(int width, int height, int depth, size_t colors);
 
 // A new bottom-up bitmap at 32, 24 or 8 bits with the pixels of `bitmap` (any depth the library
 // reads, either row order). 32 bits keep the source's fourth byte where it has one (alpha 255

@@ -5,6 +5,7 @@
 
 #include <ormi/win32emu_testing.h>
 
+#include "host/bitmap_convert.h"
 #include "host/bmp_file.h"
 #include "host/image_handle.h"
 #include "host/picture_file.h"
@@ -12,40 +13,8 @@
 namespace ormi::fx {
 namespace {
 
-// A GHND bitmap with a 40-byte header, `colors` table entries and zero pixels; its data locked.
-struct NewBitmap {
-  HGLOBAL handle = nullptr;
-  uint8_t* data = nullptr;
-  size_t stride = 0;
-  uint8_t* row(int r) const { return data + 40 + 4 * colorCount + stride * static_cast<size_t>(r); }
-  size_t colorCount = 0;
-};
-
-NewBitmap AllocateBitmap(int width, int height, int depth, size_t colors) {
-  NewBitmap b;
-  b.colorCount = colors;
-  b.stride = ((static_cast<size_t>(width) * depth + 31) & ~size_t{31}) / 8;
-  b.handle = GlobalAlloc(GHND, 40 + 4 * colors + b.stride * static_cast<size_t>(height));
-  b.data = static_cast<uint8_t*>(b.handle ? GlobalLock(b.handle) : nullptr);
-  if (!b.data) {
-    if (b.handle) GlobalFree(b.handle);
-    return {};
-  }
-  BITMAPINFOHEADER header{};
-  header.biSize = 40;
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = static_cast<WORD>(depth);
-  header.biClrUsed = static_cast<DWORD>(colors);
-  std::memcpy(b.data, &header, sizeof header);
-  return b;
-}
-
-HGLOBAL Finish(NewBitmap& b) {
-  GlobalUnlock(b.handle);
-  return b.handle;
-}
+using host::AllocateBitmap;
+using host::NewBitmap;
 
 struct PictureSize {
   int width = 0, height = 0;
@@ -99,7 +68,7 @@ HGLOBAL MakeTextMask(int width, int height) {
     }
   }
   std::memcpy(b.data + 44, "\xFF\xFF\xFF\x00", 4);
-  return Finish(b);
+  return b.Unlock();
 }
 
 HGLOBAL MakeTile() {
@@ -111,7 +80,7 @@ HGLOBAL MakeTile() {
       std::memcpy(b.row(r) + 4 * x, &pixel, 4);
     }
   }
-  return Finish(b);
+  return b.Unlock();
 }
 
 }  // namespace
@@ -187,7 +156,7 @@ HGLOBAL MakeGreyPalettePicture(HGLOBAL picture) {
     }
   }
   GlobalUnlock(picture);
-  return b.data ? Finish(b) : nullptr;
+  return b.data ? b.Unlock() : nullptr;
 }
 
 HGLOBAL BitmapFromMemoryDC(HDC dc, int width, int height) {
@@ -202,7 +171,7 @@ HGLOBAL BitmapFromMemoryDC(HDC dc, int width, int height) {
       std::memcpy(b.row(r) + 4 * x, &pixel, 4);
     }
   }
-  return Finish(b);
+  return b.Unlock();
 }
 
 }  // namespace ormi::fx
