@@ -52,6 +52,6 @@ inline std::optional<DibView> ViewCorrectable(DibBlock bitmap) {
 }
 
 // Rows in stored order; a top-down bitmap (negative height) has none processed.
-inline uint32_t CorrectedRows(const DibView& view) { return view.height > 0 ? view.rows : 0; }
+inline uint32_t CorrectedRows(const DibView& view) { return view.height > 0 ? view.pixelRows() : 0; }
 
 }  // namespace ormi

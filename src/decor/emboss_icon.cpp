@@ -57,7 +57,7 @@ DarkIndices ClassifyPalette(const DibView& view, uint8_t threshold) {
 // column take L.
 template <int kBits>
 void ShiftPicture(const DibView& view, uint8_t light) {
-  const size_t width = static_cast<uint32_t>(view.width), rows = view.rows;
+  const size_t width = static_cast<uint32_t>(view.width), rows = view.pixelRows();
   if (width == 0) return;  // no pixel to move and no row byte to fill
   for (size_t y = 1; y < rows; ++y) {
     const IndexRow<kBits> from{view.row(y)}, to{view.row(y - 1)};
@@ -70,7 +70,7 @@ void ShiftPicture(const DibView& view, uint8_t light) {
 // Top row in memory first, so a 2 written into the row above is never overwritten.
 template <int kBits>
 void ClassifyPixels(const DibView& view, const DarkIndices& indices) {
-  const size_t width = static_cast<uint32_t>(view.width), rows = view.rows;
+  const size_t width = static_cast<uint32_t>(view.width), rows = view.pixelRows();
   for (size_t y = rows; y-- > 0;) {
     const IndexRow<kBits> here{view.row(y)};
     const bool lastRow = y + 1 == rows;

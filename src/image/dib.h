@@ -62,6 +62,9 @@ struct DibView {
   // Bytes from the first pixel row to the end of the block.
   size_t bitsBytes() const { return blockSize - bitsOffset; }
   bool topDown() const { return height < 0; }
+  // Rows worth walking: none when a row has no bytes (width or depth 0), since such a header fits
+  // any block whatever height it claims.
+  uint32_t pixelRows() const { return stride == 0 ? 0 : rows; }
 };
 
 // Checks a locked bitmap against its block: header, tables and (for DibExtent::Rows) the rows must

@@ -48,7 +48,7 @@ ColorSums SumPixels(const DibView& view) {
   const size_t width = static_cast<uint32_t>(view.width);
   if (view.bitCount == 4 || view.bitCount == 8) {
     const std::array<uint32_t, 256> palette = PaletteOf(view);
-    for (size_t r = 0; r < view.rows; ++r) {
+    for (size_t r = 0; r < view.pixelRows(); ++r) {
       const uint8_t* row = view.row(r);
       for (size_t x = 0; x < width; ++x) {
         const uint8_t index =
@@ -58,7 +58,7 @@ ColorSums SumPixels(const DibView& view) {
     }
   } else if (view.bitCount == 16) {
     const Rgb16Layout layout = DibRgb16Layout(view);
-    for (size_t r = 0; r < view.rows; ++r) {
+    for (size_t r = 0; r < view.pixelRows(); ++r) {
       const uint8_t* p = view.row(r);
       for (size_t x = 0; x < width; ++x, p += 2)
         sums.add(WidenRgb16(SplitRgb16(LoadPixel<uint16_t>(p), layout), layout));
@@ -66,14 +66,14 @@ ColorSums SumPixels(const DibView& view) {
   } else if (view.bitCount == 32) {
     uint64_t channels[3] = {0, 0, 0};
     const SimdLevel level = ActiveSimdLevel();
-    for (size_t r = 0; r < view.rows; ++r) AddChannelSums32(view.row(r), width, channels, level);
+    for (size_t r = 0; r < view.pixelRows(); ++r) AddChannelSums32(view.row(r), width, channels, level);
     sums.blue = channels[0];
     sums.green = channels[1];
     sums.red = channels[2];
   } else if (view.bitCount == 24) {
     // Three independent sums per row instead of one chain of double additions per pixel.
     const size_t step = 3;
-    for (size_t r = 0; r < view.rows; ++r) {
+    for (size_t r = 0; r < view.pixelRows(); ++r) {
       const uint8_t* p = view.row(r);
       uint64_t blue = 0, green = 0, red = 0;
       for (size_t x = 0; x < width; ++x, p += step) {

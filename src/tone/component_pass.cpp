@@ -32,7 +32,7 @@ inline void MapBgr(uint8_t* p, const ComponentTable& map) {
 template <size_t Step>
 void MapBgrRows(const DibView& view, const ComponentTable& map, const ColorBytes* key) {
   const size_t width = static_cast<uint32_t>(view.width);
-  for (size_t r = 0; r < view.rows; ++r) {
+  for (size_t r = 0; r < view.pixelRows(); ++r) {
     uint8_t* p = view.row(r);
     if (key) {
       for (size_t x = 0; x < width; ++x, p += Step) {
@@ -50,7 +50,7 @@ void Map32Rows(const DibView& view, const ComponentTable& map, const ColorBytes*
   const size_t width = static_cast<uint32_t>(view.width);
   const Table32Rule rule{key != nullptr, key ? PackRgb(key->red, key->green, key->blue) : 0, 0x00FFFFFFu, 0xFF000000u};
   const Table32Kernel kernel = SelectTable32(ActiveSimdLevel());
-  for (size_t r = 0; r < view.rows; ++r) {
+  for (size_t r = 0; r < view.pixelRows(); ++r) {
     uint8_t* p = view.row(r);
     if (kernel) {
       kernel(p, width, map, rule);
@@ -77,7 +77,7 @@ void Map16Rows(const DibView& view, const ComponentTable& map, const Transparenc
   const bool keyed = transparency.has_value();
   const Key16 key = keyed ? Key16Of(*transparency, layout) : Key16{};
   const size_t width = static_cast<uint32_t>(view.width);
-  for (size_t r = 0; r < view.rows; ++r) {
+  for (size_t r = 0; r < view.pixelRows(); ++r) {
     uint8_t* p = view.row(r);
     for (size_t x = 0; x < width; ++x, p += 2) {
       const Rgb16Fields fields = SplitRgb16(LoadPixel<uint16_t>(p), layout);
