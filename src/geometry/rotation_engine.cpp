@@ -11,6 +11,7 @@
 #include "geometry/bit_tables.h"
 #include "image/frames.h"
 #include "image/record.h"
+#include "simd/simd_level.h"
 
 namespace ormi {
 namespace {
@@ -136,7 +137,13 @@ void TransposeBitBlock(int inputRows, const uint8_t* source, ptrdiff_t sourceSte
   }
 }
 
-void QuarterTurn32Bit(const TurnFrame& frame) { TurnWholePixels<4>(frame); }
+void QuarterTurn32Bit(const TurnFrame& frame) {
+  if (frame.degrees != 180 && ActiveSimdLevel() != SimdLevel::Scalar) {
+    QuarterTurn32Sse2(frame);
+    return;
+  }
+  TurnWholePixels<4>(frame);
+}
 void QuarterTurn24Bit(const TurnFrame& frame) { TurnWholePixels<3>(frame); }
 void QuarterTurn16Bit(const TurnFrame& frame) { TurnWholePixels<2>(frame); }
 void QuarterTurn8Bit(const TurnFrame& frame) { TurnWholePixels<1>(frame); }

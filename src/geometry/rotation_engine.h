@@ -58,6 +58,9 @@ void QuarterTurn16Bit(const TurnFrame& frame);
 void QuarterTurn8Bit(const TurnFrame& frame);
 void QuarterTurn4Bit(const TurnFrame& frame);
 void QuarterTurn1Bit(const TurnFrame& frame);
+// The 90 and 270 degree turns of 32-bit pixels with SSE2, which QuarterTurn32Bit picks above the
+// scalar level.
+void QuarterTurn32Sse2(const TurnFrame& frame);
 
 // The source bitmap of a turn, locked by the caller: its header must agree with the header copy
 // the sizes were read from, lie bottom-up and hold all its rows inside its block.

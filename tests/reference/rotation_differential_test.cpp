@@ -1,5 +1,6 @@
 // The quarter-turn movers against their plain references: identical destination bytes, padding
 // included, at 8 to 32 bits, every turn and many sizes.
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -35,11 +36,16 @@ TEST_P(QuarterTurnDifferentialTest, MatchesReference) {
         const size_t destinationRows = sideways ? w : h;
         const size_t destinationStride = ((sideways ? h : w) * bytes + 3) / 4 * 4;
         std::vector<uint8_t> optimised(destinationStride * destinationRows), expected(optimised.size());
-        TurnFrame frame{source.data(), sourceStride, optimised.data(), destinationStride, w, h, degrees};
-        mover(frame);
-        frame.destination = expected.data();
+        TurnFrame frame{source.data(), sourceStride, expected.data(), destinationStride, w, h, degrees};
         reference::QuarterTurnWholePixels(frame, bytes);
-        ASSERT_EQ(optimised, expected) << width << "x" << height << " at " << 8 * bytes << " bits, " << degrees;
+        frame.destination = optimised.data();
+        for (SimdLevel level : SimdLevelsToTest()) {
+          const ScopedSimdLevel forced(level);
+          std::fill(optimised.begin(), optimised.end(), uint8_t{0});
+          mover(frame);
+          ASSERT_EQ(optimised, expected) << width << "x" << height << " at " << 8 * bytes << " bits, " << degrees
+                                         << ", " << SimdLevelName(level);
+        }
       }
     }
   }
