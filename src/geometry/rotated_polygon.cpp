@@ -236,6 +236,9 @@ HGLOBAL RotateScanned(const ImageRecord& record, int degrees, int cellSize, UINT
   if (!target) return nullptr;
 
   std::memcpy(target.data(), view->base, view->bitsOffset);
+  // The scan writes every pixel but not the spare bytes behind the rows; a block that is not
+  // zero-filled would hand whatever memory held before to the host.
+  std::memset(target.data() + view->bitsOffset + 4 * columns * rows, 0, *bytes - view->bitsOffset - 4 * columns * rows);
   auto* header = reinterpret_cast<BITMAPINFOHEADER*>(target.data());
   header->biWidth = static_cast<LONG>(columns);
   header->biHeight = static_cast<LONG>(rows);

@@ -51,7 +51,10 @@ TEST_F(BlockRotateTest, FourByFourAtLevelOneByFortyFive) {
   auto s = [](int x, int r) { return Opaque(static_cast<uint32_t>(0x10 * r + x)); };
   // The middle cell samples the source position (1.5, 1.5).
   EXPECT_EQ(PictureOf(rotated.bitmap()), Blocks({{0, s(0, 0), 0}, {s(0, 3), s(1, 1), s(3, 0)}, {0, s(3, 3), 0}}, 2));
-  EXPECT_EQ(rotated.bytes().size(), 40 + 4 * 36 + 32u);
+  const std::vector<uint8_t> bytes = rotated.bytes();
+  ASSERT_EQ(bytes.size(), 40 + 4 * 36 + 32u);
+  // The block is not zero-filled, yet the spare bytes must not carry what the memory held before.
+  EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 32, bytes.end()), std::vector<uint8_t>(32, 0));
   EXPECT_EQ(rotated.record().transparency, 1u);
   EXPECT_EQ(rotated.record().transparentColor, ORMI_ALPHA_TRANSPARENCY);
   EXPECT_EQ(rotated.record().baseWidth, 4);
