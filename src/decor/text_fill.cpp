@@ -32,6 +32,16 @@ std::optional<DibView> ViewTextMask(DibBlock mask, FillSize size) {
   return view;
 }
 
+void ClearMaskedPixels(uint8_t* out, const uint8_t* mask, size_t width) {
+  for (size_t x0 = 0; x0 < width; x0 += 8) {
+    if (mask[x0 >> 3] == 0) continue;
+    const size_t x1 = width - x0 < 8 ? width : x0 + 8;
+    for (size_t x = x0; x < x1; ++x) {
+      if (MaskBit(mask, x)) StorePixel<uint32_t>(out + 4 * x, 0u);
+    }
+  }
+}
+
 TextFillBitmap::TextFillBitmap(FillSize size)
     : width_(static_cast<uint32_t>(size.width)), block_(GMEM_MOVEABLE, TextFillBytes(size)) {
   if (!block_) return;

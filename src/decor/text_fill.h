@@ -32,6 +32,9 @@ std::optional<DibView> ViewTextMask(DibBlock mask, FillSize size);
 // Bit 7 - (x mod 8) of byte x div 8: the most significant bit is the leftmost pixel.
 inline bool MaskBit(const uint8_t* row, size_t x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
 
+// Zeroes the pixels of a 32-bit row whose mask bit is 1; a mask byte of 0 spares eight at once.
+void ClearMaskedPixels(uint8_t* out, const uint8_t* mask, size_t width);
+
 // The result of a text fill: a moveable block holding a 40-byte header (32 bits, bottom-up, no
 // colour table) and the rows, locked while they are filled, freed unless released.
 class TextFillBitmap {

@@ -3,6 +3,8 @@
 // again at 0 on every row.
 #include "decor/tile_fill.h"
 
+#include <cstring>
+
 #include "decor/text_fill.h"
 #include "image/dib.h"
 #include "image/global_memory.h"
@@ -10,12 +12,17 @@
 namespace ormi {
 namespace {
 
+// The tile row once, then the filled part copied onto what follows it, doubling each time: every
+// copy moves a whole number of tile rows, so each column keeps its x mod TW.
 void TileRow(uint8_t* out, const uint8_t* mask, const uint8_t* tile, size_t width, size_t tileWidth) {
-  size_t column = 0;
-  for (size_t x = 0; x < width; ++x, out += 4) {
-    StorePixel<uint32_t>(out, MaskBit(mask, x) ? 0u : LoadPixel<uint32_t>(tile + 4 * column));
-    if (++column == tileWidth) column = 0;
+  size_t filled = tileWidth < width ? tileWidth : width;
+  std::memcpy(out, tile, 4 * filled);
+  while (filled < width) {
+    const size_t copy = filled < width - filled ? filled : width - filled;
+    std::memcpy(out + 4 * filled, out, 4 * copy);
+    filled += copy;
   }
+  ClearMaskedPixels(out, mask, width);
 }
 
 // A tile that can be repeated: 32-bit, at least one pixel each way, bottom-up, inside its block.

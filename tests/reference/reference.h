@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include <ormi/effects.h>
 
@@ -40,5 +41,11 @@ void QuarterTurnWholePixels(const TurnFrame& frame, size_t bytesPerPixel);
 int BrightnessImage(ImageRecord& record, int delta);
 int GammaImage(ImageRecord& record, int level);
 int ContrastImage(ImageRecord& record, int amount);
+
+// The text fills' pixels (rows bottom-up, 4 bytes each) as plain per-pixel loops: the ramp's
+// accumulators, the tile's column counter and the mask tested pixel by pixel.
+std::vector<uint8_t> GradientForTextPixels(int width, int height, uint32_t from, uint32_t to, int degrees,
+                                           HGLOBAL mask);
+std::vector<uint8_t> TileForTextPixels(int width, int height, HGLOBAL mask, HGLOBAL tile);
 
 }  // namespace ormi::reference
