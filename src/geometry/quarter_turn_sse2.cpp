@@ -31,7 +31,9 @@ void TurnSinglePixels(const TurnFrame& f, uint32_t r0, uint32_t r1, uint32_t x0,
 // Source rows r..r+3, columns x..x+3.
 inline void TurnBlock4x4(const TurnFrame& f, uint32_t r, uint32_t x) {
   const uint8_t* src = f.source + r * f.sourceStride + 4 * size_t{x};
-  const auto row = [&](size_t i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i * f.sourceStride)); };
+  const auto row = [&](size_t i) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i * f.sourceStride));
+  };
   const __m128i a0 = row(0), a1 = row(1), a2 = row(2), a3 = row(3);
   const __m128i t0 = _mm_unpacklo_epi32(a0, a1), t1 = _mm_unpacklo_epi32(a2, a3);
   const __m128i t2 = _mm_unpackhi_epi32(a0, a1), t3 = _mm_unpackhi_epi32(a2, a3);

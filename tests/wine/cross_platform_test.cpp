@@ -25,7 +25,8 @@ TEST(CrossPlatformTest, EveryExportLeavesTheSameBytesAsTheNativeLibrary) {
   ASSERT_EQ(actual.size(), expected.size());
   size_t differing = 0;
   for (size_t i = 0; i < actual.size(); ++i) {
-    if (actual[i] != expected[i] && ++differing <= 20) ADD_FAILURE() << "here: " << actual[i] << "\nnative: " << expected[i];
+    if (actual[i] != expected[i] && ++differing <= 20)
+      ADD_FAILURE() << "here: " << actual[i] << "\nnative: " << expected[i];
   }
   EXPECT_EQ(differing, 0u) << "of " << actual.size() << " calls";
 }
