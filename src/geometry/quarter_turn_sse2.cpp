@@ -1,6 +1,5 @@
 // 32-bit quarter turns four pixels by four: four source rows of four pixels are transposed in
-// registers and leave as four destination runs, so both sides move whole vectors. Blocks go tile
-// by tile so the destination rows of a tile stay in the cache while they fill.
+// registers and leave as four destination runs, so both sides move whole vectors.
 #include "geometry/rotation_engine.h"
 
 #include <algorithm>
@@ -56,15 +55,14 @@ inline void TurnBlock4x4(const TurnFrame& f, uint32_t r, uint32_t x) {
 void QuarterTurn32Sse2(const TurnFrame& f) {
   const uint32_t w = f.width, h = f.height;
 #if defined(__SSE2__)
-  constexpr uint32_t kTile = 16;
+  // A band of 32 source rows is turned four columns at a time: each step fills two whole cache
+  // lines of four destination rows, while the band's source lines stay in the cache.
+  constexpr uint32_t kBand = 32;
   const uint32_t w4 = w & ~3u, h4 = h & ~3u;
-  for (uint32_t r0 = 0; r0 < h4; r0 += kTile) {
-    const uint32_t r1 = std::min(r0 + kTile, h4);
-    for (uint32_t x0 = 0; x0 < w4; x0 += kTile) {
-      const uint32_t x1 = std::min(x0 + kTile, w4);
-      for (uint32_t x = x0; x < x1; x += 4) {
-        for (uint32_t r = r0; r < r1; r += 4) TurnBlock4x4(f, r, x);
-      }
+  for (uint32_t r0 = 0; r0 < h4; r0 += kBand) {
+    const uint32_t r1 = std::min(r0 + kBand, h4);
+    for (uint32_t x = 0; x < w4; x += 4) {
+      for (uint32_t r = r0; r < r1; r += 4) TurnBlock4x4(f, r, x);
     }
   }
   TurnSinglePixels(f, 0, h4, w4, w);
