@@ -3,8 +3,8 @@
 
 namespace ormi {
 
-Row3x3Function SelectLinear3x3Row(SimdLevel level) { return level == SimdLevel::Avx2 ? Linear3x3RowAvx2 : nullptr; }
+Row3x3Function SelectLinear3x3Row(SimdLevel level) { return HasAvx2(level) ? Linear3x3RowAvx2 : nullptr; }
 
-Row3x3Function SelectEmboss3x3Row(SimdLevel level) { return level == SimdLevel::Avx2 ? Emboss3x3RowAvx2 : nullptr; }
+Row3x3Function SelectEmboss3x3Row(SimdLevel level) { return HasAvx2(level) ? Emboss3x3RowAvx2 : nullptr; }
 
 }  // namespace ormi

@@ -77,6 +77,7 @@ void Exchange32Tails(uint8_t* low, uint8_t* high, size_t width, size_t from) {
 
 Mirror32Kernels SelectMirror32(SimdLevel level) {
   switch (level) {
+    case SimdLevel::Avx512:
     case SimdLevel::Avx2: return {Reverse32Avx2, ExchangeReversed32Avx2};
     case SimdLevel::Sse2: return {Reverse32Sse2, ExchangeReversed32Sse2};
     default: return {Reverse32Scalar, ExchangeReversed32Scalar};

@@ -9,6 +9,9 @@ namespace {
 SimdLevel Detect() {
 #if defined(__x86_64__) || defined(__i386__)
   __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")) {
+    return SimdLevel::Avx512;
+  }
   if (__builtin_cpu_supports("avx2")) return SimdLevel::Avx2;
 #endif
 #if defined(__SSE2__)

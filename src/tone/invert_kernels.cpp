@@ -43,6 +43,7 @@ void InvertWordsSse2(uint8_t* words, size_t count, const WordRule& rule) { Inver
 
 InvertWordsKernel SelectInvertWords(SimdLevel level) {
   switch (level) {
+    case SimdLevel::Avx512:
     case SimdLevel::Avx2: return InvertWordsAvx2;
     case SimdLevel::Sse2: return InvertWordsSse2;
     default: return InvertWordsScalar;

@@ -63,6 +63,7 @@ void RgbShiftSse2(uint8_t* pixels, size_t count, const RgbShift& shift) { RgbShi
 
 RgbShiftKernel SelectRgbShift(SimdLevel level) {
   switch (level) {
+    case SimdLevel::Avx512:
     case SimdLevel::Avx2: return RgbShiftAvx2;
     case SimdLevel::Sse2: return RgbShiftSse2;
     default: return nullptr;

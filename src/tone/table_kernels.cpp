@@ -3,6 +3,9 @@
 
 namespace ormi {
 
-Table32Kernel SelectTable32(SimdLevel level) { return level == SimdLevel::Avx2 ? MapTable32Avx2 : nullptr; }
+Table32Kernel SelectTable32(SimdLevel level) {
+  if (level == SimdLevel::Avx512) return MapTable32Avx512;
+  return HasAvx2(level) ? MapTable32Avx2 : nullptr;
+}
 
 }  // namespace ormi

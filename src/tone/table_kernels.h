@@ -29,8 +29,10 @@ using Table32Kernel = void (*)(uint8_t* pixels, size_t count, const std::array<u
                                const Table32Rule& rule);
 
 void MapTable32Avx2(uint8_t* pixels, size_t count, const std::array<uint8_t, 256>& map, const Table32Rule& rule);
+// The table as four 64-byte registers, looked up 64 bytes at a time with two-register byte permutes.
+void MapTable32Avx512(uint8_t* pixels, size_t count, const std::array<uint8_t, 256>& map, const Table32Rule& rule);
 
-// AVX2 only: the lookups need a byte shuffle, which SSE2 lacks; below it the scalar walks serve.
+// AVX2 and up: the lookups need a byte shuffle, which SSE2 lacks; below it the scalar walks serve.
 Table32Kernel SelectTable32(SimdLevel level);
 
 }  // namespace ormi

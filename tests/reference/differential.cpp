@@ -16,6 +16,7 @@ const char* SimdLevelName(SimdLevel level) {
     case SimdLevel::Scalar: return "scalar";
     case SimdLevel::Sse2: return "sse2";
     case SimdLevel::Avx2: return "avx2";
+    case SimdLevel::Avx512: return "avx512";
   }
   return "?";
 }

@@ -53,12 +53,11 @@ TEST_F(TextFillDifferentialTest, GradientMatchesThePlainLoop) {
       const RECT rect{0, 0, width - 1, height - 1};
       for (int degrees : {0, 30, 90, 135, 200, 271, -45, 3600}) {
         const auto [from, to] = colours[static_cast<size_t>(degrees & 0xFF) % 3];
-        const std::vector<uint8_t> expected =
-            reference::GradientForTextPixels(width, height, from, to, degrees, mask);
+        const std::vector<uint8_t> expected = reference::GradientForTextPixels(width, height, from, to, degrees, mask);
         for (SimdLevel level : SimdLevelsToTest()) {
           const ScopedSimdLevel forced(level);
-          ASSERT_EQ(PixelsOf(TavoGradientForText(nullptr, &rect, static_cast<int>(from), static_cast<int>(to),
-                                                 degrees, mask)),
+          ASSERT_EQ(PixelsOf(TavoGradientForText(nullptr, &rect, static_cast<int>(from), static_cast<int>(to), degrees,
+                                                 mask)),
                     expected)
               << width << "x" << height << " at " << degrees << ", " << SimdLevelName(level);
         }
@@ -74,7 +73,7 @@ TEST_F(TextFillDifferentialTest, TileMatchesThePlainLoop) {
     for (int height : {1, 3, 6}) {
       HGLOBAL mask = RandomMask(width, height, random);
       const RECT rect{0, 0, width - 1, height - 1};
-      for (const auto [tileWidth, tileHeight] : {std::pair{1, 1}, {3, 2}, {7, 5}, {16, 16}, {width + 5, 1}}) {
+      for (const auto& [tileWidth, tileHeight] : {std::pair{1, 1}, {3, 2}, {7, 5}, {16, 16}, {width + 5, 1}}) {
         HGLOBAL tile = RandomTile(tileWidth, tileHeight, random);
         const std::vector<uint8_t> expected = reference::TileForTextPixels(width, height, mask, tile);
         for (SimdLevel level : SimdLevelsToTest()) {

@@ -14,7 +14,8 @@ std::vector<uint8_t> GradientForTextPixels(int width, int height, uint32_t from,
   for (int r = height; r-- > 0;) {
     uint32_t pen[3] = {rowPen[0], rowPen[1], rowPen[2]};
     for (int x = 0; x < width; ++x) {
-      const uint32_t color = 0xFF000000u | (pen[0] >> 8 & 0xFF) << 16 | (pen[1] >> 8 & 0xFF) << 8 | (pen[2] >> 8 & 0xFF);
+      const uint32_t color =
+          0xFF000000u | (pen[0] >> 8 & 0xFF) << 16 | (pen[1] >> 8 & 0xFF) << 8 | (pen[2] >> 8 & 0xFF);
       StorePixel<uint32_t>(&pixels[4 * (static_cast<size_t>(r) * static_cast<size_t>(width) + static_cast<size_t>(x))],
                            MaskBit(maskView->row(static_cast<size_t>(r)), static_cast<size_t>(x)) ? 0u : color);
       for (int c = 0; c < 3; ++c) pen[c] += static_cast<uint32_t>(steps.stepX[static_cast<size_t>(c)]);
