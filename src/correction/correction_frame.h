@@ -37,6 +37,8 @@ class ChannelKey {
   bool inForce() const { return inForce_; }
   // p points at a pixel: blue, green, red, alpha.
   bool skips(const uint8_t* p) const { return p[0] == blue_ || p[1] == green_ || p[2] == red_; }
+  // The key's channels in pixel byte order (blue lowest), the fourth byte 0.
+  uint32_t pixelBytes() const { return uint32_t{red_} << 16 | uint32_t{green_} << 8 | blue_; }
 
  private:
   bool inForce_;

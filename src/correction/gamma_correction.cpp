@@ -13,18 +13,12 @@
 #include <optional>
 
 #include "correction/correction_frame.h"
+#include "correction/gamma_correction_kernels.h"
 #include "correction/gamma_table.h"
 #include "image/global_memory.h"
 
 namespace ormi {
 namespace {
-
-constexpr int kRed = 0, kGreen = 1, kBlue = 2;
-
-// What each channel value becomes, indexed [channel][value], channels red, green, blue.
-struct ChannelTables {
-  uint8_t map[3][kGammaTableEntries];
-};
 
 int StretchChannel(int x, double low, double high) {
   const double scale = (255.0 - 9.0) / (high - low);
@@ -106,8 +100,11 @@ int ImgGammaCorrectionPixels(DibBlock bitmap, int code, int mode, const Transpar
   const ChannelKey key(transparency);
   const auto width = static_cast<uint32_t>(view->width);
   const uint32_t rows = CorrectedRows(*view);
+  const ChannelTablesKernel kernel = SelectChannelTablesKernel(ActiveSimdLevel());
   for (uint32_t r = 0; r < rows; ++r) {
-    if (key.inForce()) {
+    if (kernel) {
+      kernel(view->row(r), width, tables, key);
+    } else if (key.inForce()) {
       CorrectKeyedRow(view->row(r), width, tables, key);
     } else {
       CorrectRow(view->row(r), width, tables);

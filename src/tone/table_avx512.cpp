@@ -16,8 +16,8 @@ struct Table512 {
   __m512i low0, low1, high0, high1;  // entries 0-63, 64-127, 128-191, 192-255
 };
 
-ORMI_AVX512 inline __m512i MapStep(__m512i value, const Table512& t, __m512i colour, __m512i keep, const Table32Rule& rule,
-                                   __m512i key, __m512i keyMask) {
+ORMI_AVX512 inline __m512i MapStep(__m512i value, const Table512& t, __m512i colour, __m512i keep,
+                                   const Table32Rule& rule, __m512i key, __m512i keyMask) {
   const __m512i low = _mm512_permutex2var_epi8(t.low0, value, t.low1);
   const __m512i high = _mm512_permutex2var_epi8(t.high0, value, t.high1);
   const __m512i mapped = _mm512_mask_blend_epi8(_mm512_movepi8_mask(value), low, high);
