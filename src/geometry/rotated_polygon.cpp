@@ -238,7 +238,8 @@ HGLOBAL RotateScanned(const ImageRecord& record, int degrees, int cellSize, UINT
   std::memcpy(target.data(), view->base, view->bitsOffset);
   // The scan writes every pixel but not the spare bytes behind the rows; a block that is not
   // zero-filled would hand whatever memory held before to the host.
-  std::memset(target.data() + view->bitsOffset + 4 * columns * rows, 0, *bytes - view->bitsOffset - 4 * columns * rows);
+  const auto pixelBytes = static_cast<size_t>(4 * columns * rows);  // part of *bytes, so it fits
+  std::memset(target.data() + view->bitsOffset + pixelBytes, 0, *bytes - view->bitsOffset - pixelBytes);
   auto* header = reinterpret_cast<BITMAPINFOHEADER*>(target.data());
   header->biWidth = static_cast<LONG>(columns);
   header->biHeight = static_cast<LONG>(rows);

@@ -28,8 +28,8 @@ TEST_F(GammaCorrectionDifferentialTest, VectorPassMatchesScalar) {
         scalar = ImgGammaCorrection(twins.reference->handle(), code, gammaMode);
       }
       for (SimdLevel level : SimdLevelsToTest()) {
-        const std::unique_ptr<TestImage> image = std::make_unique<TestImage>(
-            BitmapSpec{.depth = 32, .width = width, .height = bitmapSpec.height});
+        const std::unique_ptr<TestImage> image =
+            std::make_unique<TestImage>(BitmapSpec{.depth = 32, .width = width, .height = bitmapSpec.height});
         SetBlockBytes(image->bitmap(), BlockBytes(twins.optimised->bitmap()));
         image->edit([&](ImageRecord& r) {
           const ImageRecord source = twins.optimised->record();
@@ -37,8 +37,8 @@ TEST_F(GammaCorrectionDifferentialTest, VectorPassMatchesScalar) {
           r.transparentColor = source.transparentColor;
         });
         const ScopedSimdLevel forced(level);
-        const std::string name = CaseName(bitmapSpec, mode, level) + " code " + std::to_string(code) + " mode " +
-                                 std::to_string(gammaMode);
+        const std::string name =
+            CaseName(bitmapSpec, mode, level) + " code " + std::to_string(code) + " mode " + std::to_string(gammaMode);
         ASSERT_EQ(ImgGammaCorrection(image->handle(), code, gammaMode), scalar) << name;
         ASSERT_EQ(image->bytes(), twins.reference->bytes()) << name;
       }
