@@ -1,5 +1,7 @@
-// Blur and sharpen rows with AVX2: two pixels per register, one 32-bit lane per channel, the
-// same wrapping sums and the same reciprocal division as the scalar kernels, so the same bytes.
+// Blur and sharpen rows with AVX2: sixteen channels per register in 16-bit lanes where the amount
+// keeps every sum inside them, else two pixels per register in 32-bit lanes with the same wrapping
+// sums; both divide exactly through a reciprocal and a remainder check, so the bytes are the scalar
+// kernels'.
 #include "filters/kernel3x3.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -86,6 +88,71 @@ ORMI_AVX2 inline void StoreSelected(const uint8_t* centreAt, uint8_t* outAt, __m
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(outAt), result);
 }
 
+ORMI_AVX2 inline __m256i Load8(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+
+// The low (h = 0) or high bytes of each 128-bit lane as 16-bit lanes; the byte pack undoes it.
+ORMI_AVX2 inline __m256i Widen(__m256i v, int h) {
+  return h == 0 ? _mm256_unpacklo_epi8(v, _mm256_setzero_si256()) : _mm256_unpackhi_epi8(v, _mm256_setzero_si256());
+}
+
+// floor(n / d) for 16-bit n and d >= 2 through r = floor(2^16 / d): n r / 2^16 lies in
+// (n / d - 1, n / d], so the estimate is the quotient or one below it and the remainder corrects it.
+struct Divisor16 {
+  __m256i reciprocal, divisor;
+  bool one;
+};
+
+ORMI_AVX2 inline __m256i Divide16(__m256i n, const Divisor16& d) {
+  if (d.one) return n;
+  const __m256i q = _mm256_mulhi_epu16(n, d.reciprocal);
+  const __m256i remainder = _mm256_sub_epi16(n, _mm256_mullo_epi16(q, d.divisor));
+  return _mm256_sub_epi16(q, _mm256_cmpeq_epi16(_mm256_max_epu16(remainder, d.divisor), remainder));
+}
+
+// Whether every sum of the filter fits 16-bit lanes. Blur with 0 <= c <= 244: 0 <= S + half <=
+// 255 (c + 12) + d / 2 < 2^16, and the quotient never leaves 0..255. Sharpen with 0 <= c <= 128:
+// -3060 <= S <= 32640 and S is clamped to 0..255 d (at most 29580) before + half and the division,
+// which gives the same bytes as its three cases.
+bool Fits16(const Linear3x3& f) { return f.finish == Finish3x3::Blur ? f.centreWeight <= 244 : f.centreWeight <= 128; }
+
+// Eight pixels a step in 16-bit lanes, for filters that Fits16 accepts.
+template <Finish3x3 Finish>
+ORMI_AVX2 uint32_t Row16(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode, uint32_t key,
+                         const Linear3x3& f) {
+  const Divisor16 d{_mm256_set1_epi16(static_cast<int16_t>(f.divisor < 2 ? 0 : 65536 / f.divisor)),
+                    _mm256_set1_epi16(static_cast<int16_t>(f.divisor)), f.divisor == 1};
+  const __m256i centreWeight = _mm256_set1_epi16(static_cast<int16_t>(f.centreWeight));
+  const __m256i half = _mm256_set1_epi16(static_cast<int16_t>(f.half));
+  const __m256i top = _mm256_set1_epi16(static_cast<int16_t>(Finish == Finish3x3::Sharpen ? f.top : 0));
+  uint32_t x = 1;
+  for (; x + 8 < width; x += 8) {
+    const size_t at = 4 * size_t{x};
+    const __m256i topLeft = Load8(rows[0] + at - 4), up = Load8(rows[0] + at), topRight = Load8(rows[0] + at + 4),
+                  left = Load8(rows[1] + at - 4), centre = Load8(rows[1] + at), right = Load8(rows[1] + at + 4),
+                  bottomLeft = Load8(rows[2] + at - 4), down = Load8(rows[2] + at),
+                  bottomRight = Load8(rows[2] + at + 4);
+    __m256i halves[2];
+    for (int h = 0; h < 2; ++h) {
+      const __m256i corners = _mm256_add_epi16(_mm256_add_epi16(Widen(topLeft, h), Widen(topRight, h)),
+                                               _mm256_add_epi16(Widen(bottomLeft, h), Widen(bottomRight, h)));
+      const __m256i edges = _mm256_add_epi16(_mm256_add_epi16(Widen(up, h), Widen(left, h)),
+                                             _mm256_add_epi16(Widen(right, h), Widen(down, h)));
+      const __m256i ring = _mm256_add_epi16(corners, _mm256_add_epi16(edges, edges));
+      const __m256i weighted = _mm256_mullo_epi16(centreWeight, Widen(centre, h));
+      __m256i n;
+      if constexpr (Finish == Finish3x3::Blur) {
+        n = _mm256_add_epi16(_mm256_add_epi16(weighted, ring), half);
+      } else {
+        const __m256i sum = _mm256_sub_epi16(weighted, ring);
+        n = _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(sum, _mm256_setzero_si256()), top), half);
+      }
+      halves[h] = Divide16(n, d);
+    }
+    StoreSelected(rows[1] + at, out + at, _mm256_packus_epi16(halves[0], halves[1]), mode, key);
+  }
+  return x;
+}
+
 template <Finish3x3 Finish>
 ORMI_AVX2 uint32_t Row(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode, uint32_t key,
                        const Linear3x3& f) {
@@ -111,13 +178,6 @@ ORMI_AVX2 uint32_t Row(const uint8_t* const rows[3], uint8_t* out, uint32_t widt
     StoreSelected(rows[1] + at, out + at, bytes, mode, key);
   }
   return x;
-}
-
-ORMI_AVX2 inline __m256i Load8(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-
-// The low (h = 0) or high bytes of each 128-bit lane as 16-bit lanes; the byte pack undoes it.
-ORMI_AVX2 inline __m256i Widen(__m256i v, int h) {
-  return h == 0 ? _mm256_unpacklo_epi8(v, _mm256_setzero_si256()) : _mm256_unpackhi_epi8(v, _mm256_setzero_si256());
 }
 
 // Emboss in 16-bit lanes: the sums lie within +-1275, and the saturating pack to bytes is the clamp
@@ -150,6 +210,10 @@ ORMI_AVX2 uint32_t Emboss3x3RowAvx2(const uint8_t* const rows[3], uint8_t* out, 
 
 ORMI_AVX2 uint32_t Linear3x3RowAvx2(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode,
                                     uint32_t key, const Linear3x3& filter) {
+  if (Fits16(filter)) {
+    return filter.finish == Finish3x3::Blur ? Row16<Finish3x3::Blur>(rows, out, width, mode, key, filter)
+                                            : Row16<Finish3x3::Sharpen>(rows, out, width, mode, key, filter);
+  }
   return filter.finish == Finish3x3::Blur ? Row<Finish3x3::Blur>(rows, out, width, mode, key, filter)
                                           : Row<Finish3x3::Sharpen>(rows, out, width, mode, key, filter);
 }
