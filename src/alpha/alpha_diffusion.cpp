@@ -11,10 +11,12 @@
 #include <cstring>
 #include <limits>
 
+#include "alpha/alpha_diffusion_kernels.h"
 #include "image/dib.h"
 #include "image/global_memory.h"
 #include "image/heap_buffer.h"
 #include "image/record.h"
+#include "simd/simd_level.h"
 
 namespace ormi {
 namespace {
@@ -25,6 +27,9 @@ struct Canvas {
   size_t width, height;  // NW, NH
   uint8_t* row(size_t r) const { return bits + r * 4 * width; }
 };
+
+// Passes that go down the picture together (see DiffuseGroup).
+constexpr int kStages = 8;
 
 struct CanvasSize {
   int64_t width, height;
@@ -78,11 +83,18 @@ uint8_t FirstNeighbourAlpha(const uint8_t* above, const uint8_t* here, const uin
 }
 
 // Fills the row's new alphas into the buffer; true when any of them differs from the row's own, so
-// that rows a pass leaves as they were are not written back.
-bool ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& scaled, uint8_t* buffer) {
+// that rows a pass leaves as they were are not written back. Runs of pixels that keep their alpha
+// go four at a time above the scalar level.
+bool ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& scaled, uint8_t* buffer,
+                PassAlphasKernel pass) {
   const uint8_t *above = canvas.row(r - 1), *here = canvas.row(r), *below = canvas.row(r + 1);
   bool changed = false;
-  for (size_t x = 1; x + 1 < canvas.width; ++x) {
+  const size_t end = canvas.width - 1;
+  for (size_t x = 1; x < end; ++x) {
+    if (pass) {
+      x = pass(here, x, end, buffer);
+      if (x == end) break;
+    }
     const uint8_t a = here[4 * x + 3];
     if (a != 0) {
       buffer[x] = a;
@@ -94,27 +106,67 @@ bool ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& 
   return changed;
 }
 
-void StoreRow(const Canvas& canvas, size_t r, const uint8_t* buffer) {
+// Only pixels of alpha 0 can have changed: every other one's buffer entry is its own alpha.
+void StoreRow(const Canvas& canvas, size_t r, const uint8_t* buffer, PassAlphasKernel pass) {
   uint8_t* p = canvas.row(r);
-  for (size_t x = canvas.width; x-- > 0;) p[4 * x + 3] = buffer[x];
+  for (size_t x = 0; x < canvas.width; ++x) {
+    if (pass) {
+      x = pass(p, x, canvas.width, nullptr);
+      if (x == canvas.width) break;
+    }
+    p[4 * x + 3] = buffer[x];
+  }
 }
 
-void DiffusePass(const Canvas& canvas, int k, uint8_t* odd, uint8_t* even) {
+// One pass in the pipeline: its divisor k + 1 as a table, the two row buffers that hold its last two
+// rows until they may be stored, and whether those rows changed.
+struct PassStage {
   std::array<uint8_t, 256> scaled;
-  for (int a = 0; a < 256; ++a) scaled[a] = static_cast<uint8_t>(int64_t{a} * k / (k + 1));
-  const size_t lastRow = canvas.height - 2;
-  bool changed[2] = {false, false};  // of the rows waiting in even and odd
-  for (size_t r = 1; r <= lastRow; ++r) {
-    changed[r % 2] = ComputeRow(canvas, r, scaled, r % 2 ? odd : even);
-    if (r > 1 && changed[(r - 1) % 2]) StoreRow(canvas, r - 1, r % 2 ? even : odd);
+  uint8_t* odd;
+  uint8_t* even;
+  bool changed[2];
+
+  void start(int k, uint8_t* oddRow, uint8_t* evenRow, size_t width) {
+    for (int a = 0; a < 256; ++a) scaled[static_cast<size_t>(a)] = static_cast<uint8_t>(int64_t{a} * k / (k + 1));
+    odd = oddRow;
+    even = evenRow;
+    odd[0] = odd[width - 1] = even[0] = even[width - 1] = 0;
+    changed[0] = changed[1] = false;
   }
-  if (changed[lastRow % 2]) StoreRow(canvas, lastRow, lastRow % 2 ? odd : even);
+  uint8_t* buffer(size_t r) const { return r % 2 ? odd : even; }
+};
+
+// Up to kStages passes go down the picture together, each two rows behind the one before it: when
+// a pass computes row r, the pass before it has just stored row r + 1 and is done with rows up to
+// r, and its own row r - 1 waits in its buffer. Every pass thus reads exactly the rows the previous
+// pass left, while the picture is read and written once per group of passes instead of per pass.
+void DiffuseGroup(const Canvas& canvas, int firstK, int count, uint8_t* odd, uint8_t* even, PassAlphasKernel pass) {
+  std::array<PassStage, kStages> stages;
+  for (int s = 0; s < count; ++s) {
+    stages[static_cast<size_t>(s)].start(firstK - s, odd + static_cast<size_t>(s) * canvas.width,
+                                         even + static_cast<size_t>(s) * canvas.width, canvas.width);
+  }
+  const size_t lastRow = canvas.height - 2;
+  for (size_t step = 1; step <= lastRow + 1 + 2 * static_cast<size_t>(count - 1); ++step) {
+    for (size_t s = 0; s < static_cast<size_t>(count); ++s) {
+      if (step < 2 * s + 1) break;
+      PassStage& stage = stages[s];
+      const size_t r = step - 2 * s;
+      if (r <= lastRow) {
+        stage.changed[r % 2] = ComputeRow(canvas, r, stage.scaled, stage.buffer(r), pass);
+        if (r > 1 && stage.changed[(r - 1) % 2]) StoreRow(canvas, r - 1, stage.buffer(r - 1), pass);
+      } else if (r == lastRow + 1 && stage.changed[lastRow % 2]) {
+        StoreRow(canvas, lastRow, stage.buffer(lastRow), pass);
+      }
+    }
+  }
 }
 
 void Diffuse(const Canvas& canvas, int passes, uint8_t* odd, uint8_t* even) {
-  odd[0] = odd[canvas.width - 1] = 0;
-  even[0] = even[canvas.width - 1] = 0;
-  for (int k = passes; k >= 1; --k) DiffusePass(canvas, k, odd, even);
+  const PassAlphasKernel pass = SelectPassAlphas(ActiveSimdLevel());
+  for (int k = passes; k >= 1; k -= kStages) {
+    DiffuseGroup(canvas, k, k < kStages ? k : kStages, odd, even, pass);
+  }
 }
 
 }  // namespace
@@ -140,8 +192,9 @@ HGLOBAL ImgDiffImage(const ImageRecord& source, int passes) {
   const size_t canvasWidth = static_cast<size_t>(size->width);
   HeapBytes odd, even;
   if (passes > 0) {
-    odd = AllocateHeapBytes(canvasWidth);
-    even = AllocateHeapBytes(canvasWidth);
+    const size_t stages = static_cast<size_t>(passes < kStages ? passes : kStages);
+    odd = AllocateHeapBytes(stages * canvasWidth);  // fits: the canvas has more rows than stages
+    even = AllocateHeapBytes(stages * canvasWidth);
     if (!odd || !even) return nullptr;
   }
 

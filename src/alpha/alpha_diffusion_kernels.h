@@ -1,0 +1,22 @@
+// The halo's fast path: most pixels of most pictures already have an alpha, which a pass keeps. A
+// kernel passes over such pixels from x on, several at a time while all of them have a non-zero
+// alpha, up to `end`, copying their alphas into the row buffer when there is one, and returns the
+// first pixel it did not pass; the scalar step takes that one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "simd/simd_level.h"
+
+namespace ormi {
+
+using PassAlphasKernel = size_t (*)(const uint8_t* row, size_t x, size_t end, uint8_t* buffer);
+
+size_t PassNonZeroAlphasSse2(const uint8_t* row, size_t x, size_t end, uint8_t* buffer);
+size_t PassNonZeroAlphasAvx2(const uint8_t* row, size_t x, size_t end, uint8_t* buffer);
+
+// None at the scalar level: the plain loop takes every pixel.
+PassAlphasKernel SelectPassAlphas(SimdLevel level);
+
+}  // namespace ormi
