@@ -1,0 +1,71 @@
+// The pixel pass that the HSI shift and the adjustable contrast share on large images. Saturation
+// and intensity, and so the levels m1 and m2 that HsiToRgb spreads between, depend only on a
+// pixel's largest and smallest component: a table of the 32896 pairs holds the levels after the
+// effect's change, built once per call, and only the hue is computed per pixel. Under a colour key,
+// pixels equal to it stay and changed pixels get alpha 0; without one every pixel keeps its alpha.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+#include "simd/simd_level.h"
+#include "tone/hsi.h"
+
+namespace ormi {
+
+constexpr size_t kHsiPairs = 256 * 257 / 2;
+constexpr uint32_t HsiPairIndex(uint32_t largest, uint32_t smallest) { return largest * (largest + 1) / 2 + smallest; }
+
+// The table pays for itself only on runs with more pixels than it has entries.
+constexpr size_t kHsiTableWorthPixels = 2 * kHsiPairs;
+
+// m1, m2 of every pair, interleaved at 2 HsiPairIndex; `change(saturation, intensity)` moves the
+// pair's own values in place. Empty when the memory cannot be had.
+template <class Change>
+std::unique_ptr<double[]> MakeHsiLevelTable(Change&& change) {
+  std::unique_ptr<double[]> table(new (std::nothrow) double[2 * kHsiPairs]);
+  if (!table) return table;
+  for (uint32_t largest = 0; largest < 256; ++largest) {
+    for (uint32_t smallest = 0; smallest <= largest; ++smallest) {
+      double hue = 0, saturation = 0, intensity = 0;
+      RgbToHsi(static_cast<uint8_t>(largest), static_cast<uint8_t>(smallest), static_cast<uint8_t>(smallest), hue,
+               saturation, intensity);
+      change(saturation, intensity);
+      const HsiLevels levels = HsiLevelsOf(saturation, intensity);
+      table[2 * HsiPairIndex(largest, smallest)] = levels.m1;
+      table[2 * HsiPairIndex(largest, smallest) + 1] = levels.m2;
+    }
+  }
+  return table;
+}
+
+// The hue plus a shift: wrapped once by 1 either way; what is still off the circle then (shifts
+// beyond a turn, not a number) goes fully round by WrapHue.
+inline double ShiftedHue(double hue, double shift) {
+  hue = hue + shift;
+  if (hue > 1) {
+    hue -= 1;
+  } else if (hue < 0) {
+    hue += 1;
+  }
+  return hue >= 0 && hue <= 1 ? hue : WrapHue(hue);
+}
+
+struct HsiPass {
+  const double* levels;  // the table above
+  double hueShift;       // 0 keeps every hue
+  bool keyed;
+  uint32_t key;
+};
+
+using HsiPassKernel = void (*)(uint8_t* pixels, size_t count, const HsiPass& pass);
+
+void HsiPassScalar(uint8_t* pixels, size_t count, const HsiPass& pass);
+void HsiPassAvx2(uint8_t* pixels, size_t count, const HsiPass& pass);
+
+// AVX2 where the level allows it, else the scalar pass (also the vector pass's tail).
+HsiPassKernel SelectHsiPass(SimdLevel level);
+
+}  // namespace ormi
