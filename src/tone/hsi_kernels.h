@@ -63,9 +63,11 @@ struct HsiPass {
 using HsiPassKernel = void (*)(uint8_t* pixels, size_t count, const HsiPass& pass);
 
 void HsiPassScalar(uint8_t* pixels, size_t count, const HsiPass& pass);
+// SSE2 has no floor: hue shifts beyond one turn (or not a number) take the scalar pass.
+void HsiPassSse2(uint8_t* pixels, size_t count, const HsiPass& pass);
 void HsiPassAvx2(uint8_t* pixels, size_t count, const HsiPass& pass);
 
-// AVX2 where the level allows it, else the scalar pass (also the vector pass's tail).
+// The kernel of a level; the scalar pass also ends the vector ones.
 HsiPassKernel SelectHsiPass(SimdLevel level);
 
 }  // namespace ormi
