@@ -8,7 +8,6 @@
 #include "tone/adj_contrast.h"
 
 #include <cmath>
-#include <memory>
 #include <optional>
 
 #include "image/global_memory.h"
@@ -43,16 +42,12 @@ int ImgAdjContrastPixels(DibBlock bitmap, int mode, const TransparencyArg& trans
   if (!view || view->bitCount != 32) return 0;
   const int direction = mode != 0 ? 1 : -1;
   const size_t count = PixelRun32(*view, TopDownRows::None);
-  if (count > kHsiTableWorthPixels) {
-    // Hue and saturation stay; only the intensity moves.
-    const std::unique_ptr<double[]> levels = MakeHsiLevelTable(
-        [direction](double&, double& intensity) { intensity = MovedIntensity(direction, intensity); });
-    if (levels) {
-      const PixelSelection selection = SelectPixels(transparency, /*offersAlphaKey=*/false);
-      SelectHsiPass(ActiveSimdLevel())(view->bits(), count,
-                                       HsiPass{levels.get(), 0, selection.mode == Selection::ColorKey, selection.key});
-      return 1;
-    }
+  // Hue and saturation stay; only the intensity moves.
+  if (count > kHsiTableWorthPixels &&
+      RunTabulatedHsiPass(view->bits(), count, 0, transparency, [direction](double&, double& intensity) {
+        intensity = MovedIntensity(direction, intensity);
+      })) {
+    return 1;
   }
   WalkPixels32(view->bits(), count, transparency, [direction](uint32_t value) {
     uint8_t red = RedOf(value), green = GreenOf(value), blue = BlueOf(value);

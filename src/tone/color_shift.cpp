@@ -8,7 +8,6 @@
 // shared colour-key rule.
 #include "tone/color_shift.h"
 
-#include <memory>
 #include <optional>
 
 #include "image/global_memory.h"
@@ -74,17 +73,12 @@ int ImgAdjustColorHSIPixels(DibBlock bitmap, double hueShift, double saturationS
   const std::optional<DibView> view = View32(bitmap);
   if (!view) return 0;
   const size_t count = PixelRun32(*view, TopDownRows::None);
-  if (count > kHsiTableWorthPixels) {
-    const std::unique_ptr<double[]> levels = MakeHsiLevelTable([&](double& saturation, double& intensity) {
-      intensity = ClampUnit(intensity + intensityShift);
-      saturation = ClampUnit(saturation + saturationShift);
-    });
-    if (levels) {
-      const PixelSelection selection = SelectPixels(transparency, /*offersAlphaKey=*/false);
-      SelectHsiPass(ActiveSimdLevel())(
-          view->bits(), count, HsiPass{levels.get(), hueShift, selection.mode == Selection::ColorKey, selection.key});
-      return 1;
-    }
+  if (count > kHsiTableWorthPixels &&
+      RunTabulatedHsiPass(view->bits(), count, hueShift, transparency, [&](double& saturation, double& intensity) {
+        intensity = ClampUnit(intensity + intensityShift);
+        saturation = ClampUnit(saturation + saturationShift);
+      })) {
+    return 1;
   }
   WalkPixels32(view->bits(), count, transparency, [&](uint32_t value) {
     uint8_t red = RedOf(value), green = GreenOf(value), blue = BlueOf(value);

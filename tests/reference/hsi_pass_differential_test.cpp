@@ -1,7 +1,8 @@
 // The tabulated HSI pass of every vector level against the plain per-pixel conversions: runs of 1
 // to 67 pixels and longer ones (so every tail length), with and without a colour key, on pixels
 // rich in ties between components, greys, black, white and primaries, for HSI shifts up to many
-// turns, infinities and not-a-number, and for both contrast directions.
+// turns, infinities and not-a-number, and for both contrast directions. Also the table's working
+// memory and the fallback when it cannot be had.
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -14,6 +15,8 @@
 
 #include "reference/differential.h"
 #include "reference/reference.h"
+#include "tone/adj_contrast.h"
+#include "tone/color_shift.h"
 #include "tone/hsi_kernels.h"
 
 namespace ormi::test {
@@ -100,12 +103,12 @@ class HsiPassShiftTest : public ::testing::TestWithParam<ShiftCase> {};
 
 TEST_P(HsiPassShiftTest, EveryLevelMatchesThePlainShift) {
   const ShiftCase& c = GetParam();
-  const std::unique_ptr<double[]> levels = MakeHsiLevelTable([&](double& saturation, double& intensity) {
+  std::vector<double> levels(2 * kHsiPairs);
+  FillHsiLevelTable(levels.data(), [&](double& saturation, double& intensity) {
     intensity = ClampUnitPlain(intensity + c.intensity);
     saturation = ClampUnitPlain(saturation + c.saturation);
   });
-  ASSERT_TRUE(levels);
-  ExpectPassMatches(c.name, levels.get(), c.hue, [&](uint8_t& r, uint8_t& g, uint8_t& b) {
+  ExpectPassMatches(c.name, levels.data(), c.hue, [&](uint8_t& r, uint8_t& g, uint8_t& b) {
     reference::PlainShiftPixelHsi(c.hue, c.saturation, c.intensity, r, g, b);
   });
 }
@@ -131,17 +134,81 @@ class HsiPassContrastTest : public ::testing::TestWithParam<int> {};
 TEST_P(HsiPassContrastTest, EveryLevelMatchesThePlainContrast) {
   const int direction = GetParam();
   constexpr double kPi = 3.141592653589793;
-  const std::unique_ptr<double[]> levels = MakeHsiLevelTable([direction](double&, double& intensity) {
+  std::vector<double> levels(2 * kHsiPairs);
+  FillHsiLevelTable(levels.data(), [direction](double&, double& intensity) {
     const double curve = (std::sin(kPi * (intensity - 0.5)) + 1) / 2;
-    double moved = intensity + direction * (curve - intensity) / 2;
+    const double moved = intensity + direction * (curve - intensity) / 2;
     intensity = moved > 1 ? 1 : moved < 0 ? 0 : moved;
   });
-  ASSERT_TRUE(levels);
-  ExpectPassMatches("contrast " + std::to_string(direction), levels.get(), 0,
+  ExpectPassMatches("contrast " + std::to_string(direction), levels.data(), 0,
                     [direction](uint8_t& r, uint8_t& g, uint8_t& b) { reference::PlainIntensity(direction, r, g, b); });
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, HsiPassContrastTest, ::testing::Values(1, -1));
+
+// The table lives in working memory: one block a call on large images, none on small ones, always
+// freed; when it cannot be had (allocation or lock refused) the pixels are converted one by one with
+// the same bytes.
+struct TableCase {
+  const char* name;
+  bool contrast;
+  int width, height;
+  int failAllocs, failLocks;
+  long blocksAsked;
+};
+
+void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
+
+class HsiTableTest : public MemoryCheckedTest, public ::testing::WithParamInterface<TableCase> {};
+
+template <class Pixels>
+int OnLockedBitmap(HGLOBAL bitmap, Pixels pixels) {
+  auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
+  const int result = pixels(DibBlock{data, GlobalSize(bitmap)});
+  GlobalUnlock(bitmap);
+  return result;
+}
+
+TEST_P(HsiTableTest, TableInWorkingMemoryOrTheSameBytesWithout) {
+  const TableCase& c = GetParam();
+  const ImageTwins twins =
+      MakeImageTwins({.depth = 32, .width = c.width, .height = c.height}, SelectionMode::KeyPresent, 4242);
+  const TransparencyArg transparency = TransparencyArgOf(twins.optimised->record());
+  const auto optimised = [&](DibBlock block) {
+    return c.contrast ? ImgAdjContrastPixels(block, 1, transparency)
+                      : ImgAdjustColorHSIPixels(block, 0.3, -0.2, 0.1, transparency);
+  };
+  const auto expected = [&](DibBlock block) {
+    return c.contrast ? reference::AdjContrastPixels(block, 1, transparency)
+                      : reference::AdjustColorHSIPixels(block, 0.3, -0.2, 0.1, transparency);
+  };
+  auto* data = static_cast<uint8_t*>(GlobalLock(twins.optimised->bitmap()));
+  const DibBlock block{data, GlobalSize(twins.optimised->bitmap())};
+  const long allocsBefore = Win32EmuAllocCalls();
+  Win32EmuFailNextAlloc(c.failAllocs);
+  Win32EmuFailNextLock(c.failLocks);
+  EXPECT_EQ(optimised(block), 1);
+  Win32EmuFailNextAlloc(0);
+  Win32EmuFailNextLock(0);
+  EXPECT_EQ(Win32EmuAllocCalls() - allocsBefore, c.blocksAsked);
+  GlobalUnlock(twins.optimised->bitmap());
+  EXPECT_EQ(LockCount(twins.optimised->bitmap()), 0);
+  EXPECT_EQ(OnLockedBitmap(twins.reference->bitmap(), expected), 1);
+  EXPECT_EQ(twins.optimised->bytes(), twins.reference->bytes());
+}
+
+INSTANTIATE_TEST_SUITE_P(Effects, HsiTableTest,
+                         ::testing::Values(TableCase{"HsiLarge", false, 300, 230, 0, 0, 1},
+                                           TableCase{"HsiSmall", false, 256, 257, 0, 0, 0},
+                                           TableCase{"HsiAllocationRefused", false, 300, 230, 1, 0, 1},
+                                           TableCase{"HsiLockRefused", false, 300, 230, 0, 1, 1},
+                                           TableCase{"ContrastLarge", true, 300, 230, 0, 0, 1},
+                                           TableCase{"ContrastSmall", true, 256, 257, 0, 0, 0},
+                                           TableCase{"ContrastAllocationRefused", true, 300, 230, 1, 0, 1},
+                                           TableCase{"ContrastLockRefused", true, 300, 230, 0, 1, 1}),
+                         [](const ::testing::TestParamInfo<TableCase>& table) {
+                           return std::string(table.param.name);
+                         });
 
 }  // namespace
 }  // namespace ormi::test
