@@ -12,14 +12,6 @@ namespace {
 
 class AdjContrastDifferentialTest : public MemoryCheckedTest {};
 
-template <class Pixels>
-int OnLockedBitmap(HGLOBAL bitmap, Pixels pixels) {
-  auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
-  const int result = pixels(DibBlock{data, GlobalSize(bitmap)});
-  GlobalUnlock(bitmap);
-  return result;
-}
-
 TEST_F(AdjContrastDifferentialTest, MatchesReference) {
   std::vector<std::pair<int, int>> sizes;
   for (int width : DifferentialWidths()) sizes.emplace_back(width, width % 3 == 0 ? -2 : 3);

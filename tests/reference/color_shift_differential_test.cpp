@@ -15,15 +15,6 @@ namespace {
 
 class ColorShiftDifferentialTest : public MemoryCheckedTest {};
 
-// Locks a bitmap around a routine of its pixels.
-template <class Pixels>
-int OnLockedBitmap(HGLOBAL bitmap, Pixels pixels) {
-  auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
-  const int result = pixels(DibBlock{data, GlobalSize(bitmap)});
-  GlobalUnlock(bitmap);
-  return result;
-}
-
 TEST_F(ColorShiftDifferentialTest, RgbMatchesReference) {
   const std::vector<std::array<int16_t, 3>> shifts{
       {30, 0, -30}, {255, -255, 0}, {-1, 1, 0}, {1000, -1000, 256}, {0, 0, 0}, {-32768, 32767, 7}, {128, 127, -128}};

@@ -161,14 +161,6 @@ void PrintTo(const TableCase& c, std::ostream* os) { *os << c.name; }
 
 class HsiTableTest : public MemoryCheckedTest, public ::testing::WithParamInterface<TableCase> {};
 
-template <class Pixels>
-int OnLockedBitmap(HGLOBAL bitmap, Pixels pixels) {
-  auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
-  const int result = pixels(DibBlock{data, GlobalSize(bitmap)});
-  GlobalUnlock(bitmap);
-  return result;
-}
-
 TEST_P(HsiTableTest, TableInWorkingMemoryOrTheSameBytesWithout) {
   const TableCase& c = GetParam();
   const ImageTwins twins =
