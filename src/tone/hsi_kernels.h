@@ -1,8 +1,9 @@
 // The pixel pass that the HSI shift and the adjustable contrast share on large images. Saturation
 // and intensity, and so the levels m1 and m2 that HsiToRgb spreads between, depend only on a
 // pixel's largest and smallest component: a table of the 32896 pairs holds the levels after the
-// effect's change, built once per call in working memory, and only the hue is computed per pixel. Under a colour key,
-// pixels equal to it stay and changed pixels get alpha 0; without one every pixel keeps its alpha.
+// effect's change, built once per call in working memory, and only the hue is computed per pixel.
+// Under a colour key, pixels equal to it stay and changed pixels get alpha 0; without one every
+// pixel keeps its alpha.
 #pragma once
 
 #include <cstddef>
