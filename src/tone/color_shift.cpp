@@ -3,6 +3,7 @@
 //   RGB: c' = clamp(c + shift, 0, 255) per channel, tabulated once per call;
 //   HSI: (h, s, l) = RgbToHsi(pixel); l' = clamp(l + dl), s' = clamp(s + ds) in 0..1;
 //        h' = h + dh, wrapped once by 1 and then fully into 0..1; pixel = HsiToRgb(h', s', l').
+//        Large images take s' and l' from a table of component pairs (tone/hsi_kernels.h).
 // Both walk biHeight rows of biWidth pixels (none when the rows are stored top-down) with the
 // shared colour-key rule.
 #include "tone/color_shift.h"
@@ -11,6 +12,7 @@
 
 #include "image/global_memory.h"
 #include "tone/hsi.h"
+#include "tone/hsi_kernels.h"
 #include "tone/pixel_walk.h"
 #include "tone/rgb_shift_kernels.h"
 
@@ -45,15 +47,7 @@ void ShiftPixelHsi(double hueShift, double saturationShift, double intensityShif
   RgbToHsi(red, green, blue, hue, saturation, intensity);
   intensity = ClampUnit(intensity + intensityShift);
   saturation = ClampUnit(saturation + saturationShift);
-  hue = hue + hueShift;
-  if (hue > 1) {
-    hue -= 1;
-  } else if (hue < 0) {
-    hue += 1;
-  }
-  // Shifts beyond one turn leave the hue off the circle after the single wrap.
-  if (!(hue >= 0 && hue <= 1)) hue = WrapHue(hue);
-  HsiToRgb(hue, saturation, intensity, red, green, blue);
+  HsiToRgb(ShiftedHue(hue, hueShift), saturation, intensity, red, green, blue);
 }
 
 int ImgAdjustColorRGBPixels(DibBlock bitmap, int16_t redShift, int16_t greenShift, int16_t blueShift,
@@ -78,7 +72,15 @@ int ImgAdjustColorHSIPixels(DibBlock bitmap, double hueShift, double saturationS
                             const TransparencyArg& transparency) {
   const std::optional<DibView> view = View32(bitmap);
   if (!view) return 0;
-  WalkPixels32(view->bits(), PixelRun32(*view, TopDownRows::None), transparency, [&](uint32_t value) {
+  const size_t count = PixelRun32(*view, TopDownRows::None);
+  if (count > kHsiTableWorthPixels &&
+      RunTabulatedHsiPass(view->bits(), count, hueShift, transparency, [&](double& saturation, double& intensity) {
+        intensity = ClampUnit(intensity + intensityShift);
+        saturation = ClampUnit(saturation + saturationShift);
+      })) {
+    return 1;
+  }
+  WalkPixels32(view->bits(), count, transparency, [&](uint32_t value) {
     uint8_t red = RedOf(value), green = GreenOf(value), blue = BlueOf(value);
     ShiftPixelHsi(hueShift, saturationShift, intensityShift, red, green, blue);
     return PackRgb(red, green, blue);

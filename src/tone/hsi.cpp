@@ -7,8 +7,6 @@
 // Output bytes round half up: floor(255 v + 0.5).
 #include "tone/hsi.h"
 
-#include <array>
-
 namespace ormi {
 namespace {
 
@@ -26,13 +24,6 @@ namespace {
 struct UnitRgb {
   double r, g, b, max, min;
 };
-
-// byte / 255.0 for every byte: the same quotients as dividing, without three divisions a pixel.
-constexpr std::array<double, 256> kUnitOfByte = [] {
-  std::array<double, 256> table{};
-  for (int i = 0; i < 256; ++i) table[i] = i / 255.0;
-  return table;
-}();
 
 inline UnitRgb UnitRgbOf(uint8_t red, uint8_t green, uint8_t blue) {
   const double r = kUnitOfByte[red], g = kUnitOfByte[green], b = kUnitOfByte[blue];
@@ -82,9 +73,15 @@ double HsiHue(uint8_t red, uint8_t green, uint8_t blue) {
   return HueOf(u, d);
 }
 
-void HsiToRgb(double hue, double saturation, double intensity, uint8_t& red, uint8_t& green, uint8_t& blue) {
+HsiLevels HsiLevelsOf(double saturation, double intensity) {
   const double l = intensity, s = saturation;
   const double m2 = l <= 0.5 ? l * (1 + s) : l + s - l * s;
+  if (!(m2 > 0)) return {0, 0};
+  return {2 * l - m2, m2};
+}
+
+void HsiLevelsToRgb(double hue, const HsiLevels& levels, uint8_t& red, uint8_t& green, uint8_t& blue) {
+  const double m1 = levels.m1, m2 = levels.m2;
   if (!(m2 > 0)) {
     red = green = blue = 0;
     return;
@@ -94,7 +91,6 @@ void HsiToRgb(double hue, double saturation, double intensity, uint8_t& red, uin
   const double h6 = 6 * h;
   const int k = static_cast<int>(h6);
   const double f = h6 - k;
-  const double m1 = 2 * l - m2;
   const double rising = m1 + (m2 - m1) * f;
   const double falling = m2 - (m2 - m1) * f;
   double r, g, b;
@@ -109,6 +105,10 @@ void HsiToRgb(double hue, double saturation, double intensity, uint8_t& red, uin
   red = ToByte(r);
   green = ToByte(g);
   blue = ToByte(b);
+}
+
+void HsiToRgb(double hue, double saturation, double intensity, uint8_t& red, uint8_t& green, uint8_t& blue) {
+  HsiLevelsToRgb(hue, HsiLevelsOf(saturation, intensity), red, green, blue);
 }
 
 }  // namespace ormi

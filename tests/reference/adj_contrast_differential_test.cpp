@@ -1,6 +1,6 @@
 // Adjustable contrast against its plain reference: identical bytes on small images (pixel by
 // pixel) and on images large enough for the table of component pairs, both directions, every
-// selection mode.
+// selection mode and vector level.
 #include <gtest/gtest.h>
 
 #include "reference/differential.h"
@@ -12,14 +12,6 @@ namespace {
 
 class AdjContrastDifferentialTest : public MemoryCheckedTest {};
 
-template <class Pixels>
-int OnLockedBitmap(HGLOBAL bitmap, Pixels pixels) {
-  auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
-  const int result = pixels(DibBlock{data, GlobalSize(bitmap)});
-  GlobalUnlock(bitmap);
-  return result;
-}
-
 TEST_F(AdjContrastDifferentialTest, MatchesReference) {
   std::vector<std::pair<int, int>> sizes;
   for (int width : DifferentialWidths()) sizes.emplace_back(width, width % 3 == 0 ? -2 : 3);
@@ -27,22 +19,24 @@ TEST_F(AdjContrastDifferentialTest, MatchesReference) {
   for (auto size : {std::pair{300, 230}, {1031, 70}, {257, 257}, {300, -230}}) sizes.push_back(size);
   uint32_t seed = 1300;
   size_t turn = 0;
-  for (auto [width, height] : sizes) {
-    const BitmapSpec bitmapSpec{.depth = 32, .width = width, .height = height};
-    for (SelectionMode mode : AllSelectionModes()) {
-      const int contrastMode = static_cast<int>(turn++ % 3);  // 0 lowers, 1 and 2 raise
-      const ImageTwins twins = MakeImageTwins(bitmapSpec, mode, ++seed);
-      const TransparencyArg transparency = TransparencyArgOf(twins.optimised->record());
-      const std::string name =
-          CaseName(bitmapSpec, mode, DetectedSimdLevel()) + " mode " + std::to_string(contrastMode);
-      const int optimised = OnLockedBitmap(twins.optimised->bitmap(), [&](DibBlock block) {
-        return ImgAdjContrastPixels(block, contrastMode, transparency);
-      });
-      const int expected = OnLockedBitmap(twins.reference->bitmap(), [&](DibBlock block) {
-        return reference::AdjContrastPixels(block, contrastMode, transparency);
-      });
-      ASSERT_EQ(optimised, expected) << name;
-      ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << name;
+  for (SimdLevel level : SimdLevelsToTest()) {
+    ScopedSimdLevel forced(level);
+    for (auto [width, height] : sizes) {
+      const BitmapSpec bitmapSpec{.depth = 32, .width = width, .height = height};
+      for (SelectionMode mode : AllSelectionModes()) {
+        const int contrastMode = static_cast<int>(turn++ % 3);  // 0 lowers, 1 and 2 raise
+        const ImageTwins twins = MakeImageTwins(bitmapSpec, mode, ++seed);
+        const TransparencyArg transparency = TransparencyArgOf(twins.optimised->record());
+        const std::string name = CaseName(bitmapSpec, mode, level) + " mode " + std::to_string(contrastMode);
+        const int optimised = OnLockedBitmap(twins.optimised->bitmap(), [&](DibBlock block) {
+          return ImgAdjContrastPixels(block, contrastMode, transparency);
+        });
+        const int expected = OnLockedBitmap(twins.reference->bitmap(), [&](DibBlock block) {
+          return reference::AdjContrastPixels(block, contrastMode, transparency);
+        });
+        ASSERT_EQ(optimised, expected) << name;
+        ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << name;
+      }
     }
   }
 }

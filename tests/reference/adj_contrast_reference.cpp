@@ -4,13 +4,14 @@
 #include <optional>
 
 #include "reference/reference.h"
-#include "tone/hsi.h"
 #include "tone/pixel_walk.h"
 
 namespace ormi::reference {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
+
+}  // namespace
 
 void PlainIntensity(int direction, uint8_t& red, uint8_t& green, uint8_t& blue) {
   double hue = 0, saturation = 0, intensity = 0;
@@ -19,10 +20,8 @@ void PlainIntensity(int direction, uint8_t& red, uint8_t& green, uint8_t& blue) 
   double moved = intensity + direction * (curve - intensity) / 2;
   if (moved > 1) moved = 1;
   if (moved < 0) moved = 0;
-  HsiToRgb(hue, saturation, moved, red, green, blue);
+  PlainHsiToRgb(hue, saturation, moved, red, green, blue);
 }
-
-}  // namespace
 
 int AdjContrastPixels(DibBlock bitmap, int mode, const std::optional<uint32_t>& transparency) {
   const std::optional<DibView> view = ViewDib(bitmap);

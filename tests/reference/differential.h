@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <ormi/win32.h>
+
+#include "image/dib.h"
 #include "simd/simd_level.h"
 #include "support/test_image.h"
 
@@ -49,5 +52,14 @@ ImageTwins MakeImageTwins(const BitmapSpec& bitmapSpec, SelectionMode mode, uint
 
 // A readable name for a failing case.
 std::string CaseName(const BitmapSpec& bitmapSpec, SelectionMode mode, SimdLevel level);
+
+// Locks a bitmap around a routine of its locked pixels and gives back the routine's result.
+template <class Pixels>
+int OnLockedBitmap(HGLOBAL bitmap, Pixels pixels) {
+  auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
+  const int result = pixels(DibBlock{data, GlobalSize(bitmap)});
+  GlobalUnlock(bitmap);
+  return result;
+}
 
 }  // namespace ormi::test

@@ -21,8 +21,16 @@ int AdjustColorRGBPixels(DibBlock bitmap, int16_t redShift, int16_t greenShift, 
                          const std::optional<uint32_t>& transparency);
 // Set alpha colour of a locked mask and target.
 int PlainSetAlphaColorPixels(DibBlock mask, DibBlock target, uint32_t color);
-// RGB to HSI as the library first had it.
+// RGB to HSI and back as the library first had it (the way back wraps any hue fully round).
 void PlainRgbToHsi(uint8_t red, uint8_t green, uint8_t blue, double& hue, double& saturation, double& intensity);
+void PlainHsiToRgb(double hue, double saturation, double intensity, uint8_t& red, uint8_t& green, uint8_t& blue);
+// One pixel through the HSI shift, and through the adjustable contrast (direction +1 or -1).
+void PlainShiftPixelHsi(double hueShift, double saturationShift, double intensityShift, uint8_t& red, uint8_t& green,
+                        uint8_t& blue);
+void PlainIntensity(int direction, uint8_t& red, uint8_t& green, uint8_t& blue);
+// The HSI shift of a locked bitmap.
+int AdjustColorHSIPixels(DibBlock bitmap, double hueShift, double saturationShift, double intensityShift,
+                         const std::optional<uint32_t>& transparency);
 // Adjustable contrast of a locked bitmap.
 int AdjContrastPixels(DibBlock bitmap, int mode, const std::optional<uint32_t>& transparency);
 // The halo of a locked record as a new image.
