@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "geometry/rotation_engine.h"
+#include "geometry/scan_span_kernels.h"
 #include "image/dib.h"
 #include "image/global_memory.h"
 #include "image/record.h"
@@ -125,8 +126,22 @@ bool InSource(const ScanEdge& edge, const ScanSource& source) {
   return edge.u >= 0 && edge.u <= lastU && edge.v >= 0 && edge.v <= lastV;
 }
 
+// The span from its left edge: whole vectors of cells by the kernel where there is one, the rest
+// by the scalar walk from where the kernel stopped.
 template <int B, ScanTransparency Mode>
-void FillRows(const RotatedPolygon& p, const ScanSource& source, uint8_t* canvas, uint32_t key) {
+void FillSpan(uint8_t* first, size_t rowBytes, int64_t cells, const ScanSource& source, const ScanEdge& left,
+              int64_t du, int64_t dv, uint32_t key, ScanSpanKernel vector) {
+  const int64_t done =
+      vector ? vector({first, rowBytes, cells, source.bits, source.width, left.u, left.v, du, dv, key}) : 0;
+  if (done == cells) return;
+  ScanEdge from = left;
+  from.u += done * du;
+  from.v += done * dv;
+  WriteSpan<B, Mode>(first + static_cast<size_t>(done) * 4 * B, rowBytes, cells - done, source, from, du, dv, key);
+}
+
+template <int B, ScanTransparency Mode>
+void FillRows(const RotatedPolygon& p, const ScanSource& source, uint8_t* canvas, uint32_t key, ScanSpanKernel vector) {
   const int64_t cellsPerRow = p.lastColumn + 1;
   const size_t rowBytes = static_cast<size_t>(cellsPerRow) * 4 * B;
   ScanEdge left, right;
@@ -149,7 +164,8 @@ void FillRows(const RotatedPolygon& p, const ScanSource& source, uint8_t* canvas
     int64_t next = span ? xl : std::clamp<int64_t>(xl, 0, cellsPerRow);
     ZeroCells<B>(row, rowBytes, 0, next);
     if (span) {
-      WriteSpan<B, Mode>(row + static_cast<size_t>(xl) * 4 * B, rowBytes, xr - xl + 1, source, left, du, dv, key);
+      FillSpan<B, Mode>(row + static_cast<size_t>(xl) * 4 * B, rowBytes, xr - xl + 1, source, left, du, dv, key,
+                        vector);
       next = xr + 1;
     }
     ZeroCells<B>(row, rowBytes, next, cellsPerRow);
@@ -160,14 +176,24 @@ void FillRows(const RotatedPolygon& p, const ScanSource& source, uint8_t* canvas
 
 template <int B>
 void FillCells(const RotatedPolygon& p, const ScanSource& source, uint8_t* canvas, ScanPixels pixels) {
+  const ScanSpanKernel vector = SpanLanesFit(source) ? SelectScanSpan(ActiveSimdLevel(), B, pixels.mode) : nullptr;
   switch (pixels.mode) {
-    case ScanTransparency::Opaque: FillRows<B, ScanTransparency::Opaque>(p, source, canvas, pixels.key); break;
-    case ScanTransparency::AlphaKept: FillRows<B, ScanTransparency::AlphaKept>(p, source, canvas, pixels.key); break;
-    case ScanTransparency::ColorKey: FillRows<B, ScanTransparency::ColorKey>(p, source, canvas, pixels.key); break;
+    case ScanTransparency::Opaque: FillRows<B, ScanTransparency::Opaque>(p, source, canvas, pixels.key, vector); break;
+    case ScanTransparency::AlphaKept:
+      FillRows<B, ScanTransparency::AlphaKept>(p, source, canvas, pixels.key, vector);
+      break;
+    case ScanTransparency::ColorKey:
+      FillRows<B, ScanTransparency::ColorKey>(p, source, canvas, pixels.key, vector);
+      break;
   }
 }
 
 }  // namespace
+
+ScanSpanKernel SelectScanSpan(SimdLevel level, int cellSize, ScanTransparency mode) {
+  if (level == SimdLevel::Avx512) return ScanSpanAvx512(cellSize, mode);
+  return HasAvx2(level) ? ScanSpanAvx2(cellSize, mode) : nullptr;
+}
 
 std::optional<RotatedPolygon> RotateCorners(int32_t width, int32_t height, int degrees, int cellSize) {
   const float divisor = 2.0f * static_cast<float>(cellSize);
