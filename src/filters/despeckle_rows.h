@@ -1,0 +1,50 @@
+// Row kernels of despeckle's hulling passes. A pass maps one row of cells to a new row, each cell
+// from its own level b and its neighbours along the step's direction (a behind, c ahead):
+//   raise, first pass:  b + 1 when a > b
+//   lower, first pass:  b - 1 when b > a + 1
+//   raise, second pass: b + 1 when a + 1 > b and c > b
+//   lower, second pass: b - 1 when a + 1 < b and c < b
+// on integers, so a + 1 is 256 when a is 255 and no level leaves 0..255. The output row never
+// overlaps an input row, which lets a vector kernel redo a few cells at its tail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "simd/simd_level.h"
+
+namespace ormi {
+
+inline uint8_t RaiseFirstCell(unsigned b, unsigned a) { return static_cast<uint8_t>(b + (a > b)); }
+inline uint8_t LowerFirstCell(unsigned b, unsigned a) { return static_cast<uint8_t>(b - (b > a + 1)); }
+inline uint8_t RaiseSecondCell(unsigned b, unsigned a, unsigned c) {
+  return static_cast<uint8_t>(b + (a + 1 > b && c > b));
+}
+inline uint8_t LowerSecondCell(unsigned b, unsigned a, unsigned c) {
+  return static_cast<uint8_t>(b - (a + 1 < b && c < b));
+}
+
+// out[i] from b[i] and a[i], i < n.
+using HullFirstRow = void (*)(const uint8_t* b, const uint8_t* a, uint8_t* out, size_t n);
+// out[i] from b[i], a[i] and c[i], i < n.
+using HullSecondRow = void (*)(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t* out, size_t n);
+
+struct HullRows {
+  HullFirstRow raiseFirst, lowerFirst;
+  HullSecondRow raiseSecond, lowerSecond;
+  HullFirstRow first(int sense) const { return sense > 0 ? raiseFirst : lowerFirst; }
+  HullSecondRow second(int sense) const { return sense > 0 ? raiseSecond : lowerSecond; }
+};
+
+// The scalar walk from cell `from` on, shared by the vector kernels for rows shorter than a register.
+void RaiseFirstTail(const uint8_t* b, const uint8_t* a, uint8_t* out, size_t from, size_t n);
+void LowerFirstTail(const uint8_t* b, const uint8_t* a, uint8_t* out, size_t from, size_t n);
+void RaiseSecondTail(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t* out, size_t from, size_t n);
+void LowerSecondTail(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t* out, size_t from, size_t n);
+
+HullRows HullRowsAvx2();
+
+// The kernels of a level, chosen once per call.
+HullRows SelectHullRows(SimdLevel level);
+
+}  // namespace ormi
