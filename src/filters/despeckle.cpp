@@ -48,34 +48,12 @@ constexpr std::array<HullPass, 32> kPasses = [] {
   return passes;
 }();
 
-// Channel planes are indexed blue, green, red: a pixel's byte order.
-constexpr size_t kChannels = 3;
+constexpr size_t kChannels = kHullChannels;
 
 // Rows of the row schedule: the pixels' own plus one ring per pass, three rows of every channel each.
 constexpr size_t kStages = kPasses.size() + 1;
 constexpr size_t kRingRows = 3;
 constexpr uint64_t kRingPlaneRows = kStages * kRingRows * kChannels;  // 297
-
-void FillRow(const uint8_t* pixel, uint32_t width, uint8_t* const cells[kChannels]) {
-  for (uint32_t x = 0; x < width; ++x, pixel += 4) {
-    cells[0][x] = pixel[0];
-    cells[1][x] = pixel[1];
-    cells[2][x] = pixel[2];
-  }
-}
-
-// Colour key: pixels other than the key take the new colour with alpha 0, key pixels stay; all
-// pixels: each takes the new colour and keeps its alpha.
-void WriteBackRow(uint8_t* pixel, uint32_t width, const PixelSelection& selection,
-                  const uint8_t* const cells[kChannels]) {
-  const bool keyed = selection.mode == Selection::ColorKey;
-  for (uint32_t x = 0; x < width; ++x, pixel += 4) {
-    const uint32_t value = LoadPixel<uint32_t>(pixel);
-    if (keyed && value == selection.key) continue;
-    const uint32_t rgb = uint32_t{cells[2][x]} << 16 | uint32_t{cells[1][x]} << 8 | cells[0][x];
-    StorePixel<uint32_t>(pixel, keyed ? rgb : rgb | (value & 0xFF000000u));
-  }
-}
 
 // Pass `pass` on one row of cells: `mid` is that row of the pass before (from its first interior
 // cell), `behind` and `ahead` the same cell's neighbours at -o and +o.
@@ -104,7 +82,7 @@ int DespeckleInPlanes(const DibView& view, uint32_t width, const PixelSelection&
   for (uint32_t y = 0; y < view.rows; ++y) {
     const size_t cell = (y + 1) * pitch + 1;
     uint8_t* const cells[kChannels] = {channels[0] + cell, channels[1] + cell, channels[2] + cell};
-    FillRow(view.row(y), width, cells);
+    rows.fill(view.row(y), width, cells);
   }
   for (uint8_t* plane : {channels[2], channels[1], channels[0]}) {
     for (const Direction& d : kDirections) {
@@ -117,7 +95,7 @@ int DespeckleInPlanes(const DibView& view, uint32_t width, const PixelSelection&
   for (uint32_t y = 0; y < view.rows; ++y) {
     const size_t cell = (y + 1) * pitch + 1;
     const uint8_t* const cells[kChannels] = {channels[0] + cell, channels[1] + cell, channels[2] + cell};
-    WriteBackRow(view.row(y), width, selection, cells);
+    rows.writeBack(view.row(y), width, selection, cells);
   }
   return 1;
 }
@@ -165,7 +143,7 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
       uint8_t* out[kChannels];
       for (size_t c = 0; c < kChannels; ++c) out[c] = rings.cells(k, row, c) + 1;
       if (k == 0) {
-        FillRow(view.row(row - 1), width, out);
+        rows.fill(view.row(row - 1), width, out);
         continue;
       }
       const HullPass& pass = kPasses[k - 1];
@@ -175,7 +153,7 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
         const uint8_t* const ahead = rings.cells(k - 1, row + static_cast<uint64_t>(pass.dy), c) + 1 + pass.dx;
         RunPass(pass, rows, mid, behind, ahead, out[c], width);
       }
-      if (k == kStages - 1) WriteBackRow(view.row(row - 1), width, selection, out);
+      if (k == kStages - 1) rows.writeBack(view.row(row - 1), width, selection, out);
     }
   }
   return 1;

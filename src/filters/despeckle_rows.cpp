@@ -2,8 +2,11 @@
 // SSE2 offers only as max and saturating subtraction followed by an equality test:
 //   a <= b   as max(a, b) == b
 //   b >= a + 2 (both "b > a + 1" and "a + 1 < b")   as max(b -sat a, 2) == b -sat a
-// and a true lane (0xFF, that is -1) added to or subtracted from b moves it by one level.
+// and a true lane (0xFF, that is -1) added to or subtracted from b moves it by one level. The fill
+// and the write-back split and join pixels with shifts, packs and unpacks.
 #include "filters/despeckle_rows.h"
+
+#include "image/dib.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -24,7 +27,36 @@ void LowerSecondTail(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8
   for (size_t i = from; i < n; ++i) out[i] = LowerSecondCell(b[i], a[i], c[i]);
 }
 
+void FillTail(const uint8_t* pixels, uint32_t from, uint32_t width, uint8_t* const cells[kHullChannels]) {
+  for (uint32_t x = from; x < width; ++x) {
+    const uint8_t* pixel = pixels + 4 * size_t{x};
+    cells[0][x] = pixel[0];
+    cells[1][x] = pixel[1];
+    cells[2][x] = pixel[2];
+  }
+}
+
+void WriteBackTail(uint8_t* pixels, uint32_t from, uint32_t width, const PixelSelection& selection,
+                   const uint8_t* const cells[kHullChannels]) {
+  const bool keyed = selection.mode == Selection::ColorKey;
+  for (uint32_t x = from; x < width; ++x) {
+    uint8_t* pixel = pixels + 4 * size_t{x};
+    const uint32_t value = LoadPixel<uint32_t>(pixel);
+    if (keyed && value == selection.key) continue;
+    const uint32_t rgb = uint32_t{cells[2][x]} << 16 | uint32_t{cells[1][x]} << 8 | cells[0][x];
+    StorePixel<uint32_t>(pixel, keyed ? rgb : rgb | (value & 0xFF000000u));
+  }
+}
+
 namespace {
+
+void FillScalar(const uint8_t* pixels, uint32_t width, uint8_t* const cells[kHullChannels]) {
+  FillTail(pixels, 0, width, cells);
+}
+void WriteBackScalar(uint8_t* pixels, uint32_t width, const PixelSelection& selection,
+                     const uint8_t* const cells[kHullChannels]) {
+  WriteBackTail(pixels, 0, width, selection, cells);
+}
 
 void RaiseFirstScalar(const uint8_t* b, const uint8_t* a, uint8_t* out, size_t n) { RaiseFirstTail(b, a, out, 0, n); }
 void LowerFirstScalar(const uint8_t* b, const uint8_t* a, uint8_t* out, size_t n) { LowerFirstTail(b, a, out, 0, n); }
@@ -80,19 +112,75 @@ void SecondRowSse2(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t
   }
 }
 
-constexpr HullRows kSse2{FirstRowSse2<RaiseFirst16, RaiseFirstScalar>, FirstRowSse2<LowerFirst16, LowerFirstScalar>,
+// Byte `shift / 8` of each of the 16 pixels in p[0..3], as 16 bytes.
+template <int Shift>
+inline __m128i Channel16(const __m128i p[4]) {
+  const __m128i low = _mm_set1_epi32(0xFF);
+  const __m128i v0 = _mm_and_si128(_mm_srli_epi32(p[0], Shift), low),
+                v1 = _mm_and_si128(_mm_srli_epi32(p[1], Shift), low);
+  const __m128i v2 = _mm_and_si128(_mm_srli_epi32(p[2], Shift), low),
+                v3 = _mm_and_si128(_mm_srli_epi32(p[3], Shift), low);
+  return _mm_packus_epi16(_mm_packs_epi32(v0, v1), _mm_packs_epi32(v2, v3));
+}
+
+void FillSse2(const uint8_t* pixels, uint32_t width, uint8_t* const cells[kHullChannels]) {
+  uint32_t x = 0;
+  for (; x + 16 <= width; x += 16) {
+    const __m128i p[4] = {Load(pixels + 4 * size_t{x}), Load(pixels + 4 * size_t{x} + 16),
+                          Load(pixels + 4 * size_t{x} + 32), Load(pixels + 4 * size_t{x} + 48)};
+    Store(cells[0] + x, Channel16<0>(p));
+    Store(cells[1] + x, Channel16<8>(p));
+    Store(cells[2] + x, Channel16<16>(p));
+  }
+  FillTail(pixels, x, width, cells);
+}
+
+// Four pixels from the levels (alpha 0) joined with the pixels they replace.
+inline __m128i Joined(__m128i rgb, __m128i old, const PixelSelection& selection) {
+  if (selection.mode == Selection::ColorKey) {
+    const __m128i keep = _mm_cmpeq_epi32(old, _mm_set1_epi32(static_cast<int>(selection.key)));
+    return _mm_or_si128(_mm_and_si128(keep, old), _mm_andnot_si128(keep, rgb));
+  }
+  return _mm_or_si128(rgb, _mm_and_si128(old, _mm_set1_epi32(static_cast<int>(0xFF000000u))));
+}
+
+void WriteBackSse2(uint8_t* pixels, uint32_t width, const PixelSelection& selection,
+                   const uint8_t* const cells[kHullChannels]) {
+  uint32_t x = 0;
+  const __m128i zero = _mm_setzero_si128();
+  for (; x + 16 <= width; x += 16) {
+    const __m128i blue = Load(cells[0] + x), green = Load(cells[1] + x), red = Load(cells[2] + x);
+    const __m128i gb[2] = {_mm_unpacklo_epi8(blue, green), _mm_unpackhi_epi8(blue, green)};
+    const __m128i r0[2] = {_mm_unpacklo_epi8(red, zero), _mm_unpackhi_epi8(red, zero)};
+    uint8_t* const at = pixels + 4 * size_t{x};
+    for (int half = 0; half < 2; ++half) {
+      uint8_t* const quads = at + 32 * half;
+      Store(quads, Joined(_mm_unpacklo_epi16(gb[half], r0[half]), Load(quads), selection));
+      Store(quads + 16, Joined(_mm_unpackhi_epi16(gb[half], r0[half]), Load(quads + 16), selection));
+    }
+  }
+  WriteBackTail(pixels, x, width, selection, cells);
+}
+
+constexpr HullRows kSse2{FirstRowSse2<RaiseFirst16, RaiseFirstScalar>,
+                         FirstRowSse2<LowerFirst16, LowerFirstScalar>,
                          SecondRowSse2<RaiseSecond16, RaiseSecondScalar>,
-                         SecondRowSse2<LowerSecond16, LowerSecondScalar>};
+                         SecondRowSse2<LowerSecond16, LowerSecondScalar>,
+                         FillSse2,
+                         WriteBackSse2};
 #endif
 
-constexpr HullRows kScalar{RaiseFirstScalar, LowerFirstScalar, RaiseSecondScalar, LowerSecondScalar};
+constexpr HullRows kScalar{RaiseFirstScalar,  LowerFirstScalar, RaiseSecondScalar,
+                           LowerSecondScalar, FillScalar,       WriteBackScalar};
 
 }  // namespace
 
 HullRows SelectHullRows(SimdLevel level) {
   switch (level) {
 #if defined(__x86_64__) || defined(__i386__)
-    case SimdLevel::Avx2: return HullRowsAvx2();
+#if defined(__SSE2__)
+    case SimdLevel::Avx2: return HullRowsAvx2(kSse2.fill, kSse2.writeBack);
+#endif
 #endif
 #if defined(__SSE2__)
     case SimdLevel::Sse2: return kSse2;

@@ -5,12 +5,14 @@
 //   raise, second pass: b + 1 when a + 1 > b and c > b
 //   lower, second pass: b - 1 when a + 1 < b and c < b
 // on integers, so a + 1 is 256 when a is 255 and no level leaves 0..255. The output row never
-// overlaps an input row, which lets a vector kernel redo a few cells at its tail.
+// overlaps an input row, which lets a vector kernel redo a few cells at its tail. Two more kernels
+// move a pixel row into the channel rows (blue, green, red) and the levels back into the pixels.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "image/transparency.h"
 #include "simd/simd_level.h"
 
 namespace ormi {
@@ -29,9 +31,20 @@ using HullFirstRow = void (*)(const uint8_t* b, const uint8_t* a, uint8_t* out, 
 // out[i] from b[i], a[i] and c[i], i < n.
 using HullSecondRow = void (*)(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t* out, size_t n);
 
+// Channel rows are indexed blue, green, red: a pixel's byte order.
+constexpr size_t kHullChannels = 3;
+// cells[c][x] = byte c of pixel x.
+using HullFillRow = void (*)(const uint8_t* pixels, uint32_t width, uint8_t* const cells[kHullChannels]);
+// Colour key: pixels other than the key take the levels with alpha 0, key pixels stay; all
+// pixels: each takes the levels and keeps its alpha.
+using HullWriteBackRow = void (*)(uint8_t* pixels, uint32_t width, const PixelSelection& selection,
+                                  const uint8_t* const cells[kHullChannels]);
+
 struct HullRows {
   HullFirstRow raiseFirst, lowerFirst;
   HullSecondRow raiseSecond, lowerSecond;
+  HullFillRow fill;
+  HullWriteBackRow writeBack;
   HullFirstRow first(int sense) const { return sense > 0 ? raiseFirst : lowerFirst; }
   HullSecondRow second(int sense) const { return sense > 0 ? raiseSecond : lowerSecond; }
 };
@@ -42,7 +55,12 @@ void LowerFirstTail(const uint8_t* b, const uint8_t* a, uint8_t* out, size_t fro
 void RaiseSecondTail(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t* out, size_t from, size_t n);
 void LowerSecondTail(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t* out, size_t from, size_t n);
 
-HullRows HullRowsAvx2();
+void FillTail(const uint8_t* pixels, uint32_t from, uint32_t width, uint8_t* const cells[kHullChannels]);
+void WriteBackTail(uint8_t* pixels, uint32_t from, uint32_t width, const PixelSelection& selection,
+                   const uint8_t* const cells[kHullChannels]);
+
+// The AVX2 hulling rows, with the SSE2 fill and write-back.
+HullRows HullRowsAvx2(HullFillRow fill, HullWriteBackRow writeBack);
 
 // The kernels of a level, chosen once per call.
 HullRows SelectHullRows(SimdLevel level);

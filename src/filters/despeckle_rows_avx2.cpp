@@ -56,9 +56,13 @@ ORMI_AVX2 void SecondRowAvx2(const uint8_t* b, const uint8_t* a, const uint8_t* 
 
 }  // namespace
 
-HullRows HullRowsAvx2() {
-  return {FirstRowAvx2<RaiseFirst32, RaiseFirstTail>, FirstRowAvx2<LowerFirst32, LowerFirstTail>,
-          SecondRowAvx2<RaiseSecond32, RaiseSecondTail>, SecondRowAvx2<LowerSecond32, LowerSecondTail>};
+HullRows HullRowsAvx2(HullFillRow fill, HullWriteBackRow writeBack) {
+  return {FirstRowAvx2<RaiseFirst32, RaiseFirstTail>,
+          FirstRowAvx2<LowerFirst32, LowerFirstTail>,
+          SecondRowAvx2<RaiseSecond32, RaiseSecondTail>,
+          SecondRowAvx2<LowerSecond32, LowerSecondTail>,
+          fill,
+          writeBack};
 }
 
 }  // namespace ormi
