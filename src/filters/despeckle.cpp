@@ -6,9 +6,10 @@
 // lowering second pass (despeckle_rows.h).
 //
 // Row n of a pass reads rows n - 1 .. n + 1 of the pass before (only row n for the horizontal
-// direction), so the 32 passes of a channel can run as a pipeline: pass k works one row behind
-// pass k - 1, each keeping its last three rows in a small ring, and every channel of the image is
-// read once and written once. Whole planes serve short images, whose rings would outweigh them.
+// direction), so the 32 passes of a channel can run as a pipeline: a pass that looks across rows
+// works one row behind the pass before it, the run of horizontal passes takes a row through all
+// of them at once, each stage keeps its last three rows in a small ring, and the image is read
+// once and written once. Whole planes serve short images, whose rings would outweigh them.
 #include "filters/despeckle.h"
 
 #include <array>
@@ -50,10 +51,38 @@ constexpr std::array<HullPass, 32> kPasses = [] {
 
 constexpr size_t kChannels = kHullChannels;
 
-// Rows of the row schedule: the pixels' own plus one ring per pass, three rows of every channel each.
-constexpr size_t kStages = kPasses.size() + 1;
+// A stage of the row schedule: one pass that looks at neighbouring rows, or the whole run of
+// passes along the row direction, which a row can go through alone in two small rows kept hot.
+struct HullStage {
+  size_t first, count;
+};
+
+constexpr size_t CountStages() {
+  size_t stages = 0;
+  for (size_t p = 0; p < kPasses.size(); ++p) stages += (p == 0 || kPasses[p].dy != 0 || kPasses[p - 1].dy != 0);
+  return stages;
+}
+constexpr size_t kPassStages = CountStages();  // 25
+
+constexpr std::array<HullStage, kPassStages> kStagesOfPasses = [] {
+  std::array<HullStage, kPassStages> stages{};
+  size_t n = 0;
+  for (size_t p = 0; p < kPasses.size(); ++p) {
+    if (p > 0 && kPasses[p].dy == 0 && kPasses[p - 1].dy == 0) {
+      ++stages[n - 1].count;
+    } else {
+      stages[n++] = {p, 1};
+    }
+  }
+  return stages;
+}();
+
+// Rows of the row schedule: the pixels' own and one ring per stage, three rows of every channel
+// each, and the two rows of a run.
+constexpr size_t kStages = kPassStages + 1;
 constexpr size_t kRingRows = 3;
-constexpr uint64_t kRingPlaneRows = kStages * kRingRows * kChannels;  // 297
+constexpr size_t kRunRows = 2;
+constexpr uint64_t kRingPlaneRows = kStages * kRingRows * kChannels + kRunRows;  // 236
 
 // Pass `pass` on one row of cells: `mid` is that row of the pass before (from its first interior
 // cell), `behind` and `ahead` the same cell's neighbours at -o and +o.
@@ -100,7 +129,8 @@ int DespeckleInPlanes(const DibView& view, uint32_t width, const PixelSelection&
   return 1;
 }
 
-// The rings of the row schedule. Stage 0 holds the pixels' levels, stage k the output of pass k;
+// The rings of the row schedule. Stage 0 holds the pixels' levels, stage k the output of the k-th
+// stage of passes;
 // plane row n (0 and H + 1 being the frame) of a stage lives in slot n mod 3, a slot being one
 // padded row of each channel. Frame columns are never written and stay 0 from the allocation.
 class HullRings {
@@ -108,7 +138,7 @@ class HullRings {
   HullRings(uint8_t* base, size_t pitch) : base_(base), pitch_(pitch) {}
 
   uint8_t* cells(size_t stage, uint64_t row, size_t channel) const {
-    return base_ + ((stage * kRingRows + row % kRingRows) * kChannels + channel) * pitch_;
+    return base_ + ((stage * kRingRows + static_cast<size_t>(row % kRingRows)) * kChannels + channel) * pitch_;
   }
   void clearSlot(size_t stage, uint64_t row) const { std::memset(cells(stage, row, 0), 0, kChannels * pitch_); }
 
@@ -126,10 +156,13 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
   if (!ringBytes) return 0;
   WorkingBlock block(kWorkingMemoryFlags, *ringBytes);
   if (!block) return 0;
-  const HullRings rings(block.data(), size_t{width} + 2);
+  const size_t pitch = size_t{width} + 2;
+  const HullRings rings(block.data(), pitch);
+  // The run's rows follow the rings; their frame cells stay 0 like the rings'.
+  uint8_t* const run = block.data() + kStages * kRingRows * kChannels * pitch;
 
   std::array<uint64_t, kStages> lag{};
-  for (size_t k = 1; k < kStages; ++k) lag[k] = lag[k - 1] + (kPasses[k - 1].dy != 0 ? 1 : 0);
+  for (size_t k = 1; k < kStages; ++k) lag[k] = lag[k - 1] + (kPasses[kStagesOfPasses[k - 1].first].dy != 0 ? 1 : 0);
   const uint64_t lastRow = uint64_t{view.rows} + 1;  // the bottom frame row
 
   for (uint64_t tick = 0; tick <= lastRow + lag.back(); ++tick) {
@@ -143,17 +176,28 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
       uint8_t* out[kChannels];
       for (size_t c = 0; c < kChannels; ++c) out[c] = rings.cells(k, row, c) + 1;
       if (k == 0) {
-        rows.fill(view.row(row - 1), width, out);
+        rows.fill(view.row(static_cast<size_t>(row - 1)), width, out);
         continue;
       }
-      const HullPass& pass = kPasses[k - 1];
+      const HullStage& stage = kStagesOfPasses[k - 1];
       for (size_t c = 0; c < kChannels; ++c) {
-        const uint8_t* const mid = rings.cells(k - 1, row, c) + 1;
-        const uint8_t* const behind = rings.cells(k - 1, row - static_cast<uint64_t>(pass.dy), c) + 1 - pass.dx;
-        const uint8_t* const ahead = rings.cells(k - 1, row + static_cast<uint64_t>(pass.dy), c) + 1 + pass.dx;
-        RunPass(pass, rows, mid, behind, ahead, out[c], width);
+        const HullPass& lead = kPasses[stage.first];
+        const uint8_t* mid = rings.cells(k - 1, row, c) + 1;
+        const uint8_t* behind = rings.cells(k - 1, row - static_cast<uint64_t>(lead.dy), c) + 1 - lead.dx;
+        const uint8_t* ahead = rings.cells(k - 1, row + static_cast<uint64_t>(lead.dy), c) + 1 + lead.dx;
+        for (size_t i = 0; i < stage.count; ++i) {
+          const HullPass& pass = kPasses[stage.first + i];
+          uint8_t* const into = i + 1 == stage.count ? out[c] : run + (i % kRunRows) * pitch + 1;
+          RunPass(pass, rows, mid, behind, ahead, into, width);
+          // A run's later passes look along the row just made (their dy is 0).
+          mid = into;
+          if (i + 1 < stage.count) {
+            behind = mid - kPasses[stage.first + i + 1].dx;
+            ahead = mid + kPasses[stage.first + i + 1].dx;
+          }
+        }
       }
-      if (k == kStages - 1) rows.writeBack(view.row(row - 1), width, selection, out);
+      if (k == kStages - 1) rows.writeBack(view.row(static_cast<size_t>(row - 1)), width, selection, out);
     }
   }
   return 1;
@@ -200,7 +244,7 @@ int ImgDespecklePixels(DibBlock bitmap, const TransparencyArg& transparency, Des
   const PixelSelection selection = SelectPixels(transparency, /*offersAlphaKey=*/false);
   const HullRows rows = SelectHullRows(ActiveSimdLevel());
   if (schedule == DespeckleSchedule::BySize) {
-    // The rings take 297 padded rows, the four planes 4 (H + 2).
+    // The rings take 236 padded rows, the four planes 4 (H + 2).
     schedule = 4 * (uint64_t{view->rows} + 2) >= kRingPlaneRows ? DespeckleSchedule::Rows : DespeckleSchedule::Planes;
   }
   return schedule == DespeckleSchedule::Rows ? DespeckleInRows(*view, width, selection, rows)

@@ -95,21 +95,17 @@ inline __m128i LowerSecond16(__m128i b, __m128i a, __m128i c) {
 template <__m128i (*Kernel)(__m128i, __m128i), HullFirstRow Tail>
 void FirstRowSse2(const uint8_t* b, const uint8_t* a, uint8_t* out, size_t n) {
   if (n < 16) return Tail(b, a, out, n);
-  for (size_t i = 0;; i += 16) {
-    if (i + 16 > n) i = n - 16;
-    Store(out + i, Kernel(Load(b + i), Load(a + i)));
-    if (i + 16 == n) return;
-  }
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16) Store(out + i, Kernel(Load(b + i), Load(a + i)));
+  if (i < n) Store(out + n - 16, Kernel(Load(b + n - 16), Load(a + n - 16)));
 }
 
 template <__m128i (*Kernel)(__m128i, __m128i, __m128i), HullSecondRow Tail>
 void SecondRowSse2(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t* out, size_t n) {
   if (n < 16) return Tail(b, a, c, out, n);
-  for (size_t i = 0;; i += 16) {
-    if (i + 16 > n) i = n - 16;
-    Store(out + i, Kernel(Load(b + i), Load(a + i), Load(c + i)));
-    if (i + 16 == n) return;
-  }
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16) Store(out + i, Kernel(Load(b + i), Load(a + i), Load(c + i)));
+  if (i < n) Store(out + n - 16, Kernel(Load(b + n - 16), Load(a + n - 16), Load(c + n - 16)));
 }
 
 // Byte `shift / 8` of each of the 16 pixels in p[0..3], as 16 bytes.

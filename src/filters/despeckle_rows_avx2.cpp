@@ -37,21 +37,17 @@ ORMI_AVX2 inline __m256i LowerSecond32(__m256i b, __m256i a, __m256i c) {
 template <__m256i (*Kernel)(__m256i, __m256i), auto Tail>
 ORMI_AVX2 void FirstRowAvx2(const uint8_t* b, const uint8_t* a, uint8_t* out, size_t n) {
   if (n < 32) return Tail(b, a, out, 0, n);
-  for (size_t i = 0;; i += 32) {
-    if (i + 32 > n) i = n - 32;
-    Store(out + i, Kernel(Load(b + i), Load(a + i)));
-    if (i + 32 == n) return;
-  }
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) Store(out + i, Kernel(Load(b + i), Load(a + i)));
+  if (i < n) Store(out + n - 32, Kernel(Load(b + n - 32), Load(a + n - 32)));
 }
 
 template <__m256i (*Kernel)(__m256i, __m256i, __m256i), auto Tail>
 ORMI_AVX2 void SecondRowAvx2(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t* out, size_t n) {
   if (n < 32) return Tail(b, a, c, out, 0, n);
-  for (size_t i = 0;; i += 32) {
-    if (i + 32 > n) i = n - 32;
-    Store(out + i, Kernel(Load(b + i), Load(a + i), Load(c + i)));
-    if (i + 32 == n) return;
-  }
+  size_t i = 0;
+  for (; i + 32 <= n; i += 32) Store(out + i, Kernel(Load(b + i), Load(a + i), Load(c + i)));
+  if (i < n) Store(out + n - 32, Kernel(Load(b + n - 32), Load(a + n - 32), Load(c + n - 32)));
 }
 
 }  // namespace
