@@ -129,6 +129,11 @@ int DespeckleInPlanes(const DibView& view, uint32_t width, const PixelSelection&
   return 1;
 }
 
+// Bytes from one ring row to the next: a padded row rounded up to 128 bytes and then 64 more, so
+// that rows read and written together never lie a multiple of 4 KiB apart, where the processor
+// would take a load for a store to the same place and wait for it.
+constexpr uint64_t RingPitch(uint32_t width) { return ((uint64_t{width} + 2 + 127) & ~uint64_t{127}) + 64; }
+
 // The rings of the row schedule. Stage 0 holds the pixels' levels, stage k the output of the k-th
 // stage of passes;
 // plane row n (0 and H + 1 being the frame) of a stage lives in slot n mod 3, a slot being one
@@ -156,7 +161,7 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
   if (!ringBytes) return 0;
   WorkingBlock block(kWorkingMemoryFlags, *ringBytes);
   if (!block) return 0;
-  const size_t pitch = size_t{width} + 2;
+  const auto pitch = static_cast<size_t>(RingPitch(width));
   const HullRings rings(block.data(), pitch);
   // The run's rows follow the rings; their frame cells stay 0 like the rings'.
   uint8_t* const run = block.data() + kStages * kRingRows * kChannels * pitch;
@@ -213,7 +218,7 @@ std::optional<size_t> DespecklePlaneBytes(uint32_t width, uint32_t height, uint6
 }
 
 std::optional<size_t> DespeckleRingBytes(uint32_t width, uint64_t limit) {
-  const uint64_t pitch = uint64_t{width} + 2;
+  const uint64_t pitch = RingPitch(width);
   if (pitch > limit / kRingPlaneRows) return std::nullopt;
   return static_cast<size_t>(pitch * kRingPlaneRows);
 }
@@ -244,8 +249,10 @@ int ImgDespecklePixels(DibBlock bitmap, const TransparencyArg& transparency, Des
   const PixelSelection selection = SelectPixels(transparency, /*offersAlphaKey=*/false);
   const HullRows rows = SelectHullRows(ActiveSimdLevel());
   if (schedule == DespeckleSchedule::BySize) {
-    // The rings take 236 padded rows, the four planes 4 (H + 2).
-    schedule = 4 * (uint64_t{view->rows} + 2) >= kRingPlaneRows ? DespeckleSchedule::Rows : DespeckleSchedule::Planes;
+    // The rings take 236 ring rows, the four planes 4 (H + 2) padded rows.
+    const uint64_t ringBytes = kRingPlaneRows * RingPitch(width);
+    const uint64_t planeBytes = 4 * (uint64_t{view->rows} + 2) * (uint64_t{width} + 2);
+    schedule = planeBytes >= ringBytes ? DespeckleSchedule::Rows : DespeckleSchedule::Planes;
   }
   return schedule == DespeckleSchedule::Rows ? DespeckleInRows(*view, width, selection, rows)
                                              : DespeckleInPlanes(*view, width, selection, rows);

@@ -30,7 +30,8 @@ void DespeckleStep(int dx, int dy, int sense, uint32_t width, uint32_t height, u
 
 // Bytes of one padded plane, (W + 2) x (H + 2), or nothing when that exceeds `limit`.
 std::optional<size_t> DespecklePlaneBytes(uint32_t width, uint32_t height, uint64_t limit = SIZE_MAX);
-// Bytes of the row schedule's rings, 236 (W + 2), or nothing when that exceeds `limit`.
+// Bytes of the row schedule's rings, 236 rows of W + 2 bytes rounded up to 128 and 64 more, or
+// nothing when that exceeds `limit`.
 std::optional<size_t> DespeckleRingBytes(uint32_t width, uint64_t limit = SIZE_MAX);
 
 }  // namespace ormi

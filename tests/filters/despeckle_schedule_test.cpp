@@ -120,29 +120,32 @@ TEST_P(DespeckleScheduleTest, AllocationFailureLeavesTheImage) {
   EXPECT_EQ(image.bytes(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SchedulesAndLevels, DespeckleScheduleTest,
-    ::testing::Combine(::testing::Values(DespeckleSchedule::Planes, DespeckleSchedule::Rows),
-                       ::testing::Values(SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2)),
-    [](const auto& caseInfo) {
-      return std::string(std::get<0>(caseInfo.param) == DespeckleSchedule::Rows ? "Rows" : "Planes") + "_" +
-             test::SimdLevelName(std::get<1>(caseInfo.param));
-    });
+INSTANTIATE_TEST_SUITE_P(SchedulesAndLevels, DespeckleScheduleTest,
+                         ::testing::Combine(::testing::Values(DespeckleSchedule::Planes, DespeckleSchedule::Rows),
+                                            ::testing::Values(SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2)),
+                         [](const auto& caseInfo) {
+                           return std::string(std::get<0>(caseInfo.param) == DespeckleSchedule::Rows ? "Rows"
+                                                                                                     : "Planes") +
+                                  "_" + test::SimdLevelName(std::get<1>(caseInfo.param));
+                         });
 
 class DespeckleChoiceTest : public test::FilterTest {};
 
 TEST_F(DespeckleChoiceTest, RowsServeFromTheHeightWhereTheirRingsAreNoLargerThanThePlanes) {
-  // 236 padded rows of rings against 4 (H + 2) of planes: rows from H = 57.
-  for (const auto& [height, blocks] : {std::pair{56, 4L}, {57, 1L}, {1, 4L}, {200, 1L}}) {
-    TestImage image(Spec32(6, height), test::FlatRows(6, height, Grey(100)));
+  // Width 126: rings of 236 rows of 192 bytes (45312) against planes of 4 (H + 2) 128 bytes,
+  // rows from H = 87. Width 254: 236 x 320 = 75520 against 4 (H + 2) 256, rows from H = 72.
+  const std::array<std::array<int, 3>, 6> cases{
+      {{126, 86, 4}, {126, 87, 1}, {254, 71, 4}, {254, 72, 1}, {126, 1, 4}, {3, 300, 4}}};
+  for (const auto& [width, height, blocks] : cases) {
+    TestImage image(Spec32(width, height), test::FlatRows(width, height, Grey(100)));
     const long allocations = Win32EmuAllocCalls();
     ASSERT_EQ(Checked(image, ImgDespeckle), 1);
-    EXPECT_EQ(Win32EmuAllocCalls() - allocations, blocks) << height;
+    EXPECT_EQ(Win32EmuAllocCalls() - allocations, blocks) << width << "x" << height;
   }
 }
 
 TEST_F(DespeckleChoiceTest, RowsAllocationFailureThroughTheExportLeavesTheImageAndReportsOne) {
-  TestImage image(Spec32(9, 80), test::FlatRows(9, 80, Grey(100, 0x30)));
+  TestImage image(Spec32(126, 90), test::FlatRows(126, 90, Grey(100, 0x30)));
   const std::vector<uint8_t> before = image.bytes();
   Win32EmuFailNextAlloc(1);
   EXPECT_EQ(Checked(image, ImgDespeckle), 1);
@@ -150,12 +153,16 @@ TEST_F(DespeckleChoiceTest, RowsAllocationFailureThroughTheExportLeavesTheImageA
   EXPECT_EQ(image.bytes(), before);
 }
 
-TEST(DespeckleRingBytesTest, RingsAreCheckedAgainstTheAddressSpace) {
-  EXPECT_EQ(DespeckleRingBytes(3), std::optional<size_t>(236 * 5));
+TEST(DespeckleRingBytesTest, RingRowsKeepClearOfFourKibibyteStridesAndFitTheAddressSpace) {
+  // W + 2 rounded up to 128, and 64 more.
+  EXPECT_EQ(DespeckleRingBytes(3), std::optional<size_t>(236 * 192));
+  EXPECT_EQ(DespeckleRingBytes(126), std::optional<size_t>(236 * 192));
+  EXPECT_EQ(DespeckleRingBytes(127), std::optional<size_t>(236 * 320));
+  EXPECT_EQ(DespeckleRingBytes(4096), std::optional<size_t>(236 * 4288));
   constexpr uint64_t k32BitSpace = 0xFFFFFFFFu;
-  // 236 (W + 2) <= 2^32 - 1 holds up to W + 2 = 18199013.
-  EXPECT_EQ(DespeckleRingBytes(18199011, k32BitSpace), std::optional<size_t>(size_t{236} * 18199013));
-  EXPECT_EQ(DespeckleRingBytes(18199012, k32BitSpace), std::nullopt);
+  // 236 x 18198976 = 4294958336 fits; the next width needs a row of 18199104.
+  EXPECT_EQ(DespeckleRingBytes(18198910, k32BitSpace), std::optional<size_t>(size_t{4294958336u}));
+  EXPECT_EQ(DespeckleRingBytes(18198911, k32BitSpace), std::nullopt);
   EXPECT_EQ(DespeckleRingBytes(0xFFFFFFFFu, k32BitSpace), std::nullopt);
 }
 
