@@ -1,12 +1,19 @@
 // Despeckle: complementary hulling on byte planes. Each channel is copied into a plane with a
 // one-cell frame of zeros (so a neighbour outside the image is level 0 and the loops need no
 // bounds tests), then worked on by 16 steps (four directions, raising and lowering both ways),
-// each of which moves single cells by exactly one level. The comparisons are binding as written,
-// including "a > b" (not a >= b + 2) in the raising first pass and "a + 1 < b" in the lowering
-// second pass.
+// each of which moves single cells by exactly one level in two passes. The comparisons are binding
+// as written, including "a > b" (not a >= b + 2) in the raising first pass and "a + 1 < b" in the
+// lowering second pass (despeckle_rows.h).
+//
+// Row n of a pass reads rows n - 1 .. n + 1 of the pass before (only row n for the horizontal
+// direction), so the 32 passes of a channel can run as a pipeline: a pass that looks across rows
+// works one row behind the pass before it, the run of horizontal passes takes a row through all
+// of them at once, each stage keeps its last three rows in a small ring, and the image is read
+// once and written once. Whole planes serve short images, whose rings would outweigh them.
 #include "filters/despeckle.h"
 
 #include <array>
+#include <cstring>
 
 #include "filters/filter_frame.h"
 #include "image/global_memory.h"
@@ -19,71 +26,186 @@ struct Direction {
 };
 constexpr Direction kDirections[4] = {{0, 1}, {1, 0}, {1, 1}, {-1, 1}};
 
-// A padded plane: cell (r, c) at r * pitch + c, pixel (x, y) at cell (y + 1, x + 1).
-struct PlaneShape {
-  uint32_t width, height;
-  size_t pitch;
+// One pass of a step, along (dx, dy).
+struct HullPass {
+  bool second;
+  int sense;
+  int dx, dy;
 };
 
-// Pass A, plane -> scratch: compares each cell with its neighbour at +o.
-template <int Sense>
-void HullFirstPass(const PlaneShape& shape, ptrdiff_t o, const uint8_t* plane, uint8_t* scratch) {
-  for (uint32_t r = 1; r <= shape.height; ++r) {
-    const uint8_t* in = plane + r * shape.pitch + 1;
-    uint8_t* out = scratch + r * shape.pitch + 1;
-    for (uint32_t c = 0; c < shape.width; ++c) {
-      const int b = in[c], a = in[c + o];
-      if constexpr (Sense > 0) {
-        out[c] = static_cast<uint8_t>(b + (a > b));  // b = 255 never rises: no a exceeds it
-      } else {
-        out[c] = static_cast<uint8_t>(b - (b > a + 1));
+// The 32 passes of a channel in order: per direction the steps (d, +1), (-d, +1), (-d, -1),
+// (d, -1), each a first and a second pass.
+constexpr std::array<HullPass, 32> kPasses = [] {
+  std::array<HullPass, 32> passes{};
+  size_t n = 0;
+  for (const Direction& d : kDirections) {
+    const HullPass steps[4] = {
+        {false, +1, d.dx, d.dy}, {false, +1, -d.dx, -d.dy}, {false, -1, -d.dx, -d.dy}, {false, -1, d.dx, d.dy}};
+    for (const HullPass& step : steps) {
+      passes[n++] = step;
+      passes[n++] = {true, step.sense, step.dx, step.dy};
+    }
+  }
+  return passes;
+}();
+
+constexpr size_t kChannels = kHullChannels;
+
+// A stage of the row schedule: one pass that looks at neighbouring rows, or the whole run of
+// passes along the row direction, which a row can go through alone in two small rows kept hot.
+struct HullStage {
+  size_t first, count;
+};
+
+constexpr size_t CountStages() {
+  size_t stages = 0;
+  for (size_t p = 0; p < kPasses.size(); ++p) stages += (p == 0 || kPasses[p].dy != 0 || kPasses[p - 1].dy != 0);
+  return stages;
+}
+constexpr size_t kPassStages = CountStages();  // 25
+
+constexpr std::array<HullStage, kPassStages> kStagesOfPasses = [] {
+  std::array<HullStage, kPassStages> stages{};
+  size_t n = 0;
+  for (size_t p = 0; p < kPasses.size(); ++p) {
+    if (p > 0 && kPasses[p].dy == 0 && kPasses[p - 1].dy == 0) {
+      ++stages[n - 1].count;
+    } else {
+      stages[n++] = {p, 1};
+    }
+  }
+  return stages;
+}();
+
+// Rows of the row schedule: the pixels' own and one ring per stage, three rows of every channel
+// each, and the two rows of a run.
+constexpr size_t kStages = kPassStages + 1;
+constexpr size_t kRingRows = 3;
+constexpr size_t kRunRows = 2;
+constexpr uint64_t kRingPlaneRows = kStages * kRingRows * kChannels + kRunRows;  // 236
+
+// Pass `pass` on one row of cells: `mid` is that row of the pass before (from its first interior
+// cell), `behind` and `ahead` the same cell's neighbours at -o and +o.
+void RunPass(const HullPass& pass, const HullRows& rows, const uint8_t* mid, const uint8_t* behind,
+             const uint8_t* ahead, uint8_t* out, uint32_t width) {
+  if (pass.second) {
+    rows.second(pass.sense)(mid, behind, ahead, out, width);
+  } else {
+    rows.first(pass.sense)(mid, ahead, out, width);
+  }
+}
+
+// Planes: every pass over the whole plane of a channel, plane -> scratch -> plane.
+int DespeckleInPlanes(const DibView& view, uint32_t width, const PixelSelection& selection, const HullRows& rows) {
+  const std::optional<size_t> planeBytes = DespecklePlaneBytes(width, view.rows);
+  if (!planeBytes) return 0;
+  // Allocated in the order blue, red, green, scratch; those taken are freed on every path.
+  std::array<std::optional<WorkingBlock>, 4> planes;
+  for (std::optional<WorkingBlock>& plane : planes) {
+    if (!plane.emplace(kWorkingMemoryFlags, *planeBytes)) return 0;
+  }
+  uint8_t* const channels[kChannels] = {planes[0]->data(), planes[2]->data(), planes[1]->data()};
+  uint8_t* const scratch = planes[3]->data();
+  const size_t pitch = size_t{width} + 2;
+
+  for (uint32_t y = 0; y < view.rows; ++y) {
+    const size_t cell = (y + 1) * pitch + 1;
+    uint8_t* const cells[kChannels] = {channels[0] + cell, channels[1] + cell, channels[2] + cell};
+    rows.fill(view.row(y), width, cells);
+  }
+  for (uint8_t* plane : {channels[2], channels[1], channels[0]}) {
+    for (const Direction& d : kDirections) {
+      DespeckleStep(d.dx, d.dy, +1, width, view.rows, plane, scratch, rows);
+      DespeckleStep(-d.dx, -d.dy, +1, width, view.rows, plane, scratch, rows);
+      DespeckleStep(-d.dx, -d.dy, -1, width, view.rows, plane, scratch, rows);
+      DespeckleStep(d.dx, d.dy, -1, width, view.rows, plane, scratch, rows);
+    }
+  }
+  for (uint32_t y = 0; y < view.rows; ++y) {
+    const size_t cell = (y + 1) * pitch + 1;
+    const uint8_t* const cells[kChannels] = {channels[0] + cell, channels[1] + cell, channels[2] + cell};
+    rows.writeBack(view.row(y), width, selection, cells);
+  }
+  return 1;
+}
+
+// Bytes from one ring row to the next: a padded row rounded up to 128 bytes and then 64 more, so
+// that rows read and written together never lie a multiple of 4 KiB apart, where the processor
+// would take a load for a store to the same place and wait for it.
+constexpr uint64_t RingPitch(uint32_t width) { return ((uint64_t{width} + 2 + 127) & ~uint64_t{127}) + 64; }
+
+// The rings of the row schedule. Stage 0 holds the pixels' levels, stage k the output of the k-th
+// stage of passes;
+// plane row n (0 and H + 1 being the frame) of a stage lives in slot n mod 3, a slot being one
+// padded row of each channel. Frame columns are never written and stay 0 from the allocation.
+class HullRings {
+ public:
+  HullRings(uint8_t* base, size_t pitch) : base_(base), pitch_(pitch) {}
+
+  uint8_t* cells(size_t stage, uint64_t row, size_t channel) const {
+    return base_ + ((stage * kRingRows + static_cast<size_t>(row % kRingRows)) * kChannels + channel) * pitch_;
+  }
+  void clearSlot(size_t stage, uint64_t row) const { std::memset(cells(stage, row, 0), 0, kChannels * pitch_); }
+
+ private:
+  uint8_t* base_;
+  size_t pitch_;
+};
+
+// Rows: at each tick every stage produces one row, stage k the row lag[k] behind the pixels
+// being read; a pass along a row direction needs no lag. Stages run in order within a tick, so
+// a stage's ring still holds the three rows the next stage reads, and the last stage writes a
+// pixel row back only after the reading stage has taken it and all rows it influences.
+int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& selection, const HullRows& rows) {
+  const std::optional<size_t> ringBytes = DespeckleRingBytes(width);
+  if (!ringBytes) return 0;
+  WorkingBlock block(kWorkingMemoryFlags, *ringBytes);
+  if (!block) return 0;
+  const auto pitch = static_cast<size_t>(RingPitch(width));
+  const HullRings rings(block.data(), pitch);
+  // The run's rows follow the rings; their frame cells stay 0 like the rings'.
+  uint8_t* const run = block.data() + kStages * kRingRows * kChannels * pitch;
+
+  std::array<uint64_t, kStages> lag{};
+  for (size_t k = 1; k < kStages; ++k) lag[k] = lag[k - 1] + (kPasses[kStagesOfPasses[k - 1].first].dy != 0 ? 1 : 0);
+  const uint64_t lastRow = uint64_t{view.rows} + 1;  // the bottom frame row
+
+  for (uint64_t tick = 0; tick <= lastRow + lag.back(); ++tick) {
+    for (size_t k = 0; k < kStages && tick >= lag[k]; ++k) {
+      const uint64_t row = tick - lag[k];
+      if (row > lastRow) continue;
+      if (row == 0 || row == lastRow) {
+        rings.clearSlot(k, row);
+        continue;
       }
-    }
-  }
-}
-
-// Pass B, scratch -> plane: compares each cell with its neighbours at -o and +o.
-template <int Sense>
-void HullSecondPass(const PlaneShape& shape, ptrdiff_t o, const uint8_t* scratch, uint8_t* plane) {
-  for (uint32_t r = 1; r <= shape.height; ++r) {
-    const uint8_t* in = scratch + r * shape.pitch + 1;
-    uint8_t* out = plane + r * shape.pitch + 1;
-    for (uint32_t c = 0; c < shape.width; ++c) {
-      const int b = in[c], a = in[c - o], n = in[c + o];
-      if constexpr (Sense > 0) {
-        out[c] = static_cast<uint8_t>(b + (a + 1 > b && n > b));
-      } else {
-        out[c] = static_cast<uint8_t>(b - (a + 1 < b && n < b));
+      uint8_t* out[kChannels];
+      for (size_t c = 0; c < kChannels; ++c) out[c] = rings.cells(k, row, c) + 1;
+      if (k == 0) {
+        rows.fill(view.row(static_cast<size_t>(row - 1)), width, out);
+        continue;
       }
+      const HullStage& stage = kStagesOfPasses[k - 1];
+      for (size_t c = 0; c < kChannels; ++c) {
+        const HullPass& lead = kPasses[stage.first];
+        const uint8_t* mid = rings.cells(k - 1, row, c) + 1;
+        const uint8_t* behind = rings.cells(k - 1, row - static_cast<uint64_t>(lead.dy), c) + 1 - lead.dx;
+        const uint8_t* ahead = rings.cells(k - 1, row + static_cast<uint64_t>(lead.dy), c) + 1 + lead.dx;
+        for (size_t i = 0; i < stage.count; ++i) {
+          const HullPass& pass = kPasses[stage.first + i];
+          uint8_t* const into = i + 1 == stage.count ? out[c] : run + (i % kRunRows) * pitch + 1;
+          RunPass(pass, rows, mid, behind, ahead, into, width);
+          // A run's later passes look along the row just made (their dy is 0).
+          mid = into;
+          if (i + 1 < stage.count) {
+            behind = mid - kPasses[stage.first + i + 1].dx;
+            ahead = mid + kPasses[stage.first + i + 1].dx;
+          }
+        }
+      }
+      if (k == kStages - 1) rows.writeBack(view.row(static_cast<size_t>(row - 1)), width, selection, out);
     }
   }
-}
-
-void FillPlanes(const DibView& view, const PlaneShape& shape, uint8_t* blue, uint8_t* green, uint8_t* red) {
-  for (uint32_t y = 0; y < shape.height; ++y) {
-    const uint8_t* pixel = view.row(y);
-    const size_t cell = (y + 1) * shape.pitch + 1;
-    for (uint32_t x = 0; x < shape.width; ++x, pixel += 4) {
-      blue[cell + x] = pixel[0];
-      green[cell + x] = pixel[1];
-      red[cell + x] = pixel[2];
-    }
-  }
-}
-
-void WriteBack(const DibView& view, const PlaneShape& shape, const PixelSelection& selection, const uint8_t* blue,
-               const uint8_t* green, const uint8_t* red) {
-  const bool keyed = selection.mode == Selection::ColorKey;
-  for (uint32_t y = 0; y < shape.height; ++y) {
-    uint8_t* pixel = view.row(y);
-    const size_t cell = (y + 1) * shape.pitch + 1;
-    for (uint32_t x = 0; x < shape.width; ++x, pixel += 4) {
-      const uint32_t value = LoadPixel<uint32_t>(pixel);
-      if (keyed && value == selection.key) continue;
-      const uint32_t rgb = uint32_t{red[cell + x]} << 16 | uint32_t{green[cell + x]} << 8 | blue[cell + x];
-      StorePixel<uint32_t>(pixel, keyed ? rgb : rgb | (value & 0xFF000000u));
-    }
-  }
+  return 1;
 }
 
 }  // namespace
@@ -95,51 +217,45 @@ std::optional<size_t> DespecklePlaneBytes(uint32_t width, uint32_t height, uint6
   return static_cast<size_t>(pitch * rows);
 }
 
-void DespeckleStep(int dx, int dy, int sense, uint32_t width, uint32_t height, uint8_t* plane, uint8_t* scratch) {
-  const PlaneShape shape{width, height, size_t{width} + 2};
-  const ptrdiff_t o = dx + dy * static_cast<ptrdiff_t>(shape.pitch);
-  if (sense > 0) {
-    HullFirstPass<+1>(shape, o, plane, scratch);
-    HullSecondPass<+1>(shape, o, scratch, plane);
-  } else {
-    HullFirstPass<-1>(shape, o, plane, scratch);
-    HullSecondPass<-1>(shape, o, scratch, plane);
+std::optional<size_t> DespeckleRingBytes(uint32_t width, uint64_t limit) {
+  const uint64_t pitch = RingPitch(width);
+  if (pitch > limit / kRingPlaneRows) return std::nullopt;
+  return static_cast<size_t>(pitch * kRingPlaneRows);
+}
+
+void DespeckleStep(int dx, int dy, int sense, uint32_t width, uint32_t height, uint8_t* plane, uint8_t* scratch,
+                   const HullRows& rows) {
+  const size_t pitch = size_t{width} + 2;
+  const ptrdiff_t o = dx + dy * static_cast<ptrdiff_t>(pitch);
+  // Pass A reads only the plane and pass B only the scratch, so each row stands alone.
+  for (uint32_t r = 1; r <= height; ++r) {
+    const size_t cell = r * pitch + 1;
+    rows.first(sense)(plane + cell, plane + cell + o, scratch + cell, width);
+  }
+  for (uint32_t r = 1; r <= height; ++r) {
+    const size_t cell = r * pitch + 1;
+    rows.second(sense)(scratch + cell, scratch + cell - o, scratch + cell + o, plane + cell, width);
   }
 }
 
-int ImgDespecklePixels(DibBlock bitmap, const TransparencyArg& transparency) {
+int ImgDespecklePixels(DibBlock bitmap, const TransparencyArg& transparency, DespeckleSchedule schedule) {
   const std::optional<DibView> tables = ViewDib(bitmap, DibExtent::Tables);
   if (!tables || tables->bitCount != 32) return 0;
   // Nothing to do for an empty or top-down bitmap: it stays as it is, and nothing is allocated.
   if (tables->width <= 0 || tables->height <= 0) return 1;
   const std::optional<DibView> view = ViewFilterRows(bitmap, 1);
   if (!view) return 0;
-  const PlaneShape shape{static_cast<uint32_t>(view->width), view->rows,
-                         size_t{static_cast<uint32_t>(view->width)} + 2};
-  const std::optional<size_t> planeBytes = DespecklePlaneBytes(shape.width, shape.height);
-  if (!planeBytes) return 0;
-
-  // Allocated in the order blue, red, green, scratch; those taken are freed on every path.
-  std::array<std::optional<WorkingBlock>, 4> planes;
-  for (std::optional<WorkingBlock>& plane : planes) {
-    if (!plane.emplace(kWorkingMemoryFlags, *planeBytes)) return 0;
+  const auto width = static_cast<uint32_t>(view->width);
+  const PixelSelection selection = SelectPixels(transparency, /*offersAlphaKey=*/false);
+  const HullRows rows = SelectHullRows(ActiveSimdLevel());
+  if (schedule == DespeckleSchedule::BySize) {
+    // The rings take 236 ring rows, the four planes 4 (H + 2) padded rows.
+    const uint64_t ringBytes = kRingPlaneRows * RingPitch(width);
+    const uint64_t planeBytes = 4 * (uint64_t{view->rows} + 2) * (uint64_t{width} + 2);
+    schedule = planeBytes >= ringBytes ? DespeckleSchedule::Rows : DespeckleSchedule::Planes;
   }
-  uint8_t* const blue = planes[0]->data();
-  uint8_t* const red = planes[1]->data();
-  uint8_t* const green = planes[2]->data();
-  uint8_t* const scratch = planes[3]->data();
-
-  FillPlanes(*view, shape, blue, green, red);
-  for (uint8_t* plane : {red, green, blue}) {
-    for (const Direction& d : kDirections) {
-      DespeckleStep(d.dx, d.dy, +1, shape.width, shape.height, plane, scratch);
-      DespeckleStep(-d.dx, -d.dy, +1, shape.width, shape.height, plane, scratch);
-      DespeckleStep(-d.dx, -d.dy, -1, shape.width, shape.height, plane, scratch);
-      DespeckleStep(d.dx, d.dy, -1, shape.width, shape.height, plane, scratch);
-    }
-  }
-  WriteBack(*view, shape, SelectPixels(transparency, /*offersAlphaKey=*/false), blue, green, red);
-  return 1;
+  return schedule == DespeckleSchedule::Rows ? DespeckleInRows(*view, width, selection, rows)
+                                             : DespeckleInPlanes(*view, width, selection, rows);
 }
 
 int ImgDespeckleDib(HGLOBAL bitmap, const TransparencyArg& transparency) {

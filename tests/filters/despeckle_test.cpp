@@ -126,7 +126,7 @@ TEST(DespeckleStepTest, RaisingFillsAPitByOneLevelInEachPass) {
   // W 3, H 1: a plane of 5 x 3 with its frame of zeros; interior 5 3 5.
   std::array<uint8_t, 15> plane{}, scratch{};
   plane[6] = 5, plane[7] = 3, plane[8] = 5;
-  DespeckleStep(1, 0, +1, 3, 1, plane.data(), scratch.data());
+  DespeckleStep(1, 0, +1, 3, 1, plane.data(), scratch.data(), SelectHullRows(SimdLevel::Scalar));
   // Pass A: only the 3 has a brighter neighbour at +1 (4); pass B: 4 lies between 5 and 5 (5).
   EXPECT_EQ((std::array<uint8_t, 3>{plane[6], plane[7], plane[8]}), (std::array<uint8_t, 3>{5, 5, 5}));
   EXPECT_EQ((std::array<uint8_t, 3>{scratch[6], scratch[7], scratch[8]}), (std::array<uint8_t, 3>{5, 4, 5}));
@@ -136,7 +136,7 @@ TEST(DespeckleStepTest, RaisingFillsAPitByOneLevelInEachPass) {
 TEST(DespeckleStepTest, RaisingSecondPassAcceptsANeighbourAtTheSameLevel) {
   std::array<uint8_t, 15> plane{}, scratch{};
   plane[6] = 5, plane[7] = 4, plane[8] = 6;
-  DespeckleStep(1, 0, +1, 3, 1, plane.data(), scratch.data());
+  DespeckleStep(1, 0, +1, 3, 1, plane.data(), scratch.data(), SelectHullRows(SimdLevel::Scalar));
   // Pass A gives 5 5 6; in pass B the middle 5 has 5 behind (a + 1 > b holds) and 6 ahead.
   EXPECT_EQ((std::array<uint8_t, 3>{plane[6], plane[7], plane[8]}), (std::array<uint8_t, 3>{5, 6, 6}));
 }
@@ -144,7 +144,7 @@ TEST(DespeckleStepTest, RaisingSecondPassAcceptsANeighbourAtTheSameLevel) {
 TEST(DespeckleStepTest, LoweringNeedsALevelTwoBelowInTheFirstPass) {
   std::array<uint8_t, 15> plane{}, scratch{};
   plane[6] = 5, plane[7] = 7, plane[8] = 5;
-  DespeckleStep(1, 0, -1, 3, 1, plane.data(), scratch.data());
+  DespeckleStep(1, 0, -1, 3, 1, plane.data(), scratch.data(), SelectHullRows(SimdLevel::Scalar));
   // Pass A: 7 > 5 + 1 gives 6, the last 5 looks at the frame's 0 and gives 4; pass B: 6 sits
   // between 5 and 4 but 5 + 1 < 6 does not hold, so nothing more moves.
   EXPECT_EQ((std::array<uint8_t, 3>{plane[6], plane[7], plane[8]}), (std::array<uint8_t, 3>{5, 6, 4}));

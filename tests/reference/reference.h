@@ -11,6 +11,7 @@
 
 #include "geometry/rotation_engine.h"
 #include "image/dib.h"
+#include "image/transparency.h"
 
 namespace ormi::reference {
 
@@ -44,6 +45,8 @@ int BlurImage(HGLOBAL image, double amount);
 int SharpenImage(HGLOBAL image, double amount);
 // Emboss's kernel pass alone (before its normalisation).
 int EmbossWindowsImage(HGLOBAL image);
+// Despeckle of a locked bitmap: whole planes, cell by cell.
+int DespecklePixels(DibBlock bitmap, const TransparencyArg& transparency);
 // The quarter-turn movers at 8, 16, 24 and 32 bits (1 to 4 bytes a pixel).
 void QuarterTurnWholePixels(const TurnFrame& frame, size_t bytesPerPixel);
 int BrightnessImage(ImageRecord& record, int delta);
