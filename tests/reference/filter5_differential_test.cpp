@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "filters/edge_kernels.h"
 #include "filters/emboss_edge.h"
@@ -187,6 +188,54 @@ TEST(EdgeFixedPointTest, KnownForms) {
   EXPECT_FALSE(formOf(1e300));
   EXPECT_FALSE(formOf(-1e5));
   EXPECT_FALSE(formOf(std::numeric_limits<double>::quiet_NaN()));
+}
+
+// Each vector row against the sum its fixed-point form defines, for forms with and without
+// fraction parts and of either sign, so that every variant of the rows runs.
+TEST(EdgeRowTest, EveryFormGivesItsSum) {
+  const std::vector<EdgeFixedPoint> forms{
+      {{false, 4, 0}, {true, 1, 0}},         {{false, 3, 40000}, {true, 0, 0}}, {{true, 2, 0}, {false, 0, 30000}},
+      {{false, 6, 32768}, {true, 1, 40960}}, {{false, 0, 0}, {false, 0, 0}},    {{false, 100, 65535}, {true, 6, 5}},
+      {{true, 0, 65535}, {false, 0, 65535}},
+  };
+  auto table = [](const EdgeProduct& p, uint32_t v) {
+    const int32_t magnitude = static_cast<int32_t>(p.whole * v + ((v * p.fraction) >> 16));
+    return p.negative ? -magnitude : magnitude;
+  };
+  std::mt19937 random(31);
+  for (SimdLevel level : SimdLevelsToTest()) {
+    const EdgeRowFunction row = SelectEdgeRow(level);
+    if (row == nullptr) continue;
+    for (const EdgeFixedPoint& form : forms) {
+      for (Selection mode : {Selection::AllPixels, Selection::ColorKey}) {
+        constexpr uint32_t kWidth = 37;
+        std::vector<uint32_t> top(kWidth), middle(kWidth), bottom(kWidth);
+        for (auto* r : {&top, &middle, &bottom})
+          for (uint32_t& p : *r) p = static_cast<uint32_t>(random());
+        const uint32_t key = middle[6] = 0x00405060u;
+        std::vector<uint32_t> out = middle;
+        const uint8_t* rows[3] = {reinterpret_cast<const uint8_t*>(top.data()),
+                                  reinterpret_cast<const uint8_t*>(middle.data()),
+                                  reinterpret_cast<const uint8_t*>(bottom.data())};
+        const uint32_t end = row(rows, reinterpret_cast<uint8_t*>(out.data()), kWidth, mode, key, form);
+        ASSERT_GE(end, kWidth - 8);
+        for (uint32_t x = 1; x < kWidth; ++x) {
+          uint32_t expected = middle[x];
+          if (x < end && !(mode == Selection::ColorKey && middle[x] == key)) {
+            expected = mode == Selection::ColorKey ? 0 : middle[x] & 0xFF000000u;
+            for (int shift : {0, 8, 16}) {
+              auto v = [&](const std::vector<uint32_t>& r, uint32_t at) { return (r[at] >> shift) & 0xFF; };
+              const int32_t sum = table(form.centre, v(middle, x)) + table(form.diagonal, v(top, x - 1)) +
+                                  table(form.diagonal, v(top, x + 1)) + table(form.diagonal, v(bottom, x - 1)) +
+                                  table(form.diagonal, v(bottom, x + 1));
+              expected |= ClampByte(sum) << shift;
+            }
+          }
+          ASSERT_EQ(out[x], expected) << SimdLevelName(level) << " x " << x << " whole " << form.centre.whole;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
