@@ -1,9 +1,9 @@
 // Enhance rows with AVX2, eight pixels a step. The distance test runs on bytes: |difference| per
 // channel, capped at 50 (a channel that far apart already puts D at 2500 or more, so the cap keeps
 // every decision), squared and summed in pairs by maddubs and madd: D of eight pixels in 32-bit
-// lanes. The window pixels that pass D < 2500 add their bytes, widened to 16 bits, into one sum per
-// weight class (at most 8 * 255); their fourth byte is set to 255 first, so that lane counts them
-// 255 times, and the class weights applied at the end give S and 255 SW.
+// lanes. The window pixels that pass D < 2500 keep their bytes, the others become zero; pairs of
+// positions of equal weight are weighted and summed into 16-bit lanes by one maddubs. The fourth
+// byte is set to 255 first, so that its lane sums 255 SW beside S.
 // The quotient (S + (SW >> 1) - 1) / SW is taken in single precision, exact here: both terms are
 // integers below 2^24, SW lies in 80..444 and the quotient below 256. A quotient that is not an
 // integer lies at least 1/SW >= 1/444 below the next integer, more than the rounding error of at
@@ -36,34 +36,46 @@ ORMI_AVX2 inline Wide Widen(__m256i bytes) {
   return {_mm256_unpacklo_epi8(bytes, zero), _mm256_unpackhi_epi8(bytes, zero)};
 }
 
-// The weight classes: 5 at the corners, 8 beside them, 10 at the far middles, 20 at the near
-// diagonals, 40 at the near middles, 80 at the centre.
-enum Class { k5, k8, k10, k20, k40, k80, kClasses };
-constexpr Class kWindowClasses[5][5] = {
-    {k5, k8, k10, k8, k5},   {k8, k20, k40, k20, k8}, {k10, k40, k80, k40, k10},
-    {k8, k20, k40, k20, k8}, {k5, k8, k10, k8, k5},
-};
-
-// Adds the window pixels at p to their class where D < 2500.
-ORMI_AVX2 inline void AddIfNear(const uint8_t* p, __m256i centre, Wide& sum) {
+// The window pixels at p where D < 2500 (fourth byte 255), zero elsewhere.
+ORMI_AVX2 inline __m256i Near(const uint8_t* p, __m256i centre) {
   const __m256i n = Load8(p);
   const __m256i apart = _mm256_sub_epi8(_mm256_max_epu8(n, centre), _mm256_min_epu8(n, centre));
   const __m256i capped = _mm256_min_epu8(apart, _mm256_set1_epi8(50));
   const __m256i distance =
       _mm256_madd_epi16(_mm256_maddubs_epi16(capped, capped), _mm256_set1_epi16(1));  // the fourth byte adds 0
-  const Wide near = Widen(_mm256_and_si256(n, _mm256_cmpgt_epi32(_mm256_set1_epi32(2500), distance)));
-  sum.lo = _mm256_add_epi16(sum.lo, near.lo);
-  sum.hi = _mm256_add_epi16(sum.hi, near.hi);
+  return _mm256_and_si256(n, _mm256_cmpgt_epi32(_mm256_set1_epi32(2500), distance));
 }
 
-// Two classes joined into 32-bit lanes (S_b, S_g, S_r, SW) per pixel: quads[k] holds pixel k in its
-// low half and pixel k + 4 in its high half.
-ORMI_AVX2 inline void AddWeighted(const Wide& a, const Wide& b, int weightA, int weightB, __m256i quads[4]) {
-  const __m256i weights = _mm256_set1_epi32(weightA | weightB << 16);
-  quads[0] = _mm256_add_epi32(quads[0], _mm256_madd_epi16(_mm256_unpacklo_epi16(a.lo, b.lo), weights));
-  quads[1] = _mm256_add_epi32(quads[1], _mm256_madd_epi16(_mm256_unpackhi_epi16(a.lo, b.lo), weights));
-  quads[2] = _mm256_add_epi32(quads[2], _mm256_madd_epi16(_mm256_unpacklo_epi16(a.hi, b.hi), weights));
-  quads[3] = _mm256_add_epi32(quads[3], _mm256_madd_epi16(_mm256_unpackhi_epi16(a.hi, b.hi), weights));
+// w (p + q) per channel in 16-bit lanes, added to `sum`: the bytes of two window positions of one
+// weight, interleaved and multiplied by it in one step (at most 2 * 40 * 255 or 80 * 255).
+ORMI_AVX2 inline void AddPair(__m256i p, __m256i q, int8_t weight, Wide& sum) {
+  const __m256i weights = _mm256_set1_epi8(weight);
+  sum.lo = _mm256_add_epi16(sum.lo, _mm256_maddubs_epi16(_mm256_unpacklo_epi8(p, q), weights));
+  sum.hi = _mm256_add_epi16(sum.hi, _mm256_maddubs_epi16(_mm256_unpackhi_epi8(p, q), weights));
+}
+
+// The window as pairs of positions (row, column) of equal weight, mirrored about the centre. The
+// sums go to two 16-bit groups that cannot pass 65535 even at 255 in every byte: weights 5, 8, 10
+// and 20 (at most 204 * 255), and the 40s with the centre's 80 (at most 240 * 255).
+struct PositionPair {
+  uint32_t i1, j1, i2, j2;
+  int8_t weight;
+  int group;
+};
+constexpr PositionPair kPairs[] = {
+    {0, 0, 0, 4, 5, 0},  {4, 0, 4, 4, 5, 0},  {0, 1, 0, 3, 8, 0},  {1, 0, 1, 4, 8, 0},
+    {3, 0, 3, 4, 8, 0},  {4, 1, 4, 3, 8, 0},  {0, 2, 4, 2, 10, 0}, {2, 0, 2, 4, 10, 0},
+    {1, 1, 1, 3, 20, 0}, {3, 1, 3, 3, 20, 0}, {1, 2, 3, 2, 40, 1}, {2, 1, 2, 3, 40, 1},
+};
+
+// One group's 16-bit sums widened and added to the 32-bit lanes (S_b, S_g, S_r, 255 SW) per pixel:
+// quads[k] holds pixel k in its low half and pixel k + 4 in its high half.
+ORMI_AVX2 inline void AddWidened(const Wide& group, __m256i quads[4]) {
+  const __m256i zero = _mm256_setzero_si256();
+  quads[0] = _mm256_add_epi32(quads[0], _mm256_unpacklo_epi16(group.lo, zero));
+  quads[1] = _mm256_add_epi32(quads[1], _mm256_unpackhi_epi16(group.lo, zero));
+  quads[2] = _mm256_add_epi32(quads[2], _mm256_unpacklo_epi16(group.hi, zero));
+  quads[3] = _mm256_add_epi32(quads[3], _mm256_unpackhi_epi16(group.hi, zero));
 }
 
 // (S + (SW >> 1) - 1) / SW in every lane of a pixel (the fourth lane's quotient is dropped at the
@@ -79,18 +91,15 @@ ORMI_AVX2 inline __m256i Mean(__m256i sums) {
 
 ORMI_AVX2 inline __m256i Filter8(const uint8_t* const rows[5], size_t at) {
   const __m256i centre = Load8(rows[2] + at);
-  Wide sums[kClasses] = {};
-  sums[k80] = Widen(centre);  // the centre always takes part
-  for (size_t i = 0; i < 5; ++i) {
-    for (size_t j = 0; j < 5; ++j) {
-      if (i == 2 && j == 2) continue;
-      AddIfNear(rows[i] + at + 4 * j - 8, centre, sums[kWindowClasses[i][j]]);
-    }
+  Wide groups[2] = {};
+  AddPair(centre, _mm256_setzero_si256(), 80, groups[1]);  // the centre always takes part
+  for (const PositionPair& pair : kPairs) {
+    AddPair(Near(rows[pair.i1] + at + 4 * pair.j1 - 8, centre), Near(rows[pair.i2] + at + 4 * pair.j2 - 8, centre),
+            pair.weight, groups[pair.group]);
   }
   __m256i quads[4] = {};
-  AddWeighted(sums[k5], sums[k8], 5, 8, quads);
-  AddWeighted(sums[k10], sums[k20], 10, 20, quads);
-  AddWeighted(sums[k40], sums[k80], 40, 80, quads);
+  AddWidened(groups[0], quads);
+  AddWidened(groups[1], quads);
   // Quotients below 256: the signed pack keeps them, the byte pack restores pixel order 0..7.
   const __m256i low = _mm256_packs_epi32(Mean(quads[0]), Mean(quads[1]));
   const __m256i high = _mm256_packs_epi32(Mean(quads[2]), Mean(quads[3]));
