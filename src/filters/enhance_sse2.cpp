@@ -36,9 +36,9 @@ inline void AddIfNear(const uint8_t* p, const Wide& centre, Wide& sum) {
   const __m128i distance =
       _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(squaresLo, squaresHi, _MM_SHUFFLE(2, 0, 2, 0))),
                     _mm_castps_si128(_mm_shuffle_ps(squaresLo, squaresHi, _MM_SHUFFLE(3, 1, 3, 1))));
-  const __m128i near = _mm_cmpgt_epi32(_mm_set1_epi32(2500), distance);
-  sum.lo = _mm_add_epi16(sum.lo, _mm_and_si128(n.lo, _mm_unpacklo_epi32(near, near)));
-  sum.hi = _mm_add_epi16(sum.hi, _mm_and_si128(n.hi, _mm_unpackhi_epi32(near, near)));
+  const __m128i within = _mm_cmpgt_epi32(_mm_set1_epi32(2500), distance);
+  sum.lo = _mm_add_epi16(sum.lo, _mm_and_si128(n.lo, _mm_unpacklo_epi32(within, within)));
+  sum.hi = _mm_add_epi16(sum.hi, _mm_and_si128(n.hi, _mm_unpackhi_epi32(within, within)));
 }
 
 // Two classes joined into 32-bit lanes (S_b, S_g, S_r, SW): quads[k] holds pixel k.
