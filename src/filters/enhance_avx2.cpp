@@ -7,9 +7,9 @@
 // The quotient (S + (SW >> 1) - 1) / SW is taken in single precision, exact here: both terms are
 // integers below 2^24, SW lies in 80..444 and the quotient below 256. A quotient that is not an
 // integer lies at least 1/SW >= 1/444 below the next integer, more than the rounding error of at
-// most 2^-16 near 256, so truncating the rounded quotient gives the integer quotient. SW itself is
-// 255 SW times the float nearest 1/255, rounded to the nearest integer: the product is within
-// 444 * 255 * 2^-24 of SW.
+// most 2^-16 near 256, so truncating the rounded quotient gives the integer quotient. SW comes from
+// its lane as 255 SW times the float nearest 1/255, rounded to the nearest integer: that product
+// lies within 444 * 2^-23 of SW.
 #include "filters/enhance_kernels.h"
 
 #include "filters/filter_store_avx2.h"
@@ -29,11 +29,6 @@ struct Wide {
 ORMI_AVX2 inline __m256i Load8(const uint8_t* p) {
   return _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
                          _mm256_set1_epi32(static_cast<int>(0xFF000000u)));
-}
-
-ORMI_AVX2 inline Wide Widen(__m256i bytes) {
-  const __m256i zero = _mm256_setzero_si256();
-  return {_mm256_unpacklo_epi8(bytes, zero), _mm256_unpackhi_epi8(bytes, zero)};
 }
 
 // The window pixels at p where D < 2500 (fourth byte 255), zero elsewhere.

@@ -1,5 +1,8 @@
-// Enhance rows with SSE2, four pixels a step: the AVX2 row's method at half its width (see
-// enhance_avx2.cpp for the lanes and for why the single-precision quotient is exact).
+// Enhance rows with SSE2, four pixels a step. A pixel is widened to four 16-bit lanes (b, g, r, 1):
+// the differences to the centre, squared and summed in pairs by madd, give D; the window positions
+// that pass D < 2500 add their lanes into one 16-bit sum per weight class (at most 8 * 255), the lane
+// holding 1 counting them, and the class weights applied at the end give S and SW together. The
+// single-precision quotient is exact for the reason given in enhance_avx2.cpp.
 #include "filters/enhance_kernels.h"
 
 #include "filters/filter_store_sse2.h"
