@@ -14,11 +14,11 @@ struct Wide {
   __m128i lo, hi;
 };
 
-// The products' constants: the signed whole parts s I, the fractions F, and masks that negate a
-// fraction's part for a negative table.
 inline int16_t SignedWhole(const EdgeProduct& q) { return static_cast<int16_t>(q.negative ? -q.whole : q.whole); }
 inline int16_t NegateMask(const EdgeProduct& q) { return q.negative ? int16_t{-1} : int16_t{0}; }
 
+// The products' constants: the signed whole parts s I, the fractions F, and masks that negate a
+// fraction's part for a negative table.
 struct Constants {
   __m128i centreWhole, centreFraction, centreNegate, diagonalWhole, diagonalFraction, diagonalNegate;
 };
