@@ -175,6 +175,7 @@ HullRows SelectHullRows(SimdLevel level) {
   switch (level) {
 #if defined(__x86_64__) || defined(__i386__)
 #if defined(__SSE2__)
+    case SimdLevel::Avx512:
     case SimdLevel::Avx2: return HullRowsAvx2(kSse2.fill, kSse2.writeBack);
 #endif
 #endif

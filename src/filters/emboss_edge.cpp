@@ -4,11 +4,13 @@
 //           in stored order; integer throughout.
 //   edge:   k = (100 - amount) / 20 + 1.5; S = trunc(k v(x,y)) + the sum over the four diagonal
 //           neighbours of trunc((-k / 4) v), each product truncated on its own. The products of
-//           the 256 levels are tabled once per call; sums are 32-bit and wrap as such.
+//           the 256 levels are tabled once per call; sums are 32-bit and wrap as such. Vector rows
+//           compute the products in fixed point where the tables allow it (edge_kernels.h).
 #include "filters/emboss_edge.h"
 
 #include <array>
 
+#include "filters/edge_kernels.h"
 #include "filters/filter_frame.h"
 #include "filters/filter_math.h"
 #include "filters/kernel3x3.h"
@@ -69,7 +71,8 @@ int EmbossWindows(DibBlock bitmap, const TransparencyArg& transparency) {
 
 int EdgeWindows(DibBlock bitmap, double amount, const TransparencyArg& transparency) {
   const EdgeKernel kernel = MakeEdgeKernel(amount);
-  return Filter3x3(bitmap, SelectPixels(transparency, /*offersAlphaKey=*/false), kernel);
+  const EdgeRowStart rowStart{SelectEdgeRow(ActiveSimdLevel()), EdgeFixedPointOf(kernel.centre, kernel.diagonal)};
+  return Filter3x3(bitmap, SelectPixels(transparency, /*offersAlphaKey=*/false), kernel, rowStart);
 }
 
 int ImgEmbossPixels(DibBlock bitmap, const TransparencyArg& transparency) {

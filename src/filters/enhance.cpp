@@ -2,11 +2,13 @@
 // 5x5 window whose colour distance D = dR^2 + dG^2 + dB^2 to it is below 2500 (the centre always
 // takes part). Per channel the value is (S + (SW >> 1) - 1) / SW, so an exact half rounds down.
 // The squares come from a table in working memory; the border of two pixels is not written.
+// A vector row (enhance_*.cpp) filters what it can of each row; this kernel does the rest.
 #include "filters/enhance.h"
 
 #include <algorithm>
 #include <array>
 
+#include "filters/enhance_kernels.h"
 #include "filters/filter_frame.h"
 #include "filters/filter_math.h"
 #include "filters/window_filter.h"
@@ -63,6 +65,16 @@ void FillSquares(uint8_t* table) {
 
 }  // namespace
 
+EnhanceRowFunction SelectEnhanceRow(SimdLevel level) {
+  switch (level) {
+    case SimdLevel::Scalar: return nullptr;
+    case SimdLevel::Sse2: return EnhanceRowSse2;
+    case SimdLevel::Avx512:
+    case SimdLevel::Avx2: return EnhanceRowAvx2;
+  }
+  return nullptr;
+}
+
 int ImgEnhancePixels(DibBlock bitmap, const TransparencyArg& transparency) {
   const std::optional<DibView> view = ViewFilterRows(bitmap, 5);
   if (!view) return 0;
@@ -72,7 +84,8 @@ int ImgEnhancePixels(DibBlock bitmap, const TransparencyArg& transparency) {
   if (!squares) return 0;
   FillSquares(squares.data());
   const EnhanceKernel kernel{squares.data() + 4 * 255};
-  FilterWindows(*view, SelectPixels(transparency, /*offersAlphaKey=*/false), ring, kernel);
+  FilterWindows(*view, SelectPixels(transparency, /*offersAlphaKey=*/false), ring, kernel,
+                EnhanceRowStart{SelectEnhanceRow(ActiveSimdLevel())});
   return 1;
 }
 

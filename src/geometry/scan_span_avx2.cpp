@@ -36,7 +36,8 @@ ORMI_AVX2 int64_t Span(const ScanSpan& s) {
   const auto* source = reinterpret_cast<const int*>(s.source);
   int64_t k = 0;
   for (; k + 8 <= s.count; k += 8) {
-    const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(v, 16), width), _mm256_srli_epi32(u, 16));
+    const __m256i index =
+        _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srli_epi32(v, 16), width), _mm256_srli_epi32(u, 16));
     const __m256i samples = Treat8<Mode>(_mm256_i32gather_epi32(source, index, 4), key);
     uint8_t* cell = s.cells + static_cast<size_t>(k) * 4 * B;
     if constexpr (B == 1) {

@@ -5,7 +5,8 @@
 //   equalise:  T[i] = trunc(255 (C[i] - C[0]) / d) in doubles, C the cumulative counts and
 //              d = C[255] - C[0] when above 1, else 1;
 //   normalise: T[i] = (i - lo) 254 div (hi - lo) between the levels lo and hi that clip 1 % of the
-//              pixels (N div 100) at each end; 0 below lo and 254 above hi.
+//              pixels (N div 100) at each end; 0 below lo and 254 above hi. Vector kernels compute
+//              it in fixed point (stretch_kernels.h) instead of looking it up.
 #include "tone/histogram.h"
 
 #include <array>
@@ -15,6 +16,7 @@
 #include "image/global_memory.h"
 #include "tone/luminance_kernels.h"
 #include "tone/pixel_walk.h"
+#include "tone/stretch_kernels.h"
 
 namespace ormi {
 namespace {
@@ -76,8 +78,12 @@ int UpperLevel(const Histogram& histogram, uint64_t clip) {
   return level;
 }
 
-// The stretch table, or nothing when the image has a single occupied level.
-std::optional<ComponentTable> NormaliseTable(const Histogram& histogram, uint64_t pixels) {
+struct StretchLevels {
+  int lo, hi;
+};
+
+// The levels of the stretch, or nothing when the image has a single occupied level.
+std::optional<StretchLevels> NormaliseLevels(const Histogram& histogram, uint64_t pixels) {
   int lo = LowerLevel(histogram, pixels / 100);
   int hi = UpperLevel(histogram, pixels / 100);
   if (lo == hi) {
@@ -85,14 +91,18 @@ std::optional<ComponentTable> NormaliseTable(const Histogram& histogram, uint64_
     hi = UpperLevel(histogram, 0);
     if (lo == hi) return std::nullopt;
   }
+  return StretchLevels{lo, hi};
+}
+
+ComponentTable NormaliseTable(const StretchLevels& levels) {
   ComponentTable table{};
   for (int i = 0; i < 256; ++i) {
-    if (i < lo) {
+    if (i < levels.lo) {
       table[i] = 0;
-    } else if (i > hi) {
+    } else if (i > levels.hi) {
       table[i] = 254;
     } else {
-      table[i] = static_cast<uint8_t>((i - lo) * 254 / (hi - lo));
+      table[i] = static_cast<uint8_t>((i - levels.lo) * 254 / (levels.hi - levels.lo));
     }
   }
   return table;
@@ -139,9 +149,14 @@ int ImgNormalisePixels(DibBlock bitmap, const TransparencyArg& transparency) {
   if (!view || view->bitCount != 32) return 0;
   const size_t count = PixelRun32(*view, TopDownRows::Absolute);
   const Histogram histogram = LuminanceHistogram(view->bits(), count);
-  const std::optional<ComponentTable> table = NormaliseTable(histogram, count);
-  if (!table) return 0;
-  ApplyComponentTable32(view->bits(), count, transparency, *table);
+  const std::optional<StretchLevels> levels = NormaliseLevels(histogram, count);
+  if (!levels) return 0;
+  // The vector kernels compute the table's values; the table finishes the last few pixels.
+  size_t done = 0;
+  if (const StretchKernel stretch = SelectStretch(ActiveSimdLevel())) {
+    done = stretch(view->bits(), count, StretchOf(levels->lo, levels->hi), Table32RuleOf(transparency));
+  }
+  ApplyComponentTable32(view->bits() + 4 * done, count - done, transparency, NormaliseTable(*levels));
   return 1;
 }
 

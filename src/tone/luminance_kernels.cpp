@@ -20,7 +20,7 @@ void LevelsScalar(const uint8_t* p, size_t count, uint8_t* levels) {
 }  // namespace
 
 void LuminanceLevels(const uint8_t* pixels, size_t count, uint8_t* levels, SimdLevel level) {
-  size_t i = 0;
+  size_t i = HasAvx2(level) ? LuminanceLevelsAvx2(pixels, count, levels) : 0;
 #if defined(__SSE2__)
   if (level != SimdLevel::Scalar) {
     const __m128i byteMask = _mm_set1_epi32(0xFF);

@@ -48,13 +48,18 @@ inline void WalkPixels32(uint8_t* bits, size_t count, const TransparencyArg& tra
 // A map of component values, 0..255 to 0..255, computed once per call.
 using ComponentTable = std::array<uint8_t, 256>;
 
+// The walk's rules as the vector table kernels take them.
+inline Table32Rule Table32RuleOf(const TransparencyArg& transparency) {
+  const PixelSelection selection = SelectPixels(transparency, /*offersAlphaKey=*/false);
+  const bool keyed = selection.mode == Selection::ColorKey;
+  return Table32Rule{keyed, selection.key, 0xFFFFFFFFu, keyed ? 0u : 0xFF000000u};
+}
+
 // The same walk through one table applied to red, green and blue alike.
 inline void ApplyComponentTable32(uint8_t* bits, size_t count, const TransparencyArg& transparency,
                                   const ComponentTable& table) {
   if (const Table32Kernel kernel = SelectTable32(ActiveSimdLevel())) {
-    const PixelSelection selection = SelectPixels(transparency, /*offersAlphaKey=*/false);
-    const bool keyed = selection.mode == Selection::ColorKey;
-    kernel(bits, count, table, Table32Rule{keyed, selection.key, 0xFFFFFFFFu, keyed ? 0u : 0xFF000000u});
+    kernel(bits, count, table, Table32RuleOf(transparency));
     return;
   }
   WalkPixels32(bits, count, transparency, [&table](uint32_t value) {

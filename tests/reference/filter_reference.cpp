@@ -1,6 +1,9 @@
-// The plain blur, sharpen and emboss kernels kept as the reference of the vector rows: the scalar kernels walked
-// pixel by pixel over the window ring.
+// The plain blur, sharpen, emboss, edge and enhance kernels kept as the reference of the vector rows:
+// the scalar kernels walked pixel by pixel over the window ring, and enhance over a full copy.
 #include <algorithm>
+#include <cstring>
+#include <optional>
+#include <vector>
 
 #include "filters/filter_frame.h"
 #include "filters/filter_math.h"
@@ -89,5 +92,86 @@ int BlurImage(HGLOBAL image, double amount) { return FilterImage(image, MakeBlur
 int SharpenImage(HGLOBAL image, double amount) { return FilterImage(image, MakeSharpenKernel(amount)); }
 
 int EmbossWindowsImage(HGLOBAL image) { return FilterImage(image, EmbossKernel{}); }
+
+}  // namespace ormi::reference
+
+namespace ormi::reference {
+namespace {
+
+// The plain 5x5 enhance on a locked bitmap: a full unfiltered copy, every window visited in order,
+// the squares multiplied and the mean divided directly.
+int EnhancePixels(DibBlock bitmap, const TransparencyArg& transparency) {
+  const std::optional<DibView> view = ViewFilterRows(bitmap, 5);
+  if (!view) return 0;
+  const PixelSelection selection = SelectPixels(transparency, /*offersAlphaKey=*/false);
+  const uint32_t width = static_cast<uint32_t>(view->width), rows = view->rows;
+  std::vector<uint32_t> source(size_t{width} * rows);
+  for (uint32_t y = 0; y < rows; ++y) std::memcpy(&source[size_t{y} * width], view->row(y), 4 * size_t{width});
+  static constexpr int32_t kWeights[5][5] = {
+      {5, 8, 10, 8, 5}, {8, 20, 40, 20, 8}, {10, 40, 80, 40, 10}, {8, 20, 40, 20, 8}, {5, 8, 10, 8, 5}};
+  auto channel = [](uint32_t pixel, int shift) { return static_cast<int32_t>((pixel >> shift) & 0xFF); };
+  for (uint32_t y = 2; y + 2 < rows; ++y) {
+    for (uint32_t x = 2; x + 2 < width; ++x) {
+      const uint32_t centre = source[size_t{y} * width + x];
+      if (selection.mode == Selection::ColorKey && centre == selection.key) continue;
+      int32_t sums[3] = {0, 0, 0}, weights = 0;
+      for (uint32_t i = 0; i < 5; ++i) {
+        for (uint32_t j = 0; j < 5; ++j) {
+          const uint32_t n = source[size_t{y + i - 2} * width + (x + j - 2)];
+          int32_t distance = 0;
+          for (int shift : {0, 8, 16}) {
+            const int32_t d = channel(n, shift) - channel(centre, shift);
+            distance += d * d;
+          }
+          if (distance >= 2500) continue;
+          for (int c = 0; c < 3; ++c) sums[c] += kWeights[i][j] * channel(n, 8 * c);
+          weights += kWeights[i][j];
+        }
+      }
+      uint32_t rgb = 0;
+      for (int c = 0; c < 3; ++c)
+        rgb |= static_cast<uint32_t>(std::min((sums[c] + (weights >> 1) - 1) / weights, 255)) << (8 * c);
+      const uint32_t alpha = selection.mode == Selection::ColorKey ? 0 : centre & 0xFF000000u;
+      StorePixel<uint32_t>(view->row(y) + 4 * size_t{x}, rgb | alpha);
+    }
+  }
+  return 1;
+}
+
+// Edge's kernel as first written: five double products per channel, each truncated on its own.
+struct EdgeKernel {
+  double gain;
+
+  uint32_t operator()(const Window<3>& w) const {
+    return ComposeChannels([&](uint32_t c) {
+      uint32_t sum = static_cast<uint32_t>(TruncToInt32(w.at(1, 1, c) * gain));
+      for (uint32_t i : {0u, 2u}) {
+        for (uint32_t j : {0u, 2u}) sum += static_cast<uint32_t>(TruncToInt32((-gain / 4.0) * w.at(i, j, c)));
+      }
+      return ClampByte(static_cast<int32_t>(sum));
+    });
+  }
+};
+
+template <class Pixels>
+int WithImage(HGLOBAL image, Pixels&& pixels) {
+  auto* record = static_cast<ImageRecord*>(GlobalLock(image));
+  const TransparencyArg transparency = TransparencyArgOf(*record);
+  GlobalLockGuard bitmap(BitmapOf(*record));
+  const int result = bitmap ? pixels(bitmap.block(), transparency) : 0;
+  GlobalUnlock(image);
+  return result;
+}
+
+}  // namespace
+
+int EnhanceImage(HGLOBAL image) { return WithImage(image, EnhancePixels); }
+
+int EdgeWindowsImage(HGLOBAL image, double amount) {
+  return WithImage(image, [&](DibBlock bitmap, const TransparencyArg& transparency) {
+    const EdgeKernel kernel{(100.0 - amount) / 20.0 + 1.5};
+    return Filter3x3(bitmap, SelectPixels(transparency, /*offersAlphaKey=*/false), kernel);
+  });
+}
 
 }  // namespace ormi::reference

@@ -2,6 +2,9 @@
 // every size (the refused small and top-down ones included), selection mode and vector level.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "reference/differential.h"
 #include "reference/reference.h"
 #include "tone/histogram.h"
@@ -53,6 +56,52 @@ TEST_P(HistogramDifferentialTest, FewLevels) {
     }
     ASSERT_EQ(pass.optimised(optimised.bitmap(), std::nullopt), pass.reference(expected.bitmap(), std::nullopt));
     ASSERT_EQ(optimised.bytes(), expected.bytes());
+  }
+}
+
+// Images whose levels fill a narrow band, so that the stretch meets many spans and offsets.
+TEST_P(HistogramDifferentialTest, NarrowBands) {
+  const HistogramCase& pass = GetParam();
+  uint32_t seed = 1900;
+  for (SimdLevel level : SimdLevelsToTest()) {
+    ScopedSimdLevel forced(level);
+    for (int low = 0; low < 256; low += 23) {
+      for (int band : {1, 2, 5, 40, 120}) {
+        const BitmapSpec bitmapSpec{.depth = 32, .width = 37, .height = 11};
+        for (SelectionMode mode : {SelectionMode::None, SelectionMode::KeyPresent}) {
+          ImageTwins twins = MakeImageTwins(bitmapSpec, mode, ++seed);
+          std::mt19937 random(seed);
+          auto channel = [&] {
+            return static_cast<uint32_t>(
+                std::min(low + static_cast<int>(random() % static_cast<uint32_t>(band + 1)), 255));
+          };
+          // Under a key, every seventh pixel carries it (alpha 0).
+          const uint32_t keyPixel = channel() << 16 | channel() << 8 | channel();
+          for (int y = 0; y < bitmapSpec.height; ++y) {
+            for (int x = 0; x < bitmapSpec.width; ++x) {
+              const uint32_t p = twins.optimised->pixel(x, y);
+              const bool keyed = mode == SelectionMode::KeyPresent && (x + y * bitmapSpec.width) % 7 == 0;
+              const uint32_t value =
+                  keyed ? keyPixel : (p & 0xFF000000u) | channel() << 16 | channel() << 8 | channel();
+              twins.optimised->setPixel(x, y, value);
+              twins.reference->setPixel(x, y, value);
+            }
+          }
+          if (mode == SelectionMode::KeyPresent) {
+            const uint32_t colorref = (keyPixel >> 16) | (keyPixel & 0xFF00) | (keyPixel & 0xFF) << 16;
+            twins.optimised->setColorKey(colorref);
+            twins.reference->setColorKey(colorref);
+          }
+          const TransparencyArg transparency = TransparencyArgOf(twins.optimised->record());
+          const std::string name = std::string(pass.name) + " band " + std::to_string(low) + "+" +
+                                   std::to_string(band) + " " + CaseName(bitmapSpec, mode, level);
+          ASSERT_EQ(pass.optimised(twins.optimised->bitmap(), transparency),
+                    pass.reference(twins.reference->bitmap(), transparency))
+              << name;
+          ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << name;
+        }
+      }
+    }
   }
 }
 

@@ -47,6 +47,10 @@ int SharpenImage(HGLOBAL image, double amount);
 int EmbossWindowsImage(HGLOBAL image);
 // Despeckle of a locked bitmap: whole planes, cell by cell.
 int DespecklePixels(DibBlock bitmap, const TransparencyArg& transparency);
+// Edge's kernel pass alone (before its normalisation).
+int EdgeWindowsImage(HGLOBAL image, double amount);
+// Enhance of an image handle (the bitmap routine's return value).
+int EnhanceImage(HGLOBAL image);
 // The quarter-turn movers at 8, 16, 24 and 32 bits (1 to 4 bytes a pixel).
 void QuarterTurnWholePixels(const TurnFrame& frame, size_t bytesPerPixel);
 int BrightnessImage(ImageRecord& record, int delta);

@@ -15,8 +15,8 @@ namespace {
 
 std::vector<uint32_t> Fill(const RotatedPolygon& polygon, const ScanSource& source, int cellSize,
                            const ScanPixels& treatment, uint32_t garbage) {
-  const size_t pixels = static_cast<size_t>((polygon.lastColumn + 1) * (polygon.lastRow + 1)) *
-                        static_cast<size_t>(cellSize * cellSize);
+  const size_t pixels =
+      static_cast<size_t>((polygon.lastColumn + 1) * (polygon.lastRow + 1)) * static_cast<size_t>(cellSize * cellSize);
   std::vector<uint32_t> canvas(pixels, garbage);
   FillRotatedPolygon(polygon, source, reinterpret_cast<uint8_t*>(canvas.data()), cellSize, treatment);
   return canvas;
