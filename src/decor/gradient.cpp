@@ -124,7 +124,7 @@ void GradientTextRow(uint8_t* out, const uint8_t* mask, size_t width, GradientPe
   (void)level;
   GradientPixels32(out, 0, width, pen, steps);
 #endif
-  ClearMaskedPixels(out, mask, width);
+  ClearMaskedPixels(out, mask, width, level);
 }
 
 BITMAPINFOHEADER Header24(FillSize size) {

@@ -10,6 +10,7 @@
 
 #include "image/dib.h"
 #include "image/global_memory.h"
+#include "simd/simd_level.h"
 
 namespace ormi {
 
@@ -32,8 +33,12 @@ std::optional<DibView> ViewTextMask(DibBlock mask, FillSize size);
 // Bit 7 - (x mod 8) of byte x div 8: the most significant bit is the leftmost pixel.
 inline bool MaskBit(const uint8_t* row, size_t x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
 
-// Zeroes the pixels of a 32-bit row whose mask bit is 1; a mask byte of 0 spares eight at once.
-void ClearMaskedPixels(uint8_t* out, const uint8_t* mask, size_t width);
+// Zeroes the pixels of a 32-bit row whose mask bit is 1: a mask byte of 0 spares eight at once, and
+// above the scalar level the eight of a byte are cleared together through a vector of its bits.
+void ClearMaskedPixels(uint8_t* out, const uint8_t* mask, size_t width, SimdLevel level);
+void ClearMaskedPixelsAvx2(uint8_t* out, const uint8_t* mask, size_t width);
+// The scalar clearing from pixel `from` (a multiple of 8) on, for the vector forms' last pixels.
+void ClearMaskedTailForVectors(uint8_t* out, const uint8_t* mask, size_t from, size_t width);
 
 // The result of a text fill: a moveable block holding a 40-byte header (32 bits, bottom-up, no
 // colour table) and the rows, locked while they are filled, freed unless released.

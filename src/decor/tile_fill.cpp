@@ -14,7 +14,7 @@ namespace {
 
 // The tile row once, then the filled part copied onto what follows it, doubling each time: every
 // copy moves a whole number of tile rows, so each column keeps its x mod TW.
-void TileRow(uint8_t* out, const uint8_t* mask, const uint8_t* tile, size_t width, size_t tileWidth) {
+void TileRow(uint8_t* out, const uint8_t* mask, const uint8_t* tile, size_t width, size_t tileWidth, SimdLevel level) {
   size_t filled = tileWidth < width ? tileWidth : width;
   std::memcpy(out, tile, 4 * filled);
   while (filled < width) {
@@ -22,7 +22,7 @@ void TileRow(uint8_t* out, const uint8_t* mask, const uint8_t* tile, size_t widt
     std::memcpy(out + 4 * filled, out, 4 * copy);
     filled += copy;
   }
-  ClearMaskedPixels(out, mask, width);
+  ClearMaskedPixels(out, mask, width, level);
 }
 
 // A tile that can be repeated: 32-bit, at least one pixel each way, bottom-up, inside its block.
@@ -48,8 +48,9 @@ HGLOBAL TileForText(const RECT* rect, HGLOBAL mask, HGLOBAL tile) {
   TextFillBitmap result(*size);
   if (!result) return nullptr;
   const size_t width = static_cast<uint32_t>(size->width), tileWidth = static_cast<uint32_t>(tileView->width);
+  const SimdLevel level = ActiveSimdLevel();
   for (size_t r = static_cast<uint32_t>(size->height); r-- > 0;) {
-    TileRow(result.row(r), maskView->row(r), tileView->row(r % tileView->rows), width, tileWidth);
+    TileRow(result.row(r), maskView->row(r), tileView->row(r % tileView->rows), width, tileWidth, level);
   }
   return result.release();
 }
