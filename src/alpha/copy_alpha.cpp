@@ -3,6 +3,7 @@
 // source record's transparency state, so that the copied alpha means what it meant there.
 #include "alpha/copy_alpha.h"
 
+#include "alpha/alpha_kernels.h"
 #include "image/global_memory.h"
 #include "image/record.h"
 
@@ -16,6 +17,10 @@ int ImgCopyAlphaPixels(DibBlock destination, DibBlock source) {
   uint8_t* p = to->bits();
   const uint8_t* q = from->bits();
   const size_t pixels = size_t{from->rows} * static_cast<uint32_t>(from->width);
+  if (const CopyAlphaKernel kernel = SelectCopyAlpha(ActiveSimdLevel())) {
+    kernel(p, q, pixels);
+    return 1;
+  }
   for (size_t i = 0; i < pixels; ++i, p += 4, q += 4) p[3] = q[3];
   return 1;
 }

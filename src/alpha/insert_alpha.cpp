@@ -3,6 +3,7 @@
 // its alpha bytes carry the transparency, with no colour kept.
 #include "alpha/insert_alpha.h"
 
+#include "alpha/alpha_kernels.h"
 #include "image/global_memory.h"
 #include "image/record.h"
 #include "image/transparency.h"
@@ -15,6 +16,10 @@ int ImgInsertAlphaPixels(DibBlock bitmap, uint8_t alpha, uint32_t color) {
   const uint32_t key = KeyPixelForm(color);
   uint8_t* p = view->bits();
   const size_t pixels = size_t{view->rows} * static_cast<uint32_t>(view->width);
+  if (const AlphaRuleKernel kernel = SelectAlphaRule(ActiveSimdLevel())) {
+    kernel(p, pixels, {true, key, alpha, true, 0, 0});
+    return 1;
+  }
   for (size_t i = 0; i < pixels; ++i, p += 4) {
     if ((LoadPixel<uint32_t>(p) & 0x00FFFFFFu) == key) p[3] = alpha;
   }

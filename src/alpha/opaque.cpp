@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "alpha/alpha_kernels.h"
 #include "image/global_memory.h"
 #include "image/record.h"
 #include "image/transparency.h"
@@ -32,7 +33,17 @@ void MapAlpha(const DibView& view, const std::array<uint8_t, 256>& table) {
   for (size_t i = 0; i < pixels; ++i, p += 4) p[3] = table[p[3]];
 }
 
+// Every pixel by a vector rule, or false when the level runs no vector code.
+bool ApplyRule(const DibView& view, const AlphaRule& rule) {
+  const AlphaRuleKernel kernel = SelectAlphaRule(ActiveSimdLevel());
+  if (!kernel) return false;
+  kernel(view.bits(), size_t{view.rows} * static_cast<uint32_t>(view.width), rule);
+  return true;
+}
+
 void Fade(const DibView& view, int level) {
+  // Within 0..255 the table is a saturating subtraction.
+  if (level >= 0 && level <= 255 && ApplyRule(view, {false, 0, 0, true, static_cast<uint8_t>(level), 0})) return;
   std::array<uint8_t, 256> table;
   for (int a = 0; a < 256; ++a) {
     const int64_t faded = int64_t{a} - level;
@@ -44,6 +55,7 @@ void Fade(const DibView& view, int level) {
 void HardKey(const DibView& view, int level, uint32_t color) {
   const uint32_t key = KeyPixelForm(color);
   const uint8_t others = LowByte(int64_t{255} - level);
+  if (ApplyRule(view, {true, key, 0, false, 0, others})) return;
   uint8_t* p = view.bits();
   const size_t pixels = size_t{view.rows} * static_cast<uint32_t>(view.width);
   for (size_t i = 0; i < pixels; ++i, p += 4) {
@@ -54,8 +66,10 @@ void HardKey(const DibView& view, int level, uint32_t color) {
 
 void Uniform(const DibView& view, int level) {
   const int64_t alpha = int64_t{255} - level;
+  const uint8_t uniform = alpha < 0 ? 0 : LowByte(alpha);
+  if (ApplyRule(view, {false, 0, 0, false, 0, uniform})) return;
   std::array<uint8_t, 256> table;
-  table.fill(alpha < 0 ? 0 : LowByte(alpha));
+  table.fill(uniform);
   MapAlpha(view, table);
 }
 
