@@ -37,7 +37,9 @@ __attribute__((target("avx2"))) void CopyAlphaAvx2(uint8_t* destination, const u
 }  // namespace ormi
 #else
 namespace ormi {
-void ApplyAlphaRuleAvx2(uint8_t* pixels, size_t count, const AlphaRule& rule) { ApplyAlphaRuleSse2(pixels, count, rule); }
+void ApplyAlphaRuleAvx2(uint8_t* pixels, size_t count, const AlphaRule& rule) {
+  ApplyAlphaRuleSse2(pixels, count, rule);
+}
 void CopyAlphaAvx2(uint8_t* destination, const uint8_t* source, size_t count) {
   CopyAlphaSse2(destination, source, count);
 }

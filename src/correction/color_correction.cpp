@@ -9,6 +9,7 @@
 // The fourth byte never changes; with a colour key in force a pixel that shares any one channel
 // with the key is left alone. Everything is linear: no tone curve is applied.
 #include "correction/color_correction.h"
+#include "image/unit_of_byte.h"
 
 #include <optional>
 
@@ -39,13 +40,6 @@ Vector3 WhiteAdaptation;
 Matrix3 XyzToRgbMatrix;
 
 namespace {
-
-// in / 255.0 for every byte, the same quotients as dividing per pixel.
-constexpr std::array<double, 256> kUnitOfByte = [] {
-  std::array<double, 256> table{};
-  for (int i = 0; i < 256; ++i) table[i] = i / 255.0;
-  return table;
-}();
 
 // White codes with their own column in ColorTargetWhite; every other code takes the last one.
 int TargetWhiteColumn(int white) { return white >= 330 && white <= 332 ? white - 330 : 3; }

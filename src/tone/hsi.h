@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include "image/unit_of_byte.h"
 
 namespace ormi {
 
@@ -28,13 +29,6 @@ HsiLevels HsiLevelsOf(double saturation, double intensity);
 
 // HsiToRgb from the levels: the same bytes as from the saturation and intensity they came from.
 void HsiLevelsToRgb(double hue, const HsiLevels& levels, uint8_t& red, uint8_t& green, uint8_t& blue);
-
-// byte / 255.0 for every byte: the same quotients as dividing, without three divisions a pixel.
-inline constexpr std::array<double, 256> kUnitOfByte = [] {
-  std::array<double, 256> table{};
-  for (int i = 0; i < 256; ++i) table[i] = i / 255.0;
-  return table;
-}();
 
 // The hue brought into 0..1 by whole turns (1 becomes 0); anything without a place on the circle
 // (infinite or not a number) becomes 0.
