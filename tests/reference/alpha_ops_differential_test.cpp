@@ -20,7 +20,8 @@ struct Outcome {
 
 Outcome RunOn(const TestImage& original, SimdLevel level, const std::function<int(const TestImage&)>& call) {
   const ScopedSimdLevel forced(level);
-  TestImage image(BitmapSpec{.depth = 32, .width = static_cast<int>(original.header().biWidth),
+  TestImage image(BitmapSpec{.depth = 32,
+                             .width = static_cast<int>(original.header().biWidth),
                              .height = static_cast<int>(original.header().biHeight)});
   SetBlockBytes(image.bitmap(), original.bytes());
   const ImageRecord from = original.record();
@@ -37,9 +38,16 @@ class AlphaOpsDifferentialTest : public MemoryCheckedTest {};
 TEST_F(AlphaOpsDifferentialTest, VectorLevelsMatchTheScalarLoops) {
   // (level, colour) pairs: hard key, uniform (level < 1), soft key, fade through the record's
   // alpha mode, and levels whose sums wrap or saturate.
-  const std::vector<std::pair<int, int>> opaqueArgs{{55, 0},         {0, 0},          {-1, 0},          {255, 0},
-                                                    {256, 0},        {-300, 0},       {10, 0x123456},   {7, -2147483647 - 1},
-                                                    {3, static_cast<int>(0x80FFFFFFu)}, {1000, 0x010203}};
+  const std::vector<std::pair<int, int>> opaqueArgs{{55, 0},
+                                                    {0, 0},
+                                                    {-1, 0},
+                                                    {255, 0},
+                                                    {256, 0},
+                                                    {-300, 0},
+                                                    {10, 0x123456},
+                                                    {7, -2147483647 - 1},
+                                                    {3, static_cast<int>(0x80FFFFFFu)},
+                                                    {1000, 0x010203}};
   const std::vector<std::pair<int, int>> insertArgs{{0, 0xFFFFFF}, {77, 0x123456}, {255, 0}, {300, 0xFFFFFF}};
   uint32_t seed = 3100;
   size_t turn = 0;
@@ -55,7 +63,8 @@ TEST_F(AlphaOpsDifferentialTest, VectorLevelsMatchTheScalarLoops) {
       ++turn;
       const std::vector<std::pair<const char*, std::function<int(const TestImage&)>>> calls{
           {"opaque", [&, amount, colour](const TestImage& i) { return ImgOpaque(i.handle(), amount, colour); }},
-          {"insert", [&, alpha, insertColour](const TestImage& i) { return ImgInsertAlpha(i.handle(), alpha, insertColour); }},
+          {"insert",
+           [&, alpha, insertColour](const TestImage& i) { return ImgInsertAlpha(i.handle(), alpha, insertColour); }},
           {"copy", [&](const TestImage& i) { return ImgCopyAlpha(i.handle(), twins.reference->handle()); }}};
       for (const auto& [name, call] : calls) {
         const Outcome expected = RunOn(*twins.optimised, SimdLevel::Scalar, call);
