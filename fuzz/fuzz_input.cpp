@@ -65,10 +65,6 @@ HGLOBAL FuzzedWorld::readBitmap(FuzzReader& in) {
   const uint32_t size = in.read<uint32_t>();
   header.biSize = size == 0 ? 40 : size;
   header.biPlanes = 1;
-  // Rows of no bytes fit any block, so their number is never bounded by it and every export
-  // walks them all: billions of empty rows take seconds. Known and reported; kept to 4095 here.
-  if (DibStride(header.biWidth, header.biBitCount) == 0) header.biHeight %= 4096;
-
   const size_t exact = ExactSize(header);
   size_t blockSize = exact ? exact : 4096;
   switch (in.read<uint8_t>()) {
