@@ -54,7 +54,9 @@ TEST_P(ByteLessRowsTest, AreNotWalked) {
     EXPECT_EQ(LockStateOf(*call.image()), locksBefore);
     // The inversion walks the block to its end whatever the rows; the icon emboss rewrites its table.
     const std::string_view name = effect.exportName;
-    if (name != "ImgInvert" && name != "TavoEmbossIcon") EXPECT_EQ(call.image()->bytes(), before);
+    if (name != "ImgInvert" && name != "TavoEmbossIcon") {
+      EXPECT_EQ(call.image()->bytes(), before);
+    }
     FreeResult(effect, result);
   }
 }
