@@ -65,13 +65,12 @@ ORMI_AVX512 inline __m512d HueOf(const HueCase& c) {
   const __m512d uMax = Gather(unit, Half<kHalf>(c.max));
   const __m512d d = _mm512_sub_pd(uMax, Gather(unit, Half<kHalf>(c.min)));
   const __mmask8 grey = _mm512_cmp_pd_mask(d, _mm512_setzero_pd(), _CMP_EQ_OQ);
-  const __m512d quotient = _mm512_maskz_div_pd(static_cast<__mmask8>(~grey),
-                                               _mm512_sub_pd(uMax, Gather(unit, Half<kHalf>(c.mid))), d);
+  const __m512d quotient =
+      _mm512_maskz_div_pd(static_cast<__mmask8>(~grey), _mm512_sub_pd(uMax, Gather(unit, Half<kHalf>(c.mid))), d);
   // base - q where the case falls, base + q where it rises.
   const __m512d base = _mm512_cvtepi32_pd(Half<kHalf>(c.base));
   const auto rising = static_cast<__mmask8>(c.rising >> (8 * kHalf));
-  const __m512d sixths =
-      _mm512_mask_add_pd(_mm512_sub_pd(base, quotient), rising, base, quotient);
+  const __m512d sixths = _mm512_mask_add_pd(_mm512_sub_pd(base, quotient), rising, base, quotient);
   return _mm512_maskz_div_pd(static_cast<__mmask8>(~grey), sixths, _mm512_set1_pd(6));
 }
 
@@ -91,7 +90,8 @@ ORMI_AVX512 inline __m512d CircleHue(__m512d hue, __m512d shift) {
   if constexpr (kTurn == HueTurn::OneWrap) return _mm512_maskz_mov_pd(_mm512_cmp_pd_mask(h, one, _CMP_LT_OQ), h);
   // WrapHue, which leaves a hue in 0..1 as it is: whole turns off, and 0 for what has no place.
   const __m512d wrapped = _mm512_sub_pd(h, _mm512_roundscale_pd(h, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
-  const __mmask8 onCircle = _mm512_cmp_pd_mask(wrapped, zero, _CMP_GE_OQ) & _mm512_cmp_pd_mask(wrapped, one, _CMP_LT_OQ);
+  const __mmask8 onCircle =
+      _mm512_cmp_pd_mask(wrapped, zero, _CMP_GE_OQ) & _mm512_cmp_pd_mask(wrapped, one, _CMP_LT_OQ);
   return _mm512_maskz_mov_pd(onCircle, wrapped);
 }
 
@@ -158,13 +158,13 @@ template <HueTurn kTurn>
 ORMI_AVX512 void Run(uint8_t* pixels, size_t count, const HsiPass& pass) {
   const __m512d shift = _mm512_set1_pd(pass.hueShift);
   const int last = Order(12, 0, 4);
-  const __m512i orders = _mm512_setr_epi32(Order(0, 8, 4), Order(0, 4, 12), Order(8, 4, 0), Order(4, 12, 0),
-                                           Order(4, 0, 8), last, last, last, last, last, last, last, last, last, last,
-                                           last);
-  const __m512i bases = _mm512_setr_epi32(PixelBase(0), PixelBase(1), PixelBase(2), PixelBase(3), PixelBase(4),
-                                          PixelBase(5), PixelBase(6), PixelBase(7), PixelBase(8), PixelBase(9),
-                                          PixelBase(10), PixelBase(11), PixelBase(12), PixelBase(13), PixelBase(14),
-                                          PixelBase(15));
+  const __m512i orders =
+      _mm512_setr_epi32(Order(0, 8, 4), Order(0, 4, 12), Order(8, 4, 0), Order(4, 12, 0), Order(4, 0, 8), last, last,
+                        last, last, last, last, last, last, last, last, last);
+  const __m512i bases =
+      _mm512_setr_epi32(PixelBase(0), PixelBase(1), PixelBase(2), PixelBase(3), PixelBase(4), PixelBase(5),
+                        PixelBase(6), PixelBase(7), PixelBase(8), PixelBase(9), PixelBase(10), PixelBase(11),
+                        PixelBase(12), PixelBase(13), PixelBase(14), PixelBase(15));
   size_t i = 0;
   for (; i + 16 <= count; i += 16, pixels += 64) {
     const __m512i value = _mm512_loadu_si512(pixels);
