@@ -4,11 +4,14 @@
 // wraps of the hue) become mask registers, and the sixth of the hue picks each output byte by one
 // byte permute from the 64 candidate bytes (m1, m2, rising, falling of the sixteen pixels), so
 // results are the same bits. The last few pixels go through masked loads and stores.
+#include "tone/hsi_avx512.h"
+
 #include "tone/hsi_kernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 // GCC 12's AVX-512 intrinsics start from an undefined register that its own warning then flags.
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 
 namespace ormi {
@@ -58,20 +61,37 @@ ORMI_AVX512 inline __m256i Half(__m512i v) {
   return kHalf == 0 ? _mm512_castsi512_si256(v) : _mm512_extracti64x4_epi64(v, 1);
 }
 
+// a / b rounded to nearest for a divisor whose reciprocal rounds to `reciprocal`: the product
+// is within an ulp of the quotient, its remainder a - b q exact in one fused step, and q + r / b
+// rounded once more is the correctly rounded quotient (Markstein's theorem; no underflow here).
+ORMI_AVX512 inline __m512d DivideExactly(__m512d a, __m512d b, __m512d reciprocal) {
+  const __m512d q = _mm512_mul_pd(a, reciprocal);
+  return _mm512_fmadd_pd(_mm512_fnmadd_pd(q, b, a), reciprocal, q);
+}
+
+// kUnitOfByte of eight bytes in 32-bit lanes: byte / 255.0, computed.
+ORMI_AVX512 inline __m512d UnitOf(__m256i bytes) {
+  return DivideExactly(_mm512_cvtepi32_pd(bytes), _mm512_set1_pd(255), _mm512_set1_pd(1 / 255.0));
+}
+
+// A hue's sixths / 6.
+ORMI_AVX512 inline __m512d TurnsOf(__m512d sixths) {
+  return DivideExactly(sixths, _mm512_set1_pd(6), _mm512_set1_pd(1 / 6.0));
+}
+
 // The hue in turns of eight pixels from their case, 0 for greys.
 template <int kHalf>
 ORMI_AVX512 inline __m512d HueOf(const HueCase& c) {
-  const double* unit = kUnitOfByte.data();
-  const __m512d uMax = Gather(unit, Half<kHalf>(c.max));
-  const __m512d d = _mm512_sub_pd(uMax, Gather(unit, Half<kHalf>(c.min)));
+  const __m512d uMax = UnitOf(Half<kHalf>(c.max));
+  const __m512d d = _mm512_sub_pd(uMax, UnitOf(Half<kHalf>(c.min)));
   const __mmask8 grey = _mm512_cmp_pd_mask(d, _mm512_setzero_pd(), _CMP_EQ_OQ);
   const __m512d quotient =
-      _mm512_maskz_div_pd(static_cast<__mmask8>(~grey), _mm512_sub_pd(uMax, Gather(unit, Half<kHalf>(c.mid))), d);
+      _mm512_maskz_div_pd(static_cast<__mmask8>(~grey), _mm512_sub_pd(uMax, UnitOf(Half<kHalf>(c.mid))), d);
   // base - q where the case falls, base + q where it rises.
   const __m512d base = _mm512_cvtepi32_pd(Half<kHalf>(c.base));
   const auto rising = static_cast<__mmask8>(c.rising >> (8 * kHalf));
   const __m512d sixths = _mm512_mask_add_pd(_mm512_sub_pd(base, quotient), rising, base, quotient);
-  return _mm512_maskz_div_pd(static_cast<__mmask8>(~grey), sixths, _mm512_set1_pd(6));
+  return _mm512_maskz_mov_pd(static_cast<__mmask8>(~grey), TurnsOf(sixths));
 }
 
 // ShiftedHue and then HsiLevelsToRgb's wrap: a hue in 0..1, 1 excluded, for the sixths. The sign
@@ -177,7 +197,27 @@ ORMI_AVX512 void Run(uint8_t* pixels, size_t count, const HsiPass& pass) {
   }
 }
 
+// Eight lanes at a time over an array, the last few masked.
+template <class Lanes>
+ORMI_AVX512 inline void ForEachEight(size_t count, Lanes&& lanes) {
+  for (size_t i = 0; i < count; i += 8) {
+    lanes(i, static_cast<__mmask8>(count - i >= 8 ? 0xFF : (1u << (count - i)) - 1));
+  }
+}
+
 }  // namespace
+
+ORMI_AVX512 void UnitsOfBytesAvx512(const int32_t* bytes, double* units, size_t count) {
+  ForEachEight(count, [&](size_t i, __mmask8 lanes) ORMI_AVX512 {
+    _mm512_mask_storeu_pd(units + i, lanes, UnitOf(_mm512_castsi512_si256(_mm512_maskz_loadu_epi32(lanes, bytes + i))));
+  });
+}
+
+ORMI_AVX512 void TurnsOfSixthsAvx512(const double* sixths, double* turns, size_t count) {
+  ForEachEight(count, [&](size_t i, __mmask8 lanes) ORMI_AVX512 {
+    _mm512_mask_storeu_pd(turns + i, lanes, TurnsOf(_mm512_maskz_loadu_pd(lanes, sixths + i)));
+  });
+}
 
 ORMI_AVX512 void HsiPassAvx512(uint8_t* pixels, size_t count, const HsiPass& pass) {
   if (pass.hueShift == 0) {
@@ -193,5 +233,11 @@ ORMI_AVX512 void HsiPassAvx512(uint8_t* pixels, size_t count, const HsiPass& pas
 #else
 namespace ormi {
 void HsiPassAvx512(uint8_t* pixels, size_t count, const HsiPass& pass) { HsiPassAvx2(pixels, count, pass); }
+void UnitsOfBytesAvx512(const int32_t* bytes, double* units, size_t count) {
+  for (size_t i = 0; i < count; ++i) units[i] = bytes[i] / 255.0;
+}
+void TurnsOfSixthsAvx512(const double* sixths, double* turns, size_t count) {
+  for (size_t i = 0; i < count; ++i) turns[i] = sixths[i] / 6;
+}
 }  // namespace ormi
 #endif
