@@ -9,7 +9,7 @@
 namespace ormi {
 
 __attribute__((target("avx2"))) size_t PassNonZeroAlphasAvx2(const uint8_t* row, size_t x, size_t end,
-                                                              uint8_t* buffer) {
+                                                             uint8_t* buffer) {
   const __m256i zero = _mm256_setzero_si256();
   // The alpha bytes 3, 7, 11, 15 of each 128-bit lane to its first four bytes.
   const __m256i gather = _mm256_setr_epi8(3, 7, 11, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 3, 7, 11, 15,
