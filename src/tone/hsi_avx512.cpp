@@ -1,9 +1,12 @@
 // The tabulated HSI pass with AVX-512, sixteen pixels a step (two halves of eight in doubles),
 // compiled for that target alone and reached only where the processor has it. Every lane takes the
-// scalar pass's IEEE operations in the same order; the branches (which component is largest, the
-// wraps of the hue) become mask registers, and the sixth of the hue picks each output byte by one
-// byte permute from the 64 candidate bytes (m1, m2, rising, falling of the sixteen pixels), so
-// results are the same bits. The last few pixels go through masked loads and stores.
+// scalar pass's IEEE operations in the same order, except that byte / 255 (the table kUnitOfByte)
+// and sixths / 6 are formed as a product with one fused correction, which gives the correctly
+// rounded quotient as the divider does, at a fraction of its cost and of three gathers. The
+// branches (which component is largest, the wraps of the hue) become mask registers, and the
+// sixth of the hue picks each output byte by one byte permute from the 64 candidate bytes (m1, m2,
+// rising, falling of the sixteen pixels), so results are the same bits. The last few pixels go
+// through masked loads and stores. Only the explicit fused steps are fused (no contraction).
 #include "tone/hsi_avx512.h"
 
 #include "tone/hsi_kernels.h"
