@@ -172,7 +172,7 @@ void HsiPassSse2(uint8_t* pixels, size_t count, const HsiPass& pass) { HsiPassSc
 
 HsiPassKernel SelectHsiPass(SimdLevel level) {
   switch (level) {
-    case SimdLevel::Avx512:
+    case SimdLevel::Avx512: return HsiPassAvx512;
     case SimdLevel::Avx2: return HsiPassAvx2;
     case SimdLevel::Sse2: return HsiPassSse2;
     default: return HsiPassScalar;

@@ -64,6 +64,7 @@ void HsiPassScalar(uint8_t* pixels, size_t count, const HsiPass& pass);
 // SSE2 has no floor: hue shifts beyond one turn (or not a number) take the scalar pass.
 void HsiPassSse2(uint8_t* pixels, size_t count, const HsiPass& pass);
 void HsiPassAvx2(uint8_t* pixels, size_t count, const HsiPass& pass);
+void HsiPassAvx512(uint8_t* pixels, size_t count, const HsiPass& pass);
 
 // The kernel of a level; the scalar pass also ends the vector ones.
 HsiPassKernel SelectHsiPass(SimdLevel level);
