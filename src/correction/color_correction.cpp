@@ -122,7 +122,10 @@ void ColorCorrectPixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t product
   }
 }
 
-CorrectRunKernel SelectColorCorrectRun(SimdLevel level) { return HasAvx2(level) ? ColorCorrectRunAvx2 : nullptr; }
+CorrectRunKernel SelectColorCorrectRun(SimdLevel level) {
+  if (level == SimdLevel::Avx512) return ColorCorrectRunAvx512;
+  return HasAvx2(level) ? ColorCorrectRunAvx2 : nullptr;
+}
 
 int ImgColorCorrectionPixels(DibBlock bitmap, int code, int white, const TransparencyArg& transparency) {
   const std::optional<DibView> view = ViewCorrectable(bitmap);

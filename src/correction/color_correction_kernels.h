@@ -15,8 +15,9 @@ using CorrectRunKernel = size_t (*)(uint8_t* pixels, size_t count, const Profile
                                     const ColorTarget& target);
 
 size_t ColorCorrectRunAvx2(uint8_t* pixels, size_t count, const ProfileMatrix& matrix, const ColorTarget& target);
+size_t ColorCorrectRunAvx512(uint8_t* pixels, size_t count, const ProfileMatrix& matrix, const ColorTarget& target);
 
-// AVX2 only: SSE2 has two double lanes and no gather, too little to pay for the lane shuffles.
+// AVX2 and AVX-512 only: SSE2 has two double lanes, too little to pay for the lane shuffles.
 CorrectRunKernel SelectColorCorrectRun(SimdLevel level);
 
 }  // namespace ormi

@@ -9,6 +9,7 @@
 // through masked loads and stores. Only the explicit fused steps are fused (no contraction).
 #include "tone/hsi_avx512.h"
 
+#include "simd/exact_divide_avx512.h"
 #include "tone/hsi_kernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -64,32 +65,19 @@ ORMI_AVX512 inline __m256i Half(__m512i v) {
   return kHalf == 0 ? _mm512_castsi512_si256(v) : _mm512_extracti64x4_epi64(v, 1);
 }
 
-// a / b rounded to nearest for a divisor whose reciprocal rounds to `reciprocal`: the product
-// is within an ulp of the quotient, its remainder a - b q exact in one fused step, and q + r / b
-// rounded once more is the correctly rounded quotient (Markstein's theorem; no underflow here).
-ORMI_AVX512 inline __m512d DivideExactly(__m512d a, __m512d b, __m512d reciprocal) {
-  const __m512d q = _mm512_mul_pd(a, reciprocal);
-  return _mm512_fmadd_pd(_mm512_fnmadd_pd(q, b, a), reciprocal, q);
-}
-
-// kUnitOfByte of eight bytes in 32-bit lanes: byte / 255.0, computed.
-ORMI_AVX512 inline __m512d UnitOf(__m256i bytes) {
-  return DivideExactly(_mm512_cvtepi32_pd(bytes), _mm512_set1_pd(255), _mm512_set1_pd(1 / 255.0));
-}
-
 // A hue's sixths / 6.
 ORMI_AVX512 inline __m512d TurnsOf(__m512d sixths) {
-  return DivideExactly(sixths, _mm512_set1_pd(6), _mm512_set1_pd(1 / 6.0));
+  return DivideExactlyAvx512(sixths, _mm512_set1_pd(6), _mm512_set1_pd(1 / 6.0));
 }
 
 // The hue in turns of eight pixels from their case, 0 for greys.
 template <int kHalf>
 ORMI_AVX512 inline __m512d HueOf(const HueCase& c) {
-  const __m512d uMax = UnitOf(Half<kHalf>(c.max));
-  const __m512d d = _mm512_sub_pd(uMax, UnitOf(Half<kHalf>(c.min)));
+  const __m512d uMax = UnitOfBytesAvx512(Half<kHalf>(c.max));
+  const __m512d d = _mm512_sub_pd(uMax, UnitOfBytesAvx512(Half<kHalf>(c.min)));
   const __mmask8 grey = _mm512_cmp_pd_mask(d, _mm512_setzero_pd(), _CMP_EQ_OQ);
   const __m512d quotient =
-      _mm512_maskz_div_pd(static_cast<__mmask8>(~grey), _mm512_sub_pd(uMax, UnitOf(Half<kHalf>(c.mid))), d);
+      _mm512_maskz_div_pd(static_cast<__mmask8>(~grey), _mm512_sub_pd(uMax, UnitOfBytesAvx512(Half<kHalf>(c.mid))), d);
   // base - q where the case falls, base + q where it rises.
   const __m512d base = _mm512_cvtepi32_pd(Half<kHalf>(c.base));
   const auto rising = static_cast<__mmask8>(c.rising >> (8 * kHalf));
@@ -212,7 +200,8 @@ ORMI_AVX512 inline void ForEachEight(size_t count, Lanes&& lanes) {
 
 ORMI_AVX512 void UnitsOfBytesAvx512(const int32_t* bytes, double* units, size_t count) {
   ForEachEight(count, [&](size_t i, __mmask8 lanes) ORMI_AVX512 {
-    _mm512_mask_storeu_pd(units + i, lanes, UnitOf(_mm512_castsi512_si256(_mm512_maskz_loadu_epi32(lanes, bytes + i))));
+    _mm512_mask_storeu_pd(units + i, lanes,
+                          UnitOfBytesAvx512(_mm512_castsi512_si256(_mm512_maskz_loadu_epi32(lanes, bytes + i))));
   });
 }
 

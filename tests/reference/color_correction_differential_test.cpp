@@ -28,16 +28,20 @@ TEST_F(ColorCorrectionDifferentialTest, VectorRunMatchesScalar) {
       const std::array<double, 6>& space = primaries[turn % primaries.size()];
       ++turn;
       const ImageTwins twins = MakeImageTwins(bitmapSpec, mode, ++seed);
-      const std::string name = CaseName(bitmapSpec, mode, DetectedSimdLevel()) + " code " + std::to_string(code) +
-                               " white " + std::to_string(white);
-      const int vector = ImgColorCorrection(twins.optimised->handle(), code, white, space.data());
       int scalar;
       {
         ScopedSimdLevel forced(SimdLevel::Scalar);
         scalar = ImgColorCorrection(twins.reference->handle(), code, white, space.data());
       }
-      ASSERT_EQ(vector, scalar) << name;
-      ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << name;
+      const std::vector<uint8_t> source = twins.optimised->bytes();
+      for (SimdLevel level : SimdLevelsToTest()) {
+        const std::string name =
+            CaseName(bitmapSpec, mode, level) + " code " + std::to_string(code) + " white " + std::to_string(white);
+        SetBlockBytes(twins.optimised->bitmap(), source);
+        ScopedSimdLevel forced(level);
+        ASSERT_EQ(ImgColorCorrection(twins.optimised->handle(), code, white, space.data()), scalar) << name;
+        ASSERT_EQ(twins.optimised->bytes(), twins.reference->bytes()) << name;
+      }
     }
   }
 }
