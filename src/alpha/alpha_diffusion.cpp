@@ -85,14 +85,16 @@ uint8_t FirstNeighbourAlpha(const uint8_t* above, const uint8_t* here, const uin
 // Fills the row's new alphas into the buffer; true when any of them differs from the row's own, so
 // that rows a pass leaves as they were are not written back. Runs of pixels that keep their alpha
 // go four at a time above the scalar level.
-bool ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& scaled, uint8_t* buffer,
-                PassAlphasKernel pass) {
+// The kernel is a template argument, so that rows of many alpha-0 pixels, where it is entered at
+// nearly every pixel, call it directly.
+template <PassAlphasKernel Pass>
+bool ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& scaled, uint8_t* buffer) {
   const uint8_t *above = canvas.row(r - 1), *here = canvas.row(r), *below = canvas.row(r + 1);
   bool changed = false;
   const size_t end = canvas.width - 1;
   for (size_t x = 1; x < end; ++x) {
-    if (pass) {
-      x = pass(here, x, end, buffer);
+    if constexpr (Pass != nullptr) {
+      x = Pass(here, x, end, buffer);
       if (x == end) break;
     }
     const uint8_t a = here[4 * x + 3];
@@ -107,11 +109,12 @@ bool ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& 
 }
 
 // Only pixels of alpha 0 can have changed: every other one's buffer entry is its own alpha.
-void StoreRow(const Canvas& canvas, size_t r, const uint8_t* buffer, PassAlphasKernel pass) {
+template <PassAlphasKernel Pass>
+void StoreRow(const Canvas& canvas, size_t r, const uint8_t* buffer) {
   uint8_t* p = canvas.row(r);
   for (size_t x = 0; x < canvas.width; ++x) {
-    if (pass) {
-      x = pass(p, x, canvas.width, nullptr);
+    if constexpr (Pass != nullptr) {
+      x = Pass(p, x, canvas.width, nullptr);
       if (x == canvas.width) break;
     }
     p[4 * x + 3] = buffer[x];
@@ -140,7 +143,8 @@ struct PassStage {
 // a pass computes row r, the pass before it has just stored row r + 1 and is done with rows up to
 // r, and its own row r - 1 waits in its buffer. Every pass thus reads exactly the rows the previous
 // pass left, while the picture is read and written once per group of passes instead of per pass.
-void DiffuseGroup(const Canvas& canvas, int firstK, int count, uint8_t* odd, uint8_t* even, PassAlphasKernel pass) {
+template <PassAlphasKernel Pass>
+void DiffuseGroup(const Canvas& canvas, int firstK, int count, uint8_t* odd, uint8_t* even) {
   std::array<PassStage, kStages> stages;
   for (int s = 0; s < count; ++s) {
     stages[static_cast<size_t>(s)].start(firstK - s, odd + static_cast<size_t>(s) * canvas.width,
@@ -153,19 +157,26 @@ void DiffuseGroup(const Canvas& canvas, int firstK, int count, uint8_t* odd, uin
       PassStage& stage = stages[s];
       const size_t r = step - 2 * s;
       if (r <= lastRow) {
-        stage.changed[r % 2] = ComputeRow(canvas, r, stage.scaled, stage.buffer(r), pass);
-        if (r > 1 && stage.changed[(r - 1) % 2]) StoreRow(canvas, r - 1, stage.buffer(r - 1), pass);
+        stage.changed[r % 2] = ComputeRow<Pass>(canvas, r, stage.scaled, stage.buffer(r));
+        if (r > 1 && stage.changed[(r - 1) % 2]) StoreRow<Pass>(canvas, r - 1, stage.buffer(r - 1));
       } else if (r == lastRow + 1 && stage.changed[lastRow % 2]) {
-        StoreRow(canvas, lastRow, stage.buffer(lastRow), pass);
+        StoreRow<Pass>(canvas, lastRow, stage.buffer(lastRow));
       }
     }
   }
 }
 
 void Diffuse(const Canvas& canvas, int passes, uint8_t* odd, uint8_t* even) {
-  const PassAlphasKernel pass = SelectPassAlphas(ActiveSimdLevel());
+  const SimdLevel level = ActiveSimdLevel();
   for (int k = passes; k >= 1; k -= kStages) {
-    DiffuseGroup(canvas, k, k < kStages ? k : kStages, odd, even, pass);
+    const int count = k < kStages ? k : kStages;
+    if (HasAvx2(level)) {
+      DiffuseGroup<PassNonZeroAlphasAvx2>(canvas, k, count, odd, even);
+    } else if (level == SimdLevel::Sse2) {
+      DiffuseGroup<PassNonZeroAlphasSse2>(canvas, k, count, odd, even);
+    } else {
+      DiffuseGroup<nullptr>(canvas, k, count, odd, even);
+    }
   }
 }
 

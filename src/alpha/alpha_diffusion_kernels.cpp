@@ -25,9 +25,4 @@ size_t PassNonZeroAlphasSse2(const uint8_t* row, size_t x, size_t end, uint8_t* 
 size_t PassNonZeroAlphasSse2(const uint8_t*, size_t x, size_t, uint8_t*) { return x; }
 #endif
 
-PassAlphasKernel SelectPassAlphas(SimdLevel level) {
-  if (HasAvx2(level)) return PassNonZeroAlphasAvx2;
-  return level == SimdLevel::Sse2 ? PassNonZeroAlphasSse2 : nullptr;
-}
-
 }  // namespace ormi

@@ -7,16 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "simd/simd_level.h"
-
 namespace ormi {
 
 using PassAlphasKernel = size_t (*)(const uint8_t* row, size_t x, size_t end, uint8_t* buffer);
 
 size_t PassNonZeroAlphasSse2(const uint8_t* row, size_t x, size_t end, uint8_t* buffer);
 size_t PassNonZeroAlphasAvx2(const uint8_t* row, size_t x, size_t end, uint8_t* buffer);
-
-// None at the scalar level: the plain loop takes every pixel.
-PassAlphasKernel SelectPassAlphas(SimdLevel level);
 
 }  // namespace ormi
