@@ -86,15 +86,25 @@ uint8_t FirstNeighbourAlpha(const uint8_t* above, const uint8_t* here, const uin
 // that rows a pass leaves as they were are not written back. Runs of pixels that keep their alpha
 // go four at a time above the scalar level.
 // The kernel is a template argument, so that rows of many alpha-0 pixels, where it is entered at
-// nearly every pixel, call it directly.
-template <PassAlphasKernel Pass>
+// nearly every pixel, call it directly; the scalar level has none.
+struct NoPass {
+  static constexpr bool kVector = false;
+  static size_t Run(const uint8_t*, size_t x, size_t, uint8_t*) { return x; }
+};
+template <PassAlphasKernel Kernel>
+struct VectorPass {
+  static constexpr bool kVector = true;
+  static size_t Run(const uint8_t* row, size_t x, size_t end, uint8_t* buffer) { return Kernel(row, x, end, buffer); }
+};
+
+template <class Pass>
 bool ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& scaled, uint8_t* buffer) {
   const uint8_t *above = canvas.row(r - 1), *here = canvas.row(r), *below = canvas.row(r + 1);
   bool changed = false;
   const size_t end = canvas.width - 1;
   for (size_t x = 1; x < end; ++x) {
-    if constexpr (Pass != nullptr) {
-      x = Pass(here, x, end, buffer);
+    if constexpr (Pass::kVector) {
+      x = Pass::Run(here, x, end, buffer);
       if (x == end) break;
     }
     const uint8_t a = here[4 * x + 3];
@@ -109,12 +119,12 @@ bool ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& 
 }
 
 // Only pixels of alpha 0 can have changed: every other one's buffer entry is its own alpha.
-template <PassAlphasKernel Pass>
+template <class Pass>
 void StoreRow(const Canvas& canvas, size_t r, const uint8_t* buffer) {
   uint8_t* p = canvas.row(r);
   for (size_t x = 0; x < canvas.width; ++x) {
-    if constexpr (Pass != nullptr) {
-      x = Pass(p, x, canvas.width, nullptr);
+    if constexpr (Pass::kVector) {
+      x = Pass::Run(p, x, canvas.width, nullptr);
       if (x == canvas.width) break;
     }
     p[4 * x + 3] = buffer[x];
@@ -143,7 +153,7 @@ struct PassStage {
 // a pass computes row r, the pass before it has just stored row r + 1 and is done with rows up to
 // r, and its own row r - 1 waits in its buffer. Every pass thus reads exactly the rows the previous
 // pass left, while the picture is read and written once per group of passes instead of per pass.
-template <PassAlphasKernel Pass>
+template <class Pass>
 void DiffuseGroup(const Canvas& canvas, int firstK, int count, uint8_t* odd, uint8_t* even) {
   std::array<PassStage, kStages> stages;
   for (int s = 0; s < count; ++s) {
@@ -171,11 +181,11 @@ void Diffuse(const Canvas& canvas, int passes, uint8_t* odd, uint8_t* even) {
   for (int k = passes; k >= 1; k -= kStages) {
     const int count = k < kStages ? k : kStages;
     if (HasAvx2(level)) {
-      DiffuseGroup<PassNonZeroAlphasAvx2>(canvas, k, count, odd, even);
+      DiffuseGroup<VectorPass<PassNonZeroAlphasAvx2>>(canvas, k, count, odd, even);
     } else if (level == SimdLevel::Sse2) {
-      DiffuseGroup<PassNonZeroAlphasSse2>(canvas, k, count, odd, even);
+      DiffuseGroup<VectorPass<PassNonZeroAlphasSse2>>(canvas, k, count, odd, even);
     } else {
-      DiffuseGroup<nullptr>(canvas, k, count, odd, even);
+      DiffuseGroup<NoPass>(canvas, k, count, odd, even);
     }
   }
 }
