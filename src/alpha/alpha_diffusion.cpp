@@ -46,16 +46,6 @@ std::optional<CanvasSize> CanvasSizeOf(int64_t width, int64_t height, int64_t pa
   return CanvasSize{canvasWidth, canvasHeight, static_cast<size_t>(kInfoHeaderBytes + 4 * pixels)};
 }
 
-void WriteHeader(uint8_t* block, const CanvasSize& size) {
-  BITMAPINFOHEADER header{};
-  header.biSize = kInfoHeaderBytes;
-  header.biWidth = static_cast<LONG>(size.width);
-  header.biHeight = static_cast<LONG>(size.height);
-  header.biPlanes = 1;
-  header.biBitCount = 32;
-  std::memcpy(block, &header, sizeof header);
-}
-
 uint8_t* FillPixels(uint8_t* p, size_t count, uint32_t value) {
   for (size_t i = 0; i < count; ++i, p += 4) StorePixel<uint32_t>(p, value);
   return p;
@@ -219,7 +209,7 @@ HGLOBAL ImgDiffImage(const ImageRecord& source, int passes) {
     if (!odd || !even) return nullptr;
   }
 
-  WriteHeader(bitmapLock.data(), *size);
+  WritePlainInfoHeader(bitmapLock.data(), static_cast<int32_t>(size->width), static_cast<int32_t>(size->height), 32);
   const Canvas canvas{bitmapLock.data() + kInfoHeaderBytes, canvasWidth, static_cast<size_t>(size->height)};
   const uint32_t fill = LoadPixel<uint32_t>(view->bits()) & 0x00FFFFFFu;
   CopyIntoCanvas(canvas, *view, static_cast<size_t>(passes) + 1, fill);

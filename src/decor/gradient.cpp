@@ -8,7 +8,6 @@
 #include "decor/gradient.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "decor/text_fill.h"
@@ -127,16 +126,6 @@ void GradientTextRow(uint8_t* out, const uint8_t* mask, size_t width, GradientPe
   ClearMaskedPixels(out, mask, width, level);
 }
 
-BITMAPINFOHEADER Header24(FillSize size) {
-  BITMAPINFOHEADER header{};
-  header.biSize = kInfoHeaderBytes;
-  header.biWidth = size.width;
-  header.biHeight = size.height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  return header;
-}
-
 }  // namespace
 
 GradientSteps GradientRamp(int64_t width, int64_t height, uint32_t from, uint32_t to, int degrees) {
@@ -167,8 +156,7 @@ int PaintGradient(HDC dc, const RECT* rect, uint32_t from, uint32_t to, int degr
   const size_t width = static_cast<uint32_t>(size->width), stride = static_cast<size_t>(DibStride(size->width, 24));
   HeapBytes bitmap = AllocateHeapBytes(kInfoHeaderBytes + stride * static_cast<uint32_t>(size->height));
   if (!bitmap) return 0;
-  const BITMAPINFOHEADER header = Header24(*size);
-  std::memcpy(bitmap.get(), &header, sizeof header);
+  WritePlainInfoHeader(bitmap.get(), size->width, size->height, 24);
   uint8_t* bits = bitmap.get() + kInfoHeaderBytes;
   const GradientSteps steps = GradientRamp(size->width, size->height, from, to, degrees);
   WalkGradientRows(steps, static_cast<uint32_t>(size->height),

@@ -36,8 +36,6 @@ std::optional<DibView> ViewTextMask(DibBlock mask, FillSize size) {
   return view;
 }
 
-namespace {
-
 void ClearMaskedTail(uint8_t* out, const uint8_t* mask, size_t from, size_t width) {
   for (size_t x0 = from; x0 < width; x0 += 8) {
     if (mask[x0 >> 3] == 0) continue;
@@ -47,6 +45,8 @@ void ClearMaskedTail(uint8_t* out, const uint8_t* mask, size_t from, size_t widt
     }
   }
 }
+
+namespace {
 
 #if defined(__SSE2__)
 // Four pixels per register: a lane keeps its pixel when its bit of the mask byte is 0.
@@ -79,22 +79,12 @@ void ClearMaskedPixels(uint8_t* out, const uint8_t* mask, size_t width, SimdLeve
   ClearMaskedTail(out, mask, 0, width);
 }
 
-void ClearMaskedTailForVectors(uint8_t* out, const uint8_t* mask, size_t from, size_t width) {
-  ClearMaskedTail(out, mask, from, width);
-}
-
 TextFillBitmap::TextFillBitmap(FillSize size)
     : width_(static_cast<uint32_t>(size.width)), block_(GMEM_MOVEABLE, TextFillBytes(size)) {
   if (!block_) return;
   lock_ = GlobalLockGuard(block_.handle());
   if (!lock_) return;
-  BITMAPINFOHEADER header{};
-  header.biSize = kInfoHeaderBytes;
-  header.biWidth = size.width;
-  header.biHeight = size.height;
-  header.biPlanes = 1;
-  header.biBitCount = 32;
-  std::memcpy(lock_.data(), &header, sizeof header);
+  WritePlainInfoHeader(lock_.data(), size.width, size.height, 32);
 }
 
 HGLOBAL TextFillBitmap::release() {

@@ -37,8 +37,8 @@ inline bool MaskBit(const uint8_t* row, size_t x) { return (row[x >> 3] >> (7 - 
 // above the scalar level the eight of a byte are cleared together through a vector of its bits.
 void ClearMaskedPixels(uint8_t* out, const uint8_t* mask, size_t width, SimdLevel level);
 void ClearMaskedPixelsAvx2(uint8_t* out, const uint8_t* mask, size_t width);
-// The scalar clearing from pixel `from` (a multiple of 8) on, for the vector forms' last pixels.
-void ClearMaskedTailForVectors(uint8_t* out, const uint8_t* mask, size_t from, size_t width);
+// The scalar clearing from pixel `from` (a multiple of 8) on, also the vector forms' last pixels.
+void ClearMaskedTail(uint8_t* out, const uint8_t* mask, size_t from, size_t width);
 
 // The result of a text fill: a moveable block holding a 40-byte header (32 bits, bottom-up, no
 // colour table) and the rows, locked while they are filled, freed unless released.

@@ -17,14 +17,12 @@ __attribute__((target("avx2"))) void ClearMaskedPixelsAvx2(uint8_t* out, const u
     const __m256i keep = _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(byte), bitOfPixel), zero);
     _mm256_storeu_si256(p, _mm256_and_si256(_mm256_loadu_si256(p), keep));
   }
-  ClearMaskedTailForVectors(out, mask, x, width);
+  ClearMaskedTail(out, mask, x, width);
 }
 
 }  // namespace ormi
 #else
 namespace ormi {
-void ClearMaskedPixelsAvx2(uint8_t* out, const uint8_t* mask, size_t width) {
-  ClearMaskedTailForVectors(out, mask, 0, width);
-}
+void ClearMaskedPixelsAvx2(uint8_t* out, const uint8_t* mask, size_t width) { ClearMaskedTail(out, mask, 0, width); }
 }  // namespace ormi
 #endif

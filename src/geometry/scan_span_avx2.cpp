@@ -23,7 +23,12 @@ ORMI_AVX2 inline __m256i Treat8(__m256i pixels, __m256i key) {
 }
 
 template <int B, ScanTransparency Mode>
-ORMI_AVX2 int64_t Span(const ScanSpan& s) {
+struct Span {
+  ORMI_AVX2 static int64_t Run(const ScanSpan& s);
+};
+
+template <int B, ScanTransparency Mode>
+ORMI_AVX2 int64_t Span<B, Mode>::Run(const ScanSpan& s) {
   const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   __m256i u = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(s.u)),
                                _mm256_mullo_epi32(lane, _mm256_set1_epi32(static_cast<int32_t>(s.du))));
@@ -57,23 +62,9 @@ ORMI_AVX2 int64_t Span(const ScanSpan& s) {
   return k;
 }
 
-template <int B>
-ScanSpanKernel ForMode(ScanTransparency mode) {
-  switch (mode) {
-    case ScanTransparency::Opaque: return Span<B, ScanTransparency::Opaque>;
-    case ScanTransparency::AlphaKept: return Span<B, ScanTransparency::AlphaKept>;
-    case ScanTransparency::ColorKey: return Span<B, ScanTransparency::ColorKey>;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
-ScanSpanKernel ScanSpanAvx2(int cellSize, ScanTransparency mode) {
-  if (cellSize == 1) return ForMode<1>(mode);
-  if (cellSize == 2) return ForMode<2>(mode);
-  return nullptr;
-}
+ScanSpanKernel ScanSpanAvx2(int cellSize, ScanTransparency mode) { return SpanKernelFor<Span>(cellSize, mode); }
 
 }  // namespace ormi
 #else

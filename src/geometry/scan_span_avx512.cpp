@@ -25,7 +25,12 @@ ORMI_AVX512 inline __m512i Treat16(__m512i pixels, __m512i key) {
 }
 
 template <int B, ScanTransparency Mode>
-ORMI_AVX512 int64_t Span(const ScanSpan& s) {
+struct Span {
+  ORMI_AVX512 static int64_t Run(const ScanSpan& s);
+};
+
+template <int B, ScanTransparency Mode>
+ORMI_AVX512 int64_t Span<B, Mode>::Run(const ScanSpan& s) {
   const __m512i lane = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
   __m512i u = _mm512_add_epi32(_mm512_set1_epi32(static_cast<int32_t>(s.u)),
                                _mm512_mullo_epi32(lane, _mm512_set1_epi32(static_cast<int32_t>(s.du))));
@@ -63,23 +68,9 @@ ORMI_AVX512 int64_t Span(const ScanSpan& s) {
   return k;
 }
 
-template <int B>
-ScanSpanKernel ForMode(ScanTransparency mode) {
-  switch (mode) {
-    case ScanTransparency::Opaque: return Span<B, ScanTransparency::Opaque>;
-    case ScanTransparency::AlphaKept: return Span<B, ScanTransparency::AlphaKept>;
-    case ScanTransparency::ColorKey: return Span<B, ScanTransparency::ColorKey>;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
-ScanSpanKernel ScanSpanAvx512(int cellSize, ScanTransparency mode) {
-  if (cellSize == 1) return ForMode<1>(mode);
-  if (cellSize == 2) return ForMode<2>(mode);
-  return nullptr;
-}
+ScanSpanKernel ScanSpanAvx512(int cellSize, ScanTransparency mode) { return SpanKernelFor<Span>(cellSize, mode); }
 
 }  // namespace ormi
 #else

@@ -32,6 +32,23 @@ using ScanSpanKernel = int64_t (*)(const ScanSpan& span);
 // Cells of 1 or 2 pixels; for other sizes, or below AVX2, none (the scalar walk writes every cell).
 ScanSpanKernel SelectScanSpan(SimdLevel level, int cellSize, ScanTransparency mode);
 
+// A level's kernel from its class template Span<B, Mode> with a static Run, for cells of 1 and 2.
+template <template <int, ScanTransparency> class Span, int B>
+ScanSpanKernel SpanKernelOfMode(ScanTransparency mode) {
+  switch (mode) {
+    case ScanTransparency::Opaque: return Span<B, ScanTransparency::Opaque>::Run;
+    case ScanTransparency::AlphaKept: return Span<B, ScanTransparency::AlphaKept>::Run;
+    case ScanTransparency::ColorKey: return Span<B, ScanTransparency::ColorKey>::Run;
+  }
+  return nullptr;
+}
+template <template <int, ScanTransparency> class Span>
+ScanSpanKernel SpanKernelFor(int cellSize, ScanTransparency mode) {
+  if (cellSize == 1) return SpanKernelOfMode<Span, 1>(mode);
+  if (cellSize == 2) return SpanKernelOfMode<Span, 2>(mode);
+  return nullptr;
+}
+
 ScanSpanKernel ScanSpanAvx2(int cellSize, ScanTransparency mode);
 ScanSpanKernel ScanSpanAvx512(int cellSize, ScanTransparency mode);
 

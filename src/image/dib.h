@@ -36,6 +36,17 @@ inline BITMAPINFOHEADER ReadInfoHeader(const uint8_t* data) {
   return header;
 }
 
+// Writes the 40-byte header of a new bottom-up bitmap without colour table or masks.
+inline void WritePlainInfoHeader(uint8_t* data, int32_t width, int32_t height, uint16_t bitCount) {
+  BITMAPINFOHEADER header{};
+  header.biSize = kInfoHeaderBytes;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = bitCount;
+  std::memcpy(data, &header, sizeof header);
+}
+
 // How much of a bitmap a routine needs inside its block before it may touch anything.
 enum class DibExtent {
   Tables,  // header, colour table and masks
