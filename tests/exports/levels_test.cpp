@@ -48,9 +48,9 @@ using Route = intptr_t (*)(const host::EffectInfo& effect, const host::EffectArg
 struct LevelRow {
   const char* exportName;
   const char* routeName = "";
-  std::vector<std::vector<double>> values = {{}};  // taken in turn; {} means the defaults
-  std::vector<int> heights = {1, 2, 3, -2};        // each with every strip width
-  std::vector<std::pair<int, int>> sizes = {};     // further pictures (width, height)
+  std::vector<std::vector<double>> values = {{}};       // taken in turn; {} means the defaults
+  std::vector<int> heights = {1, 2, 3, -2};             // each with every strip width
+  std::vector<std::pair<int, int>> sizes = {};          // further pictures (width, height)
   std::vector<Contents> contents = {Contents::Random};  // {} means random
   std::vector<int> depths = {};                         // {} means the catalog's
   Route route = nullptr;
@@ -83,7 +83,8 @@ intptr_t OnImageBitmap(HGLOBAL image, Pixels pixels) {
 
 template <DespeckleSchedule Schedule>
 intptr_t DespeckleBy(const host::EffectInfo&, const host::EffectArgs& a) {
-  return OnImageBitmap(a.image, [](DibBlock b, const TransparencyArg& t) { return ImgDespecklePixels(b, t, Schedule); });
+  return OnImageBitmap(a.image,
+                       [](DibBlock b, const TransparencyArg& t) { return ImgDespecklePixels(b, t, Schedule); });
 }
 intptr_t EdgePass(const host::EffectInfo&, const host::EffectArgs& a) {
   return OnImageBitmap(a.image, [&](DibBlock b, const TransparencyArg& t) { return EdgeWindows(b, a.values[0], t); });
@@ -100,25 +101,36 @@ intptr_t WithoutWorkingMemory(const host::EffectInfo& effect, const host::Effect
 }
 
 const std::vector<std::pair<int, int>> kHsiLarge{{300, 230}, {1031, 70}, {257, 257}, {67, 1000}, {300, -230}};
-const std::vector<std::vector<double>> kHsiShifts{
-    {0, 0, 0},     {0.5, 0, 0},    {-1, 1, -1},         {1, -1, 1},          {0.25, -0.3, 0.2},
-    {-0.75, 0.4, -0.1}, {2.75, 0.5, -0.5}, {-3.4, 0, 0}, {1e300, 0, 0},      {kNaN, kNaN, kNaN},
-    {kInf, -kInf, kInf}, {-kInf, kInf, -kInf}, {1e-310, -1e-310, 0}, {0.9999999999999999, 2, -2}, {-0.0, 0.5, 0.5}};
+const std::vector<std::vector<double>> kHsiShifts{{0, 0, 0},
+                                                  {0.5, 0, 0},
+                                                  {-1, 1, -1},
+                                                  {1, -1, 1},
+                                                  {0.25, -0.3, 0.2},
+                                                  {-0.75, 0.4, -0.1},
+                                                  {2.75, 0.5, -0.5},
+                                                  {-3.4, 0, 0},
+                                                  {1e300, 0, 0},
+                                                  {kNaN, kNaN, kNaN},
+                                                  {kInf, -kInf, kInf},
+                                                  {-kInf, kInf, -kInf},
+                                                  {1e-310, -1e-310, 0},
+                                                  {0.9999999999999999, 2, -2},
+                                                  {-0.0, 0.5, 0.5}};
 // Blur and sharpen: ordinary amounts, divisors of 1 and 2, negative centre weights, wrapping sums,
 // and the centre weights either side of the largest whose sums fit 16-bit lanes (blur 244 at
 // -414, sharpen 128 at -130).
 const std::vector<std::vector<double>> kLinearAmounts{
-    {50},  {0},    {100},  {74},   {75},     {76},   {49.5},   {-1000}, {1000}, {150}, {-20},   {8.6e9},
-    {-8.6e9}, {1e300}, {-414}, {-415.9}, {-416}, {-130}, {-131.9}, {-132},  {98},   {126}, {127.9}, {128}, {24}};
+    {50},    {0},    {100},    {74},   {75},   {76},     {49.5}, {-1000}, {1000}, {150},   {-20}, {8.6e9}, {-8.6e9},
+    {1e300}, {-414}, {-415.9}, {-416}, {-130}, {-131.9}, {-132}, {98},    {126},  {127.9}, {128}, {24}};
 // Edge: amounts with a fixed-point form and amounts without one (sums past 16 bits, NaN, wrapping).
-const std::vector<std::vector<double>> kEdgeAmounts{{50},   {0},     {100},  {44},   {130},   {150},  {-20},
-                                                    {87.65}, {33.3}, {12.345}, {99.99}, {-1000}, {1000}, {1e300},
-                                                    {-8.6e9}, {8.6e9}, {-1e5}, {117.5}, {1e-9},  {kNaN}};
-const std::vector<std::vector<double>> kTurns{{90}, {180}, {270}, {-90}, {30}, {1},   {13},  {45},  {89},
+const std::vector<std::vector<double>> kEdgeAmounts{{50},     {0},     {100},    {44},    {130},   {150},  {-20},
+                                                    {87.65},  {33.3},  {12.345}, {99.99}, {-1000}, {1000}, {1e300},
+                                                    {-8.6e9}, {8.6e9}, {-1e5},   {117.5}, {1e-9},  {kNaN}};
+const std::vector<std::vector<double>> kTurns{{90}, {180}, {270}, {-90}, {30},  {1},   {13},  {45},  {89},
                                               {91}, {135}, {181}, {200}, {269}, {271}, {315}, {359}, {-30}};
-const std::vector<std::vector<double>> kRamps{{0xFF4000, 0x00C0FF, 0},   {0, 0xFFFFFF, 30},      {0x123456, 0xFEDCBA, 90},
-                                              {0xFF00FF, 0x00FF00, 135}, {0, 0xFFFFFF, 200},     {0x123456, 0xFEDCBA, 271},
-                                              {0xFF00FF, 0x00FF00, -45}, {0x0000FF, 0xFF0000, 3600}};
+const std::vector<std::vector<double>> kRamps{
+    {0xFF4000, 0x00C0FF, 0}, {0, 0xFFFFFF, 30},         {0x123456, 0xFEDCBA, 90},  {0xFF00FF, 0x00FF00, 135},
+    {0, 0xFFFFFF, 200},      {0x123456, 0xFEDCBA, 271}, {0xFF00FF, 0x00FF00, -45}, {0x0000FF, 0xFF0000, 3600}};
 
 std::vector<std::vector<double>> Each(std::initializer_list<double> values) {
   std::vector<std::vector<double>> sets;
@@ -156,7 +168,11 @@ const std::vector<LevelRow>& LevelRows() {
       {"ImgGamma", "", Each({-5, 0, 10, 11, 15, 20, 29, 30, 40, 99}), {1, 2, -3, 4}},
       {"ImgContrast", "", Each({-100, -99, -50, -1, 0, 1, 30, 99, 100, 500}), {1, 2, -3, 4}},
       // Crowded levels: components that tie, greys, black and white.
-      {"ImgAdjContrast", "", Each({0, 1, 2}), {2, -3}, {{300, 230}, {1031, 70}, {257, 257}, {300, -230}},
+      {"ImgAdjContrast",
+       "",
+       Each({0, 1, 2}),
+       {2, -3},
+       {{300, 230}, {1031, 70}, {257, 257}, {300, -230}},
        {Contents::Random, Contents::Crowded}},
       {"ImgAdjContrast", "/without-table", Each({0, 1}), {}, kHsiLarge, {}, {}, WithoutWorkingMemory},
       {"ImgEqualise", "", {{}}, {1, 5, 9, -7}, {{40, 30}, {300, 230}}, {Contents::Random, Contents::Band}},
@@ -167,26 +183,48 @@ const std::vector<LevelRow>& LevelRows() {
        {2, -3}},
       {"ImgAdjustColorHSI", "", kHsiShifts, {2, -3}, kHsiLarge, {Contents::Random, Contents::Crowded}},
       {"ImgAdjustColorHSI", "/without-table", kHsiShifts, {}, kHsiLarge, {}, {}, WithoutWorkingMemory},
-      {"ImgGammaCorrection", "", {{11, 30}, {23, 30}, {32, 30}, {43, 30}, {12, 30}, {0, 20}, {0, 40}, {41, 30}}, {2, 3, -2}},
+      {"ImgGammaCorrection",
+       "",
+       {{11, 30}, {23, 30}, {32, 30}, {43, 30}, {12, 30}, {0, 20}, {0, 40}, {41, 30}},
+       {2, 3, -2}},
       {"ImgColorCorrection", "", ColourCorrections(), {3, -2}},
       {"ImgLoadGammaTable", "", {{}}, {1}},
       {"ImgBlur", "", BlurAmounts(), {3, 4, 6}, {}, {Contents::Random, Contents::BlackWhite}},
       {"ImgSharpen", "", kLinearAmounts, {3, 4, 6}, {}, {Contents::Random, Contents::BlackWhite}},
       {"ImgEmboss", "", {{}}, {3, 5}},
-      {.exportName = "ImgEmboss", .routeName = "/kernel-pass", .heights = {3, 5}, .route = EmbossPass,
+      {.exportName = "ImgEmboss",
+       .routeName = "/kernel-pass",
+       .heights = {3, 5},
+       .route = EmbossPass,
        .routeIsAPart = true},
       {"ImgEdge", "", kEdgeAmounts, {3, 5}},
-      {.exportName = "ImgEdge", .routeName = "/kernel-pass", .values = kEdgeAmounts, .heights = {3, 4, 6},
-       .route = EdgePass, .routeIsAPart = true},
+      {.exportName = "ImgEdge",
+       .routeName = "/kernel-pass",
+       .values = kEdgeAmounts,
+       .heights = {3, 4, 6},
+       .route = EdgePass,
+       .routeIsAPart = true},
       {"ImgDespeckle",
        "",
        {{}},
        {1, 2, 5},
        {{1, 80}, {2, 72}, {31, 74}, {33, 33}, {126, 86}, {126, 87}, {254, 71}, {254, 72}, {257, 96}},
        {Contents::Random, Contents::Crowded}},
-      {"ImgDespeckle", "/planes", {{}}, {1, 3, 6}, {{126, 87}}, {Contents::Random, Contents::Crowded}, {},
+      {"ImgDespeckle",
+       "/planes",
+       {{}},
+       {1, 3, 6},
+       {{126, 87}},
+       {Contents::Random, Contents::Crowded},
+       {},
        DespeckleBy<DespeckleSchedule::Planes>},
-      {"ImgDespeckle", "/rows", {{}}, {1, 3, 6}, {{31, 74}, {126, 86}}, {Contents::Random, Contents::Crowded}, {},
+      {"ImgDespeckle",
+       "/rows",
+       {{}},
+       {1, 3, 6},
+       {{31, 74}, {126, 86}},
+       {Contents::Random, Contents::Crowded},
+       {},
        DespeckleBy<DespeckleSchedule::Rows>},
       {"ImgEnhance",
        "",
@@ -228,12 +266,12 @@ const std::vector<LevelRow>& LevelRows() {
       {"TavoTileForText", "", {{}}, {1, 3, 6}, {}, {}, {32}},
       // Quarter turns at every depth (the 32-bit ones in bands of 32 rows), other angles at 32 bits
       // through the scan spans.
-      {"ImgRotate", "", kTurns, {1, 2, 7, 17, 33, 70}, {{301, 257}}},
-      {"ImgMirror", "", {{1, 0}, {0, 1}, {1, 1}}, {1, 2, 3, 6, -5}},
+      {"ImgRotate", "", kTurns, {1, 7, 17, 33, 70}, {{301, 257}}},
+      {"ImgMirror", "", {{1, 0}, {0, 1}, {1, 1}}, {1, 2, 6, -5}},
       {"ImgBlockRotate",
        "",
        {{30, 1}, {90, 1}, {13, 2}, {200, 1}, {45, 3}, {271, 1}, {-30, 2}, {180, 1}, {135, 1}, {359, 3}},
-       {1, 2, 7, 17}},
+       {1, 7, 17}},
   };
   return rows;
 }
@@ -282,7 +320,8 @@ std::unique_ptr<TestImage> MakePicture(BitmapSpec& spec, Contents contents, uint
   const auto level = [&]() -> uint8_t {
     switch (contents) {
       case Contents::Crowded: return kCrowded[random() % sizeof kCrowded];
-      case Contents::Band: return static_cast<uint8_t>(std::min<uint32_t>(low + static_cast<uint32_t>(random() % (band + 1)), 255));
+      case Contents::Band:
+        return static_cast<uint8_t>(std::min<uint32_t>(low + static_cast<uint32_t>(random() % (band + 1)), 255));
       default: return static_cast<uint8_t>(random());
     }
   };
@@ -291,8 +330,8 @@ std::unique_ptr<TestImage> MakePicture(BitmapSpec& spec, Contents contents, uint
     uint8_t* p = &bytes[i];
     if (contents == Contents::BlackWhite) p[0] = p[1] = p[2] = random() % 2 ? 255 : 0;
     p[3] = contents == Contents::Opaque || contents == Contents::BlackWhite ? 255
-           : contents == Contents::Clear || random() % 4 == 0 ? 0
-                                                               : p[3];
+           : contents == Contents::Clear || random() % 4 == 0               ? 0
+                                                                            : p[3];
     // Copies of the first pixel's colour with other alphas: keys met in every lane.
     if (contents == Contents::Random && random() % 7 == 0) std::copy_n(&bytes[bits], 3, p);
   }
@@ -427,8 +466,14 @@ TEST_P(LevelsTest, EveryLevelLeavesTheScalarBytes) {
       // Values and contents take turns so that each mode meets each of them.
       for (size_t m = 0; m < std::size(kModes); ++m, ++turn) {
         const size_t k = turn / std::size(kModes) + m;
-        const Case c{width,          height, depth, kModes[m], contents[k % contents.size()],
-                     row.values[k % row.values.size()], turn, static_cast<uint32_t>(turn * 2654435761u + 17)};
+        const Case c{width,
+                     height,
+                     depth,
+                     kModes[m],
+                     contents[k % contents.size()],
+                     row.values[k % row.values.size()],
+                     turn,
+                     static_cast<uint32_t>(turn * 2654435761u + 17)};
         const Outcome expected = RunCase(*effect, c, SimdLevel::Scalar, row.routeIsAPart ? row.route : nullptr);
         worked += expected[0].second[0] != 0;
         for (SimdLevel level : SimdLevelsToTest()) {
