@@ -295,7 +295,7 @@ std::string NameOf(const LevelRow& row, const Case& c, SimdLevel level) {
   return name + " at " + SimdLevelName(level);
 }
 
-// The 32-bit value of the picture's pixel (0, 0) as a COLORREF, at any depth.
+// The colour of the picture's pixel (0, 0) as a COLORREF (0x00BBGGRR), at any depth.
 uint32_t ColorrefOfFirstPixel(const TestImage& image, const BitmapSpec& spec) {
   const uint32_t value = image.pixel(0, 0);
   uint32_t rgb = value & 0xFFFFFF;  // 0xRRGGBB
