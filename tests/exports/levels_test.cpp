@@ -1,7 +1,7 @@
 // Every export at every vector level against its own scalar level: one table of rows (export,
 // parameter values taken in turn, picture heights and contents, another way in where the vector
 // code has one), run over widths that reach every vector head and tail, every depth the export
-// takes and every transparency mode. Each call starts from inputs built afresh from one seed and
+// takes and every transparency mode. Each call starts from the same inputs, built from one seed, and
 // must leave identical bytes: result, record, pixels, header copy, other pictures, new pictures.
 #include <gtest/gtest.h>
 
@@ -100,22 +100,25 @@ intptr_t WithoutWorkingMemory(const host::EffectInfo& effect, const host::Effect
   return result;
 }
 
+// Values in groups of a parameter set each.
+std::vector<std::vector<double>> Groups(size_t size, std::initializer_list<double> values) {
+  std::vector<std::vector<double>> sets;
+  for (auto it = values.begin(); it != values.end(); it += size) sets.emplace_back(it, it + size);
+  return sets;
+}
+
 const std::vector<std::pair<int, int>> kHsiLarge{{300, 230}, {1031, 70}, {257, 257}, {67, 1000}, {300, -230}};
-const std::vector<std::vector<double>> kHsiShifts{{0, 0, 0},
-                                                  {0.5, 0, 0},
-                                                  {-1, 1, -1},
-                                                  {1, -1, 1},
-                                                  {0.25, -0.3, 0.2},
-                                                  {-0.75, 0.4, -0.1},
-                                                  {2.75, 0.5, -0.5},
-                                                  {-3.4, 0, 0},
-                                                  {1e300, 0, 0},
-                                                  {kNaN, kNaN, kNaN},
-                                                  {kInf, -kInf, kInf},
-                                                  {-kInf, kInf, -kInf},
-                                                  {1e-310, -1e-310, 0},
-                                                  {0.9999999999999999, 2, -2},
-                                                  {-0.0, 0.5, 0.5}};
+// Shifts of hue, saturation and intensity: turns, the full range and beyond, infinities, not-a-number.
+const std::vector<std::vector<double>> kHsiShifts =
+    Groups(3, {0,    0,     0,    0.5,   0,     0,     -1,     1,       -1,   1,
+               -1,   1,     0.25, -0.3,  0.2,   -0.75, 0.4,    -0.1,    2.75, 0.5,
+               -0.5, -3.4,  0,    0,     1e300, 0,     0,      kNaN,    kNaN, kNaN,
+               kInf, -kInf, kInf, -kInf, kInf,  -kInf, 1e-310, -1e-310, 0,    0.9999999999999999,
+               2,    -2,    -0.0, 0.5,   0.5});
+// Opaque: hard key, uniform (level below 1), soft key, the record's rule, sums that wrap or saturate.
+const std::vector<std::vector<double>> kOpaqueArgs =
+    Groups(2, {55, 0,          0,    0,        -1, 0,           255, 0, 256, 0, -300, 0, 10, 0x123456, 7, -2147483648.0,
+               3,  0x80FFFFFF, 1000, 0x010203, 9,  kFirstColour});
 // Blur and sharpen: ordinary amounts, divisors of 1 and 2, negative centre weights, wrapping sums,
 // and the centre weights either side of the largest whose sums fit 16-bit lanes (blur 244 at
 // -414, sharpen 128 at -130).
@@ -131,12 +134,6 @@ const std::vector<std::vector<double>> kTurns{{90}, {180}, {270}, {-90}, {30},  
 const std::vector<std::vector<double>> kRamps{
     {0xFF4000, 0x00C0FF, 0}, {0, 0xFFFFFF, 30},         {0x123456, 0xFEDCBA, 90},  {0xFF00FF, 0x00FF00, 135},
     {0, 0xFFFFFF, 200},      {0x123456, 0xFEDCBA, 271}, {0xFF00FF, 0x00FF00, -45}, {0x0000FF, 0xFF0000, 3600}};
-
-std::vector<std::vector<double>> Each(std::initializer_list<double> values) {
-  std::vector<std::vector<double>> sets;
-  for (double v : values) sets.push_back({v});
-  return sets;
-}
 
 std::vector<std::vector<double>> ColourCorrections() {
   const double primaries[][6] = {{0.64, 0.33, 0.30, 0.60, 0.15, 0.06},
@@ -164,17 +161,17 @@ std::vector<std::vector<double>> BlurAmounts() {
 const std::vector<LevelRow>& LevelRows() {
   static const std::vector<LevelRow> rows{
       {"ImgInvert", "", {{}}, {1, 2, -3, 4}},
-      {"ImgBrightness", "", Each({-255, -100, -1, 0, 1, 40, 254, 255, 1000, -1000}), {1, 2, -3, 4}},
-      {"ImgGamma", "", Each({-5, 0, 10, 11, 15, 20, 29, 30, 40, 99}), {1, 2, -3, 4}},
-      {"ImgContrast", "", Each({-100, -99, -50, -1, 0, 1, 30, 99, 100, 500}), {1, 2, -3, 4}},
+      {"ImgBrightness", "", Groups(1, {-255, -100, -1, 0, 1, 40, 254, 255, 1000, -1000}), {1, 2, -3, 4}},
+      {"ImgGamma", "", Groups(1, {-5, 0, 10, 11, 15, 20, 29, 30, 40, 99}), {1, 2, -3, 4}},
+      {"ImgContrast", "", Groups(1, {-100, -99, -50, -1, 0, 1, 30, 99, 100, 500}), {1, 2, -3, 4}},
       // Crowded levels: components that tie, greys, black and white.
       {"ImgAdjContrast",
        "",
-       Each({0, 1, 2}),
+       Groups(1, {0, 1, 2}),
        {2, -3},
        {{300, 230}, {1031, 70}, {257, 257}, {300, -230}},
        {Contents::Random, Contents::Crowded}},
-      {"ImgAdjContrast", "/without-table", Each({0, 1}), {}, kHsiLarge, {}, {}, WithoutWorkingMemory},
+      {"ImgAdjContrast", "/without-table", Groups(1, {0, 1}), {}, kHsiLarge, {}, {}, WithoutWorkingMemory},
       {"ImgEqualise", "", {{}}, {1, 5, 9, -7}, {{40, 30}, {300, 230}}, {Contents::Random, Contents::Band}},
       {"ImgNormalise", "", {{}}, {1, 5, 9, -7}, {{40, 30}, {300, 230}}, {Contents::Random, Contents::Band}},
       {"ImgAdjustColorRGB",
@@ -232,34 +229,20 @@ const std::vector<LevelRow>& LevelRows() {
        {5, 6, 8},
        {{5, 4}, {5, 11}, {9, 40}, {16, 11}, {67, 40}, {67, 5}},
        {Contents::Random, Contents::Crowded}},
-      // Hard key, uniform (level below 1), soft key, the record's rule, sums that wrap or saturate.
-      {"ImgOpaque",
-       "",
-       {{55, 0},
-        {0, 0},
-        {-1, 0},
-        {255, 0},
-        {256, 0},
-        {-300, 0},
-        {10, 0x123456},
-        {7, -2147483648.0},
-        {3, 0x80FFFFFF},
-        {1000, 0x010203},
-        {9, kFirstColour}},
-       {2, 3}},
+      {"ImgOpaque", "", kOpaqueArgs, {2, 3}},
       {"ImgCopyAlpha", "", {{}}, {2, 3}},
       {"ImgInsertAlpha", "", {{0, 0xFFFFFF}, {77, kFirstColour}, {255, 0}, {300, kFirstColour}}, {2, 3}},
       // Up to 19 passes: more than one group of passes going down the picture together.
       {"ImgDiff",
        "",
-       Each({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}),
+       Groups(1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}),
        {1, 2, 5, 17},
        {},
        {Contents::Opaque, Contents::Clear, Contents::Random},
        {},
        nullptr,
        300},
-      {"TavoSetAlphaColor", "", Each({0x0000FF, 0xFEDCBA, 0x123456}), {1, 3, -2}},
+      {"TavoSetAlphaColor", "", Groups(1, {0x0000FF, 0xFEDCBA, 0x123456}), {1, 3, -2}},
       {"TavoGradient", "", kRamps, {1, 2, 5}, {}, {}, {32}},
       {"TavoEmbossIcon", "", {{96, 0xFFFFFF, 0x404040}, {0, 0x123456, 0}, {255, 0, 0xFFFFFF}}, {1, 5}},
       {"TavoGradientForText", "", kRamps, {1, 2, 5}, {}, {}, {32}},
@@ -342,7 +325,7 @@ std::unique_ptr<TestImage> MakePicture(BitmapSpec& spec, Contents contents, uint
 // Everything a call leaves: named parts compared byte for byte.
 using Outcome = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
 
-// The record without its handles, which differ from one build of the inputs to the next.
+// The record without its handles, which differ from one new image to the next.
 std::vector<uint8_t> RecordBytes(HGLOBAL image) {
   std::vector<uint8_t> bytes = BlockBytes(image);
   for (size_t offset : {offsetof(ImageRecord, header), offsetof(ImageRecord, bitmap), offsetof(ImageRecord, gdiObject)})
@@ -356,84 +339,109 @@ void AddImage(Outcome& outcome, const std::string& name, const TestImage& image)
   outcome.emplace_back(name + " header copy", image.headerCopyBytes());
 }
 
-// Builds the case's inputs afresh, runs it at the level and gathers what it left.
-Outcome RunCase(const host::EffectInfo& effect, const Case& c, SimdLevel level, Route route) {
-  const int rows = std::abs(c.height);
-  BitmapSpec spec{.depth = c.depth, .width = c.width, .height = c.height};
-  std::unique_ptr<TestImage> image = MakePicture(spec, c.contents, c.seed);
-  std::mt19937 random(c.seed ^ 0x5EEDu);
-  if (c.mode == Mode::KeyPresent) {
-    // The first pixel, alpha 0 at 32 bits, copied over a fifth of the picture: the key is met often.
-    uint32_t first = image->pixel(0, 0);
-    if (c.depth == 32) image->setPixel(0, 0, first &= 0x00FFFFFFu);
-    for (int i = 0; i < c.width * rows / 5; ++i)
-      image->setPixel(static_cast<int>(random() % static_cast<uint32_t>(c.width)),
-                      static_cast<int>(random() % static_cast<uint32_t>(rows)), first);
-    image->setColorKey(ColorrefOfFirstPixel(*image, spec));
-  }
-  if (c.mode == Mode::KeyAbsent) image->setColorKey(0x00123457u);
-  if (c.mode == Mode::AlphaCarries) image->setAlphaTransparency();
-  std::vector<double> values = c.values.empty() ? host::DefaultValues(effect) : c.values;
-  for (double& v : values)
-    if (v == kFirstColour) v = ColorrefOfFirstPixel(*image, spec);
-
-  // The other pictures: never twins of the input, so that copying from them shows.
-  std::vector<std::unique_ptr<TestImage>> extraImages;
-  std::vector<HGLOBAL> extras, bitmaps;
-  for (const host::ExtraInput& extra : effect.extras) {
-    const uint32_t seed = c.seed * 31 + static_cast<uint32_t>(extras.size()) + 1;
-    if (extra.kind == host::ExtraKind::AlphaImage) {
-      BitmapSpec other{.depth = 32, .width = c.width, .height = c.height};
-      extraImages.push_back(MakePicture(other, Contents::Random, seed));
-      extras.push_back(extraImages.back()->handle());
-      continue;
+// The inputs of one case, built once; every run starts from the bytes they had when built.
+class CaseInputs {
+ public:
+  CaseInputs(const host::EffectInfo& effect, const Case& c) : effect_(effect), c_(c) {
+    const int rows = std::abs(c.height);
+    BitmapSpec spec{.depth = c.depth, .width = c.width, .height = c.height};
+    image_ = MakePicture(spec, c.contents, c.seed);
+    std::mt19937 random(c.seed ^ 0x5EEDu);
+    if (c.mode == Mode::KeyPresent) {
+      // The first pixel, alpha 0 at 32 bits, copied over a fifth of the picture: the key is met often.
+      uint32_t first = image_->pixel(0, 0);
+      if (c.depth == 32) image_->setPixel(0, 0, first &= 0x00FFFFFFu);
+      for (int i = 0; i < c.width * rows / 5; ++i)
+        image_->setPixel(static_cast<int>(random() % static_cast<uint32_t>(c.width)),
+                         static_cast<int>(random() % static_cast<uint32_t>(rows)), first);
+      image_->setColorKey(ColorrefOfFirstPixel(*image_, spec));
     }
-    const bool mask = extra.kind == host::ExtraKind::TextMask;
-    const std::pair<int, int> tiles[] = {{1, 1}, {3, 2}, {7, 5}, {16, 16}, {c.width + 5, 1}};
-    const auto [w, h] = mask ? std::pair{c.width, rows} : tiles[c.turn % 5];
-    bitmaps.push_back(MakeBitmap({.depth = mask ? 1 : 32, .width = w, .height = h}));
-    std::vector<uint8_t> bytes = BlockBytes(bitmaps.back());
-    // Masks: whole bytes open or masked, and random ones.
-    for (size_t i = mask ? 48 : 40; i < bytes.size(); ++i) {
-      const uint32_t kind = random() % 4;
-      bytes[i] = mask && kind == 0 ? 0 : mask && kind == 1 ? 0xFF : static_cast<uint8_t>(random());
+    if (c.mode == Mode::KeyAbsent) image_->setColorKey(0x00123457u);
+    if (c.mode == Mode::AlphaCarries) image_->setAlphaTransparency();
+    values_ = c.values.empty() ? host::DefaultValues(effect) : c.values;
+    for (double& v : values_)
+      if (v == kFirstColour) v = ColorrefOfFirstPixel(*image_, spec);
+    // The other pictures: never twins of the input, so that copying from them shows.
+    std::vector<HGLOBAL> blocks = BlocksOf(*image_);
+    for (const host::ExtraInput& extra : effect.extras) {
+      const uint32_t seed = c.seed * 31 + static_cast<uint32_t>(extras_.size()) + 1;
+      if (extra.kind == host::ExtraKind::AlphaImage) {
+        BitmapSpec other{.depth = 32, .width = c.width, .height = c.height};
+        extraImages_.push_back(MakePicture(other, Contents::Random, seed));
+        extras_.push_back(extraImages_.back()->handle());
+        const std::vector<HGLOBAL> more = BlocksOf(*extraImages_.back());
+        blocks.insert(blocks.end(), more.begin(), more.end());
+        continue;
+      }
+      const bool mask = extra.kind == host::ExtraKind::TextMask;
+      const std::pair<int, int> tiles[] = {{1, 1}, {3, 2}, {7, 5}, {16, 16}, {c.width + 5, 1}};
+      const auto [w, h] = mask ? std::pair{c.width, rows} : tiles[c.turn % 5];
+      bitmaps_.push_back(MakeBitmap({.depth = mask ? 1 : 32, .width = w, .height = h}));
+      std::vector<uint8_t> bytes = BlockBytes(bitmaps_.back());
+      // Masks: whole bytes open or masked, and random ones.
+      for (size_t i = mask ? 48 : 40; i < bytes.size(); ++i) {
+        const uint32_t kind = random() % 4;
+        bytes[i] = mask && kind == 0 ? 0 : mask && kind == 1 ? 0xFF : static_cast<uint8_t>(random());
+      }
+      SetBlockBytes(bitmaps_.back(), bytes);
+      extras_.push_back(bitmaps_.back());
+      blocks.push_back(bitmaps_.back());
     }
-    SetBlockBytes(bitmaps.back(), bytes);
-    extras.push_back(bitmaps.back());
+    for (HGLOBAL block : blocks) saved_.emplace_back(block, BlockBytes(block));
   }
-  HDC dc = effect.result == host::ResultKind::Painted ? Win32EmuCreateMemoryDC(c.width, rows) : nullptr;
-  host::EffectArgs args{effect.result == host::ResultKind::NoImage ? nullptr : image->handle(), values, extras,
-                        RECT{0, 0, c.width - 1, rows - 1}, dc};
+  ~CaseInputs() {
+    for (HGLOBAL bitmap : bitmaps_) GlobalFree(bitmap);
+  }
+  CaseInputs(const CaseInputs&) = delete;
+  CaseInputs& operator=(const CaseInputs&) = delete;
 
-  intptr_t result;
-  {
-    const ScopedSimdLevel forced(level);
-    result = route ? route(effect, args) : effect.invoke(args);
+  // Runs the case at the level and gathers what it left.
+  Outcome run(SimdLevel level, Route route) const {
+    for (const auto& [block, bytes] : saved_) SetBlockBytes(block, bytes);
+    const int rows = std::abs(c_.height);
+    HDC dc = effect_.result == host::ResultKind::Painted ? Win32EmuCreateMemoryDC(c_.width, rows) : nullptr;
+    const host::EffectArgs args{effect_.result == host::ResultKind::NoImage ? nullptr : image_->handle(), values_,
+                                extras_, RECT{0, 0, c_.width - 1, rows - 1}, dc};
+    intptr_t result;
+    {
+      const ScopedSimdLevel forced(level);
+      result = route ? route(effect_, args) : effect_.invoke(args);
+    }
+    Outcome outcome;
+    const bool madeOne = effect_.result == host::ResultKind::NewImage || effect_.result == host::ResultKind::NewBitmap;
+    outcome.emplace_back("result", std::vector<uint8_t>{static_cast<uint8_t>(madeOne ? result != 0 : result)});
+    if (effect_.result == host::ResultKind::NewImage && result) {
+      AddImage(outcome, "new image", TestImage(reinterpret_cast<HGLOBAL>(result)));
+    }
+    if (effect_.result == host::ResultKind::NewBitmap && result) {
+      outcome.emplace_back("new bitmap", BlockBytes(reinterpret_cast<HGLOBAL>(result)));
+      GlobalFree(reinterpret_cast<HGLOBAL>(result));
+    }
+    AddImage(outcome, "image", *image_);
+    for (const auto& extra : extraImages_) AddImage(outcome, "other picture", *extra);
+    for (HGLOBAL bitmap : bitmaps_) outcome.emplace_back("other bitmap", BlockBytes(bitmap));
+    if (dc) {
+      const auto* bytes = reinterpret_cast<const uint8_t*>(Win32EmuMemoryDCPixels(dc));
+      outcome.emplace_back("device context", std::vector<uint8_t>(bytes, bytes + 4 * size_t(c_.width) * size_t(rows)));
+      Win32EmuDeleteMemoryDC(dc);
+    }
+    return outcome;
   }
-  Outcome outcome;
-  const bool madeOne = effect.result == host::ResultKind::NewImage || effect.result == host::ResultKind::NewBitmap;
-  outcome.emplace_back("result", std::vector<uint8_t>{static_cast<uint8_t>(madeOne ? result != 0 : result)});
-  if (effect.result == host::ResultKind::NewImage && result) {
-    AddImage(outcome, "new image", TestImage(reinterpret_cast<HGLOBAL>(result)));
+
+ private:
+  // The record, the bitmap and the header copy.
+  static std::vector<HGLOBAL> BlocksOf(const TestImage& image) {
+    return {image.handle(), image.bitmap(), GlobalHandle(OrmiPointerFromField(image.record().header))};
   }
-  if (effect.result == host::ResultKind::NewBitmap && result) {
-    outcome.emplace_back("new bitmap", BlockBytes(reinterpret_cast<HGLOBAL>(result)));
-    GlobalFree(reinterpret_cast<HGLOBAL>(result));
-  }
-  AddImage(outcome, "image", *image);
-  for (const auto& extra : extraImages) AddImage(outcome, "other picture", *extra);
-  for (HGLOBAL bitmap : bitmaps) {
-    outcome.emplace_back("other bitmap", BlockBytes(bitmap));
-    GlobalFree(bitmap);
-  }
-  if (dc) {
-    const uint32_t* pixels = Win32EmuMemoryDCPixels(dc);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(pixels);
-    outcome.emplace_back("device context", std::vector<uint8_t>(bytes, bytes + 4 * size_t(c.width) * size_t(rows)));
-    Win32EmuDeleteMemoryDC(dc);
-  }
-  return outcome;
-}
+
+  const host::EffectInfo& effect_;
+  Case c_;
+  std::unique_ptr<TestImage> image_;
+  std::vector<std::unique_ptr<TestImage>> extraImages_;
+  std::vector<HGLOBAL> extras_, bitmaps_;
+  std::vector<double> values_;
+  std::vector<std::pair<HGLOBAL, std::vector<uint8_t>>> saved_;
+};
 
 // Where two outcomes first differ, or nothing.
 std::string FirstDifference(const Outcome& actual, const Outcome& expected) {
@@ -474,11 +482,12 @@ TEST_P(LevelsTest, EveryLevelLeavesTheScalarBytes) {
                      row.values[k % row.values.size()],
                      turn,
                      static_cast<uint32_t>(turn * 2654435761u + 17)};
-        const Outcome expected = RunCase(*effect, c, SimdLevel::Scalar, row.routeIsAPart ? row.route : nullptr);
+        const CaseInputs inputs(*effect, c);
+        const Outcome expected = inputs.run(SimdLevel::Scalar, row.routeIsAPart ? row.route : nullptr);
         worked += expected[0].second[0] != 0;
         for (SimdLevel level : SimdLevelsToTest()) {
           if (level == SimdLevel::Scalar && (!row.route || row.routeIsAPart)) continue;
-          const std::string difference = FirstDifference(RunCase(*effect, c, level, row.route), expected);
+          const std::string difference = FirstDifference(inputs.run(level, row.route), expected);
           ASSERT_EQ(difference, "") << NameOf(row, c, level);
         }
       }
