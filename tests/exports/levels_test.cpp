@@ -154,7 +154,7 @@ std::vector<std::vector<double>> ColourCorrections() {
 // Blur amounts whose centre weights run through 0..244, so every divisor of the narrow lanes occurs.
 std::vector<std::vector<double>> BlurAmounts() {
   std::vector<std::vector<double>> sets = kLinearAmounts;
-  for (int c = 0; c <= 244; c += 3) sets.push_back({74.0 - 2 * c});
+  for (int c = 0; c <= 244; ++c) sets.push_back({74.0 - 2 * c});
   return sets;
 }
 
