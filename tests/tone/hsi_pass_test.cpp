@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "reference/differential.h"
-#include "tone/adj_contrast.h"
-#include "tone/color_shift.h"
+#include "exports/simd_levels.h"
 #include "tone/hsi_kernels.h"
 #include "tone_test_support.h"
 
@@ -40,10 +38,8 @@ TEST_P(HsiPassExampleTest, EveryLevelGivesTheExample) {
     test::TestImage image({.depth = 32, .width = kWidth, .height = kHeight});
     for (int row = 0; row < kHeight; ++row)
       for (int x = 0; x < kWidth; ++x) image.setPixel(x, row, 0x7F000000u | e.before);
-    const int result = test::OnLockedBitmap(image.bitmap(), [&](DibBlock block) {
-      return e.contrast ? ImgAdjContrastPixels(block, e.mode, std::nullopt)
-                        : ImgAdjustColorHSIPixels(block, e.hue, e.saturation, e.intensity, std::nullopt);
-    });
+    const int result = e.contrast ? ImgAdjContrast(image.handle(), e.mode)
+                                  : ImgAdjustColorHSI(image.handle(), e.hue, e.saturation, e.intensity);
     ASSERT_EQ(result, 1);
     for (int row = 0; row < kHeight; ++row) {
       for (int x = 0; x < kWidth; ++x) {

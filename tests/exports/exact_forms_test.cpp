@@ -1,0 +1,187 @@
+// The other exact formulations the vector paths use, over every value they can be fed: the
+// normalisation's stretch in fixed point, the edge tables' fixed-point products, and the AVX-512
+// divisions by 255 and by 6 of the HSI pass (with the pass over every colour against the scalar
+// pass). The exports' own results at every level are compared in levels_test.cpp.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "exports/simd_levels.h"
+#include "filters/edge_kernels.h"
+#include "filters/filter_math.h"
+#include "tone/hsi.h"
+#include "tone/hsi_avx512.h"
+#include "tone/hsi_kernels.h"
+#include "tone/stretch_kernels.h"
+
+namespace ormi {
+namespace {
+
+uint8_t TableValue(int i, int lo, int hi) {
+  if (i < lo) return 0;
+  if (i > hi) return 254;
+  return static_cast<uint8_t>((i - lo) * 254 / (hi - lo));
+}
+
+TEST(StretchTest, FixedPointFormGivesTheTableForEveryPairOfLevels) {
+  for (int lo = 0; lo < 255; ++lo) {
+    for (int hi = lo + 1; hi < 256; ++hi) {
+      const Stretch stretch = StretchOf(lo, hi);
+      ASSERT_EQ(stretch.span, hi - lo);
+      for (int i = 0; i < 256; ++i) {
+        const uint32_t d = static_cast<uint32_t>(std::min(std::max(i - lo, 0), hi - lo));
+        const uint32_t value = stretch.whole * d + ((d * stretch.fraction) >> 16);
+        ASSERT_EQ(value, TableValue(i, lo, hi)) << lo << ".." << hi << " at " << i;
+      }
+    }
+  }
+}
+
+// Every vector level's kernel (the scalar level has none) gives the table's bytes under each rule.
+TEST(StretchTest, EveryKernelGivesTheTableBytesUnderEachRule) {
+  EXPECT_EQ(SelectStretch(SimdLevel::Scalar), nullptr);
+  for (SimdLevel level : test::SimdLevelsToTest()) {
+    const StretchKernel kernel = SelectStretch(level);
+    if (level == SimdLevel::Scalar) continue;
+    ASSERT_NE(kernel, nullptr);
+    std::mt19937 random(77);
+    for (int lo = 0; lo < 255; lo += 7) {
+      for (int hi = lo + 1; hi < 256; hi += 11) {
+        std::array<uint8_t, 256> table{};
+        for (int i = 0; i < 256; ++i) table[i] = TableValue(i, lo, hi);
+        // 67 pixels: whole vectors and a tail; every level meets each channel somewhere.
+        std::vector<uint32_t> pixels(67);
+        for (size_t k = 0; k < pixels.size(); ++k)
+          pixels[k] = static_cast<uint32_t>(random()) ^ uint32_t(k * 0x030201u);
+        pixels[5] = pixels[9] = 0x00102030u;
+        for (const Table32Rule& rule :
+             {Table32Rule{false, 0, 0xFFFFFFFFu, 0xFF000000u}, Table32Rule{true, 0x00102030u, 0xFFFFFFFFu, 0u}}) {
+          std::vector<uint32_t> expected = pixels, actual = pixels;
+          for (uint32_t& p : expected) p = MapPixel32(p, table, rule);
+          auto* bytes = reinterpret_cast<uint8_t*>(actual.data());
+          const size_t done = kernel(bytes, actual.size(), StretchOf(lo, hi), rule);
+          ASSERT_GE(done, actual.size() - 7);
+          for (size_t k = done; k < actual.size(); ++k) actual[k] = MapPixel32(actual[k], table, rule);
+          ASSERT_EQ(actual, expected) << lo << ".." << hi << " keyed " << rule.keyed << " "
+                                      << test::SimdLevelName(level);
+        }
+      }
+    }
+  }
+}
+
+// Edge: whenever the tables of an amount get a fixed-point form, the form gives both tables at
+// every level, over a fine grid of amounts; both kinds of amount occur.
+TEST(EdgeFormTest, EveryFormGivesBothTablesAtEveryLevel) {
+  int withForm = 0, withoutForm = 0;
+  for (int hundredths = -20000; hundredths <= 30000; hundredths += 7) {
+    const double gain = (100.0 - hundredths / 100.0) / 20.0 + 1.5;
+    std::array<int32_t, 256> centre{}, diagonal{};
+    for (int v = 0; v < 256; ++v) {
+      centre[v] = TruncToInt32(v * gain);
+      diagonal[v] = TruncToInt32((-gain / 4.0) * v);
+    }
+    const std::optional<EdgeFixedPoint> form = EdgeFixedPointOf(centre, diagonal);
+    ++(form ? withForm : withoutForm);
+    if (!form) continue;
+    for (int v = 0; v < 256; ++v) {
+      for (const auto& [product, table] : {std::pair{form->centre, &centre}, std::pair{form->diagonal, &diagonal}}) {
+        const int32_t magnitude = product.whole * v + ((v * product.fraction) >> 16);
+        ASSERT_EQ(product.negative ? -magnitude : magnitude, (*table)[v]) << hundredths << " level " << v;
+      }
+    }
+    // The five terms of the sum stay within 16 bits.
+    ASSERT_LE(std::abs(centre[255]) + 4 * std::abs(diagonal[255]), 32767) << hundredths;
+  }
+  EXPECT_GT(withForm, 1000);
+  EXPECT_GT(withoutForm, 10);
+}
+
+class HsiAvx512Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (DetectedSimdLevel() < SimdLevel::Avx512) GTEST_SKIP() << "no AVX-512 on this processor";
+  }
+};
+
+// Bitwise, so that a zero of the wrong sign or a differing not-a-number would show.
+void ExpectSameBits(const std::vector<double>& actual, const std::vector<double>& expected, const char* what) {
+  ASSERT_EQ(actual.size(), expected.size());
+  for (size_t i = 0; i < actual.size(); ++i) {
+    ASSERT_EQ(std::bit_cast<uint64_t>(actual[i]), std::bit_cast<uint64_t>(expected[i]))
+        << what << " " << i << ": " << actual[i] << " against " << expected[i];
+  }
+}
+
+TEST_F(HsiAvx512Test, EveryByteOver255IsThePlainQuotient) {
+  // 253 as well, so that a run ends inside a group of eight.
+  for (int32_t count : {256, 253}) {
+    std::vector<int32_t> bytes(static_cast<size_t>(count));
+    std::vector<double> expected(bytes.size()), units(bytes.size(), -1.0);
+    for (int32_t i = 0; i < count; ++i) {
+      bytes[static_cast<size_t>(i)] = 255 - i;
+      expected[static_cast<size_t>(i)] = (255 - i) / 255.0;
+    }
+    UnitsOfBytesAvx512(bytes.data(), units.data(), bytes.size());
+    ExpectSameBits(units, expected, "byte");
+  }
+}
+
+// Every sum base +- (max - mid) / d a hue is built from, as the plain conversion forms them, over 6;
+// then random values across the whole exponent range.
+TEST_F(HsiAvx512Test, EverySixthsOfAColourOver6IsThePlainQuotient) {
+  for (int largest = 1; largest < 256; ++largest) {
+    std::vector<double> sixths;
+    const double max = largest / 255.0;
+    for (int smallest = 0; smallest < largest; ++smallest) {
+      const double d = max - smallest / 255.0;
+      for (int middle = smallest; middle <= largest; ++middle) {
+        const double quotient = (max - middle / 255.0) / d;
+        for (double base : {1.0, 3.0, 5.0}) sixths.insert(sixths.end(), {base + quotient, base - quotient});
+      }
+    }
+    std::vector<double> expected(sixths.size()), turns(sixths.size());
+    for (size_t i = 0; i < sixths.size(); ++i) expected[i] = sixths[i] / 6;
+    TurnsOfSixthsAvx512(sixths.data(), turns.data(), sixths.size());
+    ExpectSameBits(turns, expected, "sixths");
+  }
+  std::mt19937_64 engine(512);
+  std::uniform_real_distribution<double> mantissa(1, 2);
+  std::uniform_int_distribution<int> exponent(-1000, 1000);
+  std::vector<double> values(1 << 18), expected(values.size()), turns(values.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    values[i] = std::ldexp(mantissa(engine), exponent(engine)) * (i % 2 ? -1 : 1);
+    expected[i] = values[i] / 6;
+  }
+  TurnsOfSixthsAvx512(values.data(), turns.data(), values.size());
+  ExpectSameBits(turns, expected, "value");
+}
+
+// The AVX-512 pass over every colour of the cube against the scalar pass, one red at a time with
+// alpha varying; odd reds under a colour key that one pixel carries (0x804020 with alpha 0xA0).
+TEST_F(HsiAvx512Test, EveryColourMatchesTheScalarPass) {
+  std::vector<double> levels(2 * kHsiPairs);
+  FillHsiLevelTable(levels.data(), [&](double& saturation, double& intensity) {
+    intensity = ClampUnit(intensity - 0.05);
+    saturation = ClampUnit(saturation + 0.1);
+  });
+  std::vector<uint32_t> expected(1 << 16), actual(expected.size());
+  for (uint32_t red = 0; red < 256; ++red) {
+    const bool keyed = red % 2 == 1;
+    // No shift, one within a turn either way, one of several turns.
+    const HsiPass pass{levels.data(), std::array{0.0, 0.25, -0.7, 2.75}[red % 4], keyed, 0xA0804020u};
+    for (uint32_t i = 0; i < expected.size(); ++i) expected[i] = (i * 0x9Du & 0xFF) << 24 | red << 16 | i;
+    actual = expected;
+    HsiPassScalar(reinterpret_cast<uint8_t*>(expected.data()), expected.size(), pass);
+    HsiPassAvx512(reinterpret_cast<uint8_t*>(actual.data()), actual.size(), pass);
+    for (size_t i = 0; i < actual.size(); ++i) {
+      ASSERT_EQ(actual[i], expected[i]) << "red " << red << " pixel " << i << (keyed ? " keyed" : "");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ormi
