@@ -182,6 +182,9 @@ const GenericCase kGenericCases[] = {
 
 // --- layouts every export meets: each refused depth, short blocks, top-down rows, byte-less rows
 
+BitmapSpec Spec(int depth, int width, int height, long size = -1, uint32_t clrUsed = 0) {
+  return {.depth = depth, .width = width, .height = height, .clrUsed = clrUsed, .sizeOverride = size};
+}
 BitmapSpec Usual(const host::EffectInfo& e) {
   return {.depth = RepresentativeDepth(e), .width = kWidth, .height = kHeight};
 }
@@ -218,6 +221,19 @@ void AddLayoutRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<
                       f.unreached});
     }
   }
+  // The bitmap's own depth decides once its header copy let it through.
+  if (std::find(e.depths.begin(), e.depths.end(), 24) == e.depths.end()) {
+    rows.push_back({name + "_TwentyFourBitsUnderACopyOfItsDepth",
+                    &e,
+                    Spec(24, kWidth, kHeight),
+                    {},
+                    {},
+                    [](Spoiled& s) {
+                      const int depth = RepresentativeDepth(s.call.effect());
+                      s.spoilHeaderCopy([&](BITMAPINFOHEADER& h) { h.biBitCount = static_cast<WORD>(depth); });
+                    },
+                    f.unreached});
+  }
   const long usualBytes = static_cast<long>(BitsOffsetOf(Usual(e)) + StrideOf(kWidth, Usual(e).depth) * kHeight);
   for (const BitmapSpec& byteless : {BitmapSpec{.depth = Usual(e).depth, .width = 0, .height = 0x7FFFFFFF},
                                      BitmapSpec{.depth = 0, .width = 720907, .height = 0x7FFFFFFF}}) {
@@ -245,11 +261,6 @@ void AddLayoutRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<
 
 // --- each export's own refusals: arguments out of their domain, pictures that do not match
 
-BitmapSpec Spec(int depth, int width, int height, long size = -1, uint32_t clrUsed = 0) {
-  return {.depth = depth, .width = width, .height = height, .clrUsed = clrUsed, .sizeOverride = size};
-}
-constexpr Outcome kRefusedMarked = kZeroMarked;
-
 struct OwnRow {
   const char* exportName;
   const char* what;
@@ -262,9 +273,28 @@ struct OwnRow {
 };
 
 const BitmapSpec k32 = Spec(32, kWidth, kHeight);
-const BitmapSpec kMaskSpec = Spec(1, kWidth, kHeight);
+const BitmapSpec kMask = Spec(1, kWidth, kHeight);
+void CopyOfOneRow(Spoiled& s) {
+  s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biHeight = 1; });
+}
+void CopyOfAnotherWidth(Spoiled& s) {
+  s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { ++h.biWidth; });
+}
+void NoBitmap(Spoiled& s) {
+  s.spoilRecord([](ImageRecord& r) { r.bitmap = 0; });
+}
+void LockedWithoutBitmap(Spoiled& s) {
+  s.spoilRecord([](ImageRecord& r) { r.bitmap = 0, r.flags |= ORMI_FLAG_LOCKED_IMAGE; });
+}
+void RecordWider(Spoiled& s) {
+  s.spoilRecord([](ImageRecord& r) { ++r.width; });
+}
+void AlphaCarriesTransparency(Spoiled& s) { s.call.image()->setAlphaTransparency(); }
+void WidthBeyond32Bits(Spoiled& s) { s.args.rect = RECT{INT32_MIN, 0, INT32_MAX, 0}; }
+void HeightBeyond32Bits(Spoiled& s) { s.args.rect = RECT{0, INT32_MIN, 3, INT32_MAX}; }
 
 const std::vector<OwnRow>& OwnRows() {
+  // clang-format off
   static const std::vector<OwnRow> rows = {
       {"ImgInvert", "BlockOfTablesOnly", Spec(32, 4, 4, 40), {}, {}, kKept},
       {"ImgEqualise", "Narrow", Spec(32, 4, 100), {}, {}, kKept},
@@ -278,13 +308,8 @@ const std::vector<OwnRow>& OwnRows() {
       {"ImgColorCorrection", "UnknownCode", k32, {{0, 14}}, {}, kZero},
       {"ImgColorCorrection", "CodeOfNoProfile", k32, {{0, 111}}, {}, kZero},
       {"ImgColorCorrection", "NegativeWidth", Spec(32, -2, 1, 48), {}, {}, kZero},
-      {"ImgColorCorrection", "CoincidentPrimaries", k32, {{2, 0.3}, {3, 0.3}, {4, 0.3}, {5, 0.3}}, {}, kZero},
-      {"ImgColorCorrection",
-       "CollinearPrimaries",
-       k32,
-       {{2, .2}, {3, .2}, {4, .3}, {5, .3}, {6, .4}, {7, .4}},
-       {},
-       kZero},
+      {"ImgColorCorrection", "CoincidentPrimaries", k32, {{2, .3}, {3, .3}, {4, .3}, {5, .3}}, {}, kZero},
+      {"ImgColorCorrection", "CollinearPrimaries", k32, {{2, .2}, {3, .2}, {4, .3}, {5, .3}, {6, .4}, {7, .4}}, {}, kZero},
       {"ImgColorCorrection", "PrimaryNotANumber", k32, {{6, std::nan("")}}, {}, kZero},
       {"ImgColorCorrection", "PrimaryOverflows", k32, {{7, 1e300}}, {}, kZero},
       {"ImgBlur", "TooNarrow", Spec(32, 2, 9), {}, {}, kKept},
@@ -299,91 +324,39 @@ const std::vector<OwnRow>& OwnRows() {
       {"ImgRotate", "EmptyPicture", Spec(32, 0, 3), {}, {}, kZero},
       {"ImgRotate", "CanvasBeyondMemory", Spec(32, 65536, 1), {}, {}, kZero},
       {"ImgRotate", "QuarterTurnOfTwoBits", Spec(2, 8, 2), {{0, 90}}, {}, kZero},
-      {"ImgRotate",
-       "QuarterTurnWithACopyOfAnotherSize",
-       Spec(8, 2, 2),
-       {{0, 90}},
-       {},
-       kZero,
-       [](Spoiled& s) { s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biHeight = 1; }); }},
+      {"ImgRotate", "QuarterTurnWithACopyOfAnotherSize", Spec(8, 2, 2), {{0, 90}}, {}, kZero, CopyOfOneRow},
       {"ImgBlockRotate", "LevelZero", k32, {{0, 45}, {1, 0}}, {}, kZero},
       {"ImgBlockRotate", "LevelFour", k32, {{0, 45}, {1, 4}}, {}, kZero},
       {"ImgBlockRotate", "AngleAtTwentyFourBits", Spec(24, 4, 4), {{0, 45}, {1, 1}}, {}, kZero},
-      {"ImgMirror",
-       "CopyOfAnotherWidth",
-       Spec(8, 3, 2),
-       {},
-       {},
-       kZero,
-       [](Spoiled& s) { s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biWidth = 4; }); }},
-      {"ImgMirror",
-       "NothingAskedWithoutBitmap",
-       k32,
-       {{0, 0}, {1, 0}},
-       {},
-       kKept,
-       [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.bitmap = 0; }); }},
-      {"ImgOpaque",
-       "CopySaysThirtyTwoOfTwentyFour",
-       Spec(24, kWidth, kHeight),
-       {},
-       {},
-       kRefusedMarked,
-       [](Spoiled& s) { s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biBitCount = 32; }); }},
-      {"ImgInsertAlpha",
-       "AlphaCarriesTheTransparency",
-       k32,
-       {},
-       {},
-       kZero,
-       nullptr,
-       [](Spoiled& s) { s.call.image()->setAlphaTransparency(); }},
-      {"ImgCopyAlpha", "SourceWider", k32, {}, {Spec(32, kWidth + 1, kHeight)}, kRefusedMarked},
-      {"ImgCopyAlpha", "SourceTaller", k32, {}, {Spec(32, kWidth, kHeight + 1)}, kRefusedMarked},
+      {"ImgMirror", "CopyOfAnotherWidth", Spec(8, 3, 2), {}, {}, kZero, CopyOfAnotherWidth},
+      {"ImgMirror", "NothingAskedWithoutBitmap", k32, {{0, 0}, {1, 0}}, {}, kKept, NoBitmap},
+      {"ImgMirror", "NothingAskedOfALockedImageWithoutBitmap", k32, {{0, 0}, {1, 0}}, {}, kZero, LockedWithoutBitmap},
+      {"ImgInsertAlpha", "AlphaCarriesTheTransparency", k32, {}, {}, kZero, nullptr, AlphaCarriesTransparency},
+      {"ImgCopyAlpha", "SourceWider", k32, {}, {Spec(32, kWidth + 1, kHeight)}, kZeroMarked},
+      {"ImgCopyAlpha", "SourceTaller", k32, {}, {Spec(32, kWidth, kHeight + 1)}, kZeroMarked},
       {"TavoSetAlphaColor", "MaskWider", k32, {}, {Spec(32, kWidth + 1, kHeight)}, kZero},
       {"TavoSetAlphaColor", "MaskTopDown", k32, {}, {Spec(32, kWidth, -kHeight)}, kZero},
       {"ImgDiff", "NegativePasses", k32, {{0, -1}}, {}, kZero},
       {"ImgDiff", "SideOverflows", k32, {{0, 0x3FFFFFFF}}, {}, kZero},
       {"ImgDiff", "HaloBeyondMemory", k32, {{0, 0x1FFFFFFF}}, {}, kZero},
       {"ImgDiff", "EmptySource", Spec(32, 0, 2), {}, {}, kZero},
-      {"ImgDiff",
-       "RecordWiderThanBitmap",
-       k32,
-       {},
-       {},
-       kZero,
-       [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { ++r.width; }); }},
+      {"ImgDiff", "RecordWiderThanBitmap", k32, {}, {}, kZero, RecordWider},
       {"TavoEmbossIcon", "EightBitsOfTwoColours", Spec(8, 4, 2, -1, 2), {}, {}, kZero},
       {"TavoEmbossIcon", "FourBitsOfTwoColours", Spec(4, 4, 2, -1, 2), {}, {}, kZero},
       {"TavoGradientForText", "MaskNarrower", k32, {}, {Spec(1, kWidth - 1, kHeight)}, kZero},
       {"TavoGradientForText", "MaskLower", k32, {}, {Spec(1, kWidth, kHeight - 1)}, kZero},
       {"TavoGradientForText", "TopDownMaskLower", k32, {}, {Spec(1, kWidth, 1 - kHeight)}, kZero},
-      {"TavoGradientForText",
-       "WidthBeyond32Bits",
-       k32,
-       {},
-       {},
-       kZero,
-       [](Spoiled& s) {
-         s.args.rect = RECT{INT32_MIN, 0, INT32_MAX, 0};
-       }},
+      {"TavoGradientForText", "WidthBeyond32Bits", k32, {}, {}, kZero, WidthBeyond32Bits},
       {"TavoTileForText", "MaskNarrower", k32, {}, {Spec(1, kWidth - 1, kHeight)}, kZero},
       {"TavoTileForText", "MaskLower", k32, {}, {Spec(1, kWidth, kHeight - 1)}, kZero},
-      {"TavoTileForText", "TileWithoutRows", k32, {}, {kMaskSpec, Spec(32, 2, 0)}, kZero},
-      {"TavoTileForText", "TileWithoutColumns", k32, {}, {kMaskSpec, Spec(32, 0, 2)}, kZero},
-      {"TavoTileForText", "TileTopDown", k32, {}, {kMaskSpec, Spec(32, 2, -2)}, kZero},
-      {"TavoTileForText", "TileOfTwentyFourBits", k32, {}, {kMaskSpec, Spec(24, 2, 2)}, kZero},
-      {"TavoTileForText", "TileShort", k32, {}, {kMaskSpec, Spec(32, 2, 2, 40 + 15)}, kZero},
-      {"TavoTileForText",
-       "HeightBeyond32Bits",
-       k32,
-       {},
-       {},
-       kZero,
-       [](Spoiled& s) {
-         s.args.rect = RECT{0, INT32_MIN, 3, INT32_MAX};
-       }},
+      {"TavoTileForText", "TileWithoutRows", k32, {}, {kMask, Spec(32, 2, 0)}, kZero},
+      {"TavoTileForText", "TileWithoutColumns", k32, {}, {kMask, Spec(32, 0, 2)}, kZero},
+      {"TavoTileForText", "TileTopDown", k32, {}, {kMask, Spec(32, 2, -2)}, kZero},
+      {"TavoTileForText", "TileOfTwentyFourBits", k32, {}, {kMask, Spec(24, 2, 2)}, kZero},
+      {"TavoTileForText", "TileShort", k32, {}, {kMask, Spec(32, 2, 2, 40 + 15)}, kZero},
+      {"TavoTileForText", "HeightBeyond32Bits", k32, {}, {}, kZero, HeightBeyond32Bits},
   };
+  // clang-format on
   return rows;
 }
 
