@@ -97,97 +97,95 @@ struct Row {
   Spoil prepare = nullptr;  // a state the input is in before the call (not put back)
 };
 
+BitmapSpec Spec(int depth, int width, int height, long size = -1, uint32_t clrUsed = 0) {
+  return {.depth = depth, .width = width, .height = height, .clrUsed = clrUsed, .sizeOverride = size};
+}
+BitmapSpec Usual(const host::EffectInfo& e) { return Spec(RepresentativeDepth(e), kWidth, kHeight); }
+void NoBitmap(Spoiled& s) {
+  s.spoilRecord([](ImageRecord& r) { r.bitmap = 0; });
+}
+
 // --- the cases every export meets
 
 struct GenericCase {
   const char* name;
-  bool (*applies)(const host::EffectInfo&, const ExportFrame&);
+  bool (*applies)(const host::EffectInfo&);
   Spoil spoil;
   Outcome (*expected)(const host::EffectInfo&, const ExportFrame&);
   Spoil check = nullptr;
 };
 
-bool AnyImage(const host::EffectInfo& e, const ExportFrame&) { return TakesImage(e); }
-bool FirstExtraIsImage(const host::EffectInfo& e, const ExportFrame&) {
-  return !e.extras.empty() && e.extras[0].kind == host::ExtraKind::AlphaImage;
+bool AnyImage(const host::EffectInfo& e) { return TakesImage(e); }
+bool HasExtras(const host::EffectInfo& e) { return !e.extras.empty(); }
+bool HasTwoExtras(const host::EffectInfo& e) { return e.extras.size() > 1; }
+bool FirstExtraIsImage(const host::EffectInfo& e) {
+  return HasExtras(e) && e.extras[0].kind == host::ExtraKind::AlphaImage;
+}
+bool TakesRectangle(const host::EffectInfo& e) {
+  return e.result == host::ResultKind::Painted || e.result == host::ResultKind::NewBitmap;
 }
 Outcome Zero(const host::EffectInfo&, const ExportFrame&) { return kZero; }
-
-void ExpectGdiObject(Spoiled& s, bool deleted) {
-  EXPECT_EQ(Win32EmuGdiObjectDeleted(s.gdi) != 0, deleted) << "GDI object deleted";
-  EXPECT_EQ(s.call.image()->record().gdiObject, deleted ? 0u : OrmiFieldFromGdiObject(s.gdi));
-  if (!deleted) DeleteObject(s.gdi);
+Outcome Working(const host::EffectInfo& e, const ExportFrame&) { return Works(e); }
+Outcome IfMagicChecked(const host::EffectInfo& e, const ExportFrame& f) { return f.checksMagic ? kZero : Works(e); }
+Outcome IfLockedRefused(const host::EffectInfo& e, const ExportFrame& f) {
+  return f.refusesLockedFlag ? kZero : Works(e);
 }
+Outcome WithoutCopy(const host::EffectInfo&, const ExportFrame& f) { return f.noHeaderCopy; }
+Outcome CopyDiffers(const host::EffectInfo&, const ExportFrame& f) { return f.copyDiffers; }
+Outcome Unreached(const host::EffectInfo&, const ExportFrame& f) { return Refused(f); }
 
 void SetGdiObject(Spoiled& s, uint32_t flags) {
   s.gdi = Win32EmuCreateGdiObject();
   s.spoilRecord([&](ImageRecord& r) { r.gdiObject = OrmiFieldFromGdiObject(s.gdi), r.flags |= flags; });
 }
+void ExpectGdiObject(Spoiled& s, bool deleted) {
+  EXPECT_EQ(Win32EmuGdiObjectDeleted(s.gdi) != 0, deleted) << "GDI object deleted";
+  EXPECT_EQ(s.call.image()->record().gdiObject, deleted ? 0u : OrmiFieldFromGdiObject(s.gdi));
+  if (!deleted) DeleteObject(s.gdi);
+}
+void StaleHeaderCopy(Spoiled& s) {
+  HGLOBAL stale = GlobalAlloc(GMEM_FIXED, 64);
+  GlobalFree(stale);
+  s.spoilRecord([&](ImageRecord& r) { r.header = OrmiFieldFromPointer(stale); });
+}
+// A copy of a size that is no multiple of 4 may start at any address: it is read bytewise.
+void HeaderCopyAtAnOddAddress(Spoiled& s) {
+  HGLOBAL block = GlobalHandle(s.headerCopy());
+  auto* moved = static_cast<uint8_t*>(GlobalLock(s.copyOf(block, GlobalSize(block) + 1)));
+  ASSERT_NE(reinterpret_cast<uintptr_t>(moved) % 4, 0u) << "every block ends at its guard page";
+  s.spoilRecord([&](ImageRecord& r) { r.header = OrmiFieldFromPointer(moved); });
+}
 
-bool HasExtras(const host::EffectInfo& e, const ExportFrame&) { return !e.extras.empty(); }
-
+// clang-format off
 const GenericCase kGenericCases[] = {
     {"NullHandle", AnyImage, [](Spoiled& s) { s.args.image = nullptr; }, Zero},
     {"StaleHandle", AnyImage, [](Spoiled& s) { s.args.image = s.staleCopyOf(s.args.image); }, Zero},
-    {"RecordBlockTooSmall", AnyImage,
-     [](Spoiled& s) { s.args.image = s.copyOf(s.args.image, sizeof(ImageRecord) - 1); }, Zero},
-    {"BrokenMagic", AnyImage, [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.magic[3] = '1'; }); },
-     [](const host::EffectInfo& e, const ExportFrame& f) { return f.checksMagic ? kZero : Works(e); }},
-    {"NoBitmap", AnyImage, [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.bitmap = 0; }); }, Zero},
-    {"LockedImageFlag", AnyImage, [](Spoiled& s) { SetGdiObject(s, ORMI_FLAG_LOCKED_IMAGE); },
-     [](const host::EffectInfo& e, const ExportFrame& f) { return f.refusesLockedFlag ? kZero : Works(e); },
+    {"RecordBlockTooSmall", AnyImage, [](Spoiled& s) { s.args.image = s.copyOf(s.args.image, 119); }, Zero},
+    {"BrokenMagic", AnyImage, [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.magic[3] = '1'; }); }, IfMagicChecked},
+    {"NoBitmap", AnyImage, NoBitmap, Zero},
+    {"LockedImageFlag", AnyImage, [](Spoiled& s) { SetGdiObject(s, ORMI_FLAG_LOCKED_IMAGE); }, IfLockedRefused,
      [](Spoiled& s) { ExpectGdiObject(s, !s.frame.refusesLockedFlag && s.frame.deletesGdiObject); }},
-    {"GdiObject", AnyImage, [](Spoiled& s) { SetGdiObject(s, 0); },
-     [](const host::EffectInfo& e, const ExportFrame&) { return Works(e); },
+    {"GdiObject", AnyImage, [](Spoiled& s) { SetGdiObject(s, 0); }, Working,
      [](Spoiled& s) { ExpectGdiObject(s, s.frame.deletesGdiObject); }},
-    {"NoHeaderCopy", AnyImage, [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.header = 0; }); },
-     [](const host::EffectInfo&, const ExportFrame& f) { return f.noHeaderCopy; }},
-    {"StaleHeaderCopy", AnyImage,
-     [](Spoiled& s) {
-       HGLOBAL stale = GlobalAlloc(GMEM_FIXED, 64);
-       GlobalFree(stale);
-       s.spoilRecord([&](ImageRecord& r) { r.header = OrmiFieldFromPointer(stale); });
-     },
-     [](const host::EffectInfo&, const ExportFrame& f) { return f.noHeaderCopy; }},
+    {"NoHeaderCopy", AnyImage, [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.header = 0; }); }, WithoutCopy},
+    {"StaleHeaderCopy", AnyImage, StaleHeaderCopy, WithoutCopy},
     {"HeaderCopyOfAnotherDepth", AnyImage,
      [](Spoiled& s) { s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biBitCount = h.biBitCount == 32 ? 24 : 32; }); },
-     [](const host::EffectInfo&, const ExportFrame& f) { return f.copyDiffers; }},
-    // A copy of a size that is no multiple of 4 may start at any address: it is read bytewise.
-    {"HeaderCopyAtAnOddAddress", AnyImage,
-     [](Spoiled& s) {
-       HGLOBAL block = GlobalHandle(s.headerCopy());
-       auto* moved = static_cast<uint8_t*>(GlobalLock(s.copyOf(block, GlobalSize(block) + 1)));
-       ASSERT_NE(reinterpret_cast<uintptr_t>(moved) % 4, 0u) << "every block ends at its guard page";
-       s.spoilRecord([&](ImageRecord& r) { r.header = OrmiFieldFromPointer(moved); });
-     },
-     [](const host::EffectInfo& e, const ExportFrame&) { return Works(e); }},
+     CopyDiffers},
+    {"HeaderCopyAtAnOddAddress", AnyImage, HeaderCopyAtAnOddAddress, Working},
     {"NullExtra", HasExtras, [](Spoiled& s) { s.extras[0] = nullptr; }, Zero},
-    {"NullSecondExtra", [](const host::EffectInfo& e, const ExportFrame&) { return e.extras.size() > 1; },
-     [](Spoiled& s) { s.extras[1] = nullptr; }, Zero},
+    {"NullSecondExtra", HasTwoExtras, [](Spoiled& s) { s.extras[1] = nullptr; }, Zero},
     {"StaleExtra", HasExtras, [](Spoiled& s) { s.extras[0] = s.staleCopyOf(s.extras[0]); }, Zero},
     {"ExtraWithBrokenMagic", FirstExtraIsImage,
      [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.magic[0] = 'X'; }); }, Zero},
     {"ExtraWithoutBitmap", FirstExtraIsImage,
-     [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.bitmap = 0; }); },
-     [](const host::EffectInfo&, const ExportFrame& f) { return Refused(f); }},
-    {"InvertedRectangle",
-     [](const host::EffectInfo& e, const ExportFrame&) {
-       return e.result == host::ResultKind::Painted || e.result == host::ResultKind::NewBitmap;
-     },
-     [](Spoiled& s) {
-       s.args.rect = RECT{kWidth - 1, kHeight - 1, 0, 0};
-     },
-     Zero},
+     [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.bitmap = 0; }); }, Unreached},
+    {"InvertedRectangle", TakesRectangle, [](Spoiled& s) { s.args.rect = RECT{kWidth - 1, kHeight - 1, 0, 0}; }, Zero},
 };
+// clang-format on
 
 // --- layouts every export meets: each refused depth, short blocks, top-down rows, byte-less rows
 
-BitmapSpec Spec(int depth, int width, int height, long size = -1, uint32_t clrUsed = 0) {
-  return {.depth = depth, .width = width, .height = height, .clrUsed = clrUsed, .sizeOverride = size};
-}
-BitmapSpec Usual(const host::EffectInfo& e) {
-  return {.depth = RepresentativeDepth(e), .width = kWidth, .height = kHeight};
-}
 // One byte less than the rows claim.
 BitmapSpec ShortRows(BitmapSpec spec) {
   spec.sizeOverride = static_cast<long>(BitsOffsetOf(spec) + StrideOf(spec.width, spec.depth) * kHeight - 1);
@@ -200,62 +198,39 @@ void PixelsKept(Spoiled& s) {
   const size_t tables = std::min<size_t>(DibBitsOffset(ReadInfoHeader(after.data())), after.size());
   EXPECT_TRUE(std::equal(after.begin() + tables, after.end(), s.pixelsBefore.begin() + tables));
 }
+// The bitmap's own depth decides once its header copy let it through.
+void CopyOfTheExportsDepth(Spoiled& s) {
+  const auto depth = static_cast<WORD>(RepresentativeDepth(s.call.effect()));
+  s.spoilHeaderCopy([&](BITMAPINFOHEADER& h) { h.biBitCount = depth; });
+}
 
 void AddLayoutRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<Row>& rows) {
-  const std::string name = e.exportName;
-  const Outcome shortRows = f.walksWholeBlock ? Outcome{Result::One, Changes::Any} : f.unreached;
-  rows.push_back({name + "_ShortRows", &e, ShortRows(Usual(e)), {}, {}, nullptr, shortRows});
-  rows.push_back({name + "_TopDown", &e, {Usual(e).depth, kWidth, -kHeight}, {}, {}, nullptr, f.topDown});
-  for (int depth : {1, 4, 8, 16, 24, 32}) {
-    const bool accepted = std::find(e.depths.begin(), e.depths.end(), depth) != e.depths.end();
-    const BitmapSpec spec{.depth = depth, .width = kWidth, .height = kHeight};
-    if (!accepted) rows.push_back({name + "_Refuses" + std::to_string(depth), &e, spec, {}, {}, nullptr, Refused(f)});
-    // A colour table one byte beyond the block.
-    if (accepted && depth == 8) {
-      rows.push_back({name + "_ShortTable",
-                      &e,
-                      {.depth = 8, .width = kWidth, .height = kHeight, .sizeOverride = 1063},
-                      {},
-                      {},
-                      nullptr,
-                      f.unreached});
-    }
+  const auto add = [&](const std::string& what, const BitmapSpec& image, Outcome expected, Spoil spoil = nullptr,
+                       Spoil check = nullptr, const std::vector<BitmapSpec>& extras = {}) {
+    rows.push_back({std::string(e.exportName) + "_" + what, &e, image, extras, {}, spoil, expected, check});
+  };
+  const auto accepts = [&](int depth) { return std::find(e.depths.begin(), e.depths.end(), depth) != e.depths.end(); };
+  const int depth = RepresentativeDepth(e);
+  add("ShortRows", ShortRows(Usual(e)), f.walksWholeBlock ? Outcome{Result::One, Changes::Any} : f.unreached);
+  add("TopDown", Spec(depth, kWidth, -kHeight), f.topDown);
+  for (int refused : {1, 4, 8, 16, 24, 32}) {
+    if (!accepts(refused)) add("Refuses" + std::to_string(refused), Spec(refused, kWidth, kHeight), Refused(f));
   }
-  // The bitmap's own depth decides once its header copy let it through.
-  if (std::find(e.depths.begin(), e.depths.end(), 24) == e.depths.end()) {
-    rows.push_back({name + "_TwentyFourBitsUnderACopyOfItsDepth",
-                    &e,
-                    Spec(24, kWidth, kHeight),
-                    {},
-                    {},
-                    [](Spoiled& s) {
-                      const int depth = RepresentativeDepth(s.call.effect());
-                      s.spoilHeaderCopy([&](BITMAPINFOHEADER& h) { h.biBitCount = static_cast<WORD>(depth); });
-                    },
-                    f.unreached});
-  }
-  const long usualBytes = static_cast<long>(BitsOffsetOf(Usual(e)) + StrideOf(kWidth, Usual(e).depth) * kHeight);
-  for (const BitmapSpec& byteless : {BitmapSpec{.depth = Usual(e).depth, .width = 0, .height = 0x7FFFFFFF},
-                                     BitmapSpec{.depth = 0, .width = 720907, .height = 0x7FFFFFFF}}) {
-    BitmapSpec spec = byteless;
-    spec.sizeOverride = usualBytes;
-    rows.push_back({name + "_ByteLessRows" + std::to_string(byteless.depth),
-                    &e,
-                    spec,
-                    {},
-                    {},
-                    nullptr,
-                    {Result::Any, Changes::Any},
-                    PixelsKept});
-  }
+  if (accepts(8)) add("ShortTable", Spec(8, kWidth, kHeight, 40 + 1023), f.unreached);  // one byte short
+  if (!accepts(24))
+    add("TwentyFourBitsUnderACopyOfItsDepth", Spec(24, kWidth, kHeight), f.unreached, CopyOfTheExportsDepth);
+  const auto bytes = static_cast<long>(BitsOffsetOf(Usual(e)) + StrideOf(kWidth, depth) * kHeight);
+  const Outcome any{Result::Any, Changes::Any};
+  add("ByteLessRowsOfNoWidth", Spec(depth, 0, 0x7FFFFFFF, bytes), any, nullptr, PixelsKept);
+  add("ByteLessRowsOfNoDepth", Spec(0, 720907, 0x7FFFFFFF, bytes), any, nullptr, PixelsKept);
   if (!e.extras.empty()) {
-    BitmapSpec wrongDepth{
-        .depth = e.extras[0].kind == host::ExtraKind::TextMask ? 8 : 24, .width = kWidth, .height = kHeight};
-    if (e.extras[0].kind == host::ExtraKind::Tile) wrongDepth.width = 3, wrongDepth.height = 2;
-    BitmapSpec shortExtra = wrongDepth;
-    shortExtra.depth = e.extras[0].kind == host::ExtraKind::TextMask ? 1 : 32;
-    rows.push_back({name + "_ExtraOfAnotherDepth", &e, Usual(e), {wrongDepth}, {}, nullptr, Refused(f)});
-    rows.push_back({name + "_ShortExtra", &e, Usual(e), {ShortRows(shortExtra)}, {}, nullptr, Refused(f)});
+    const host::ExtraKind kind = e.extras[0].kind;
+    BitmapSpec extra = kind == host::ExtraKind::Tile ? Spec(32, 3, 2) : Spec(32, kWidth, kHeight);
+    if (kind == host::ExtraKind::TextMask) extra.depth = 1;
+    BitmapSpec otherDepth = extra;
+    otherDepth.depth = kind == host::ExtraKind::TextMask ? 8 : 24;
+    add("ExtraOfAnotherDepth", Usual(e), Refused(f), nullptr, nullptr, {otherDepth});
+    add("ShortExtra", Usual(e), Refused(f), nullptr, nullptr, {ShortRows(extra)});
   }
 }
 
@@ -279,9 +254,6 @@ void CopyOfOneRow(Spoiled& s) {
 }
 void CopyOfAnotherWidth(Spoiled& s) {
   s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { ++h.biWidth; });
-}
-void NoBitmap(Spoiled& s) {
-  s.spoilRecord([](ImageRecord& r) { r.bitmap = 0; });
 }
 void LockedWithoutBitmap(Spoiled& s) {
   s.spoilRecord([](ImageRecord& r) { r.bitmap = 0, r.flags |= ORMI_FLAG_LOCKED_IMAGE; });
@@ -365,7 +337,7 @@ std::vector<Row> AllRows() {
   for (const host::EffectInfo& e : host::EffectCatalog()) {
     const ExportFrame& f = ExportFrameOf(e.exportName);
     for (const GenericCase& c : kGenericCases) {
-      if (c.applies(e, f)) {
+      if (c.applies(e)) {
         rows.push_back(
             {std::string(e.exportName) + "_" + c.name, &e, Usual(e), {}, {}, c.spoil, c.expected(e, f), c.check});
       }
