@@ -29,7 +29,8 @@ const std::vector<ExportFrame>& Table() {
       {"ImgSharpen",         true,  false, false, false, 1, kOne,     kKept,    kZero,    kZero},
       {"ImgEmboss",          true,  false, false, false, 1, kOne,     kKept,    kZero,    kZero},
       {"ImgEdge",            true,  false, false, false, 1, kOne,     kKept,    kZero,    kZero},
-      {"ImgDespeckle",       true,  false, false, false, 1, kOne,     kKept,    kZero,    kZero},
+      // Despeckle works through rings of rows instead of planes from about 87 rows of 126 pixels.
+      {"ImgDespeckle",       true,  false, false, false, 1, kOne,     kKept,    kZero,    kZero, {}, {{.depth = 32, .width = 126, .height = 90}}},
       {"ImgEnhance",         true,  false, false, false, 1, kOne,     kKept,    kZero,    kZero},
       {"ImgOpaque",          true,  false, false, false, 1, kZeroMarked, kChanged, kZero, kZero},
       // Source record, destination record, then the bitmaps; the transparency fields are copied

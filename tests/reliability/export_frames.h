@@ -47,6 +47,8 @@ struct ExportFrame {
   Outcome copyDiffers;   // the header copy names another depth than the bitmap
   // Argument values besides the defaults whose paths lock or allocate differently.
   std::vector<std::vector<double>> moreArgs = {};
+  // Images besides the usual 9 x 7 whose paths lock or allocate differently (at the defaults).
+  std::vector<BitmapSpec> moreImages = {};
 };
 
 // The entry of an export (asserted to exist).

@@ -25,7 +25,7 @@ const Fault kFaults[] = {{"lock", Win32EmuLockCalls, Win32EmuFailNextLock},
 
 // One input to fail on: a depth the export accepts and a set of argument values.
 struct CallCase {
-  int depth;
+  BitmapSpec image;
   std::vector<double> values;
 };
 
@@ -40,17 +40,20 @@ std::vector<CallCase> CasesOf(const host::EffectInfo& effect) {
   std::vector<CallCase> cases;
   for (const std::vector<double>& values : argumentSets) {
     for (int depth : depths) {
-      PreparedCall call(effect, kSeed, depth, values);
+      const BitmapSpec image{.depth = depth, .width = 9, .height = 7};
+      PreparedCall call(effect, kSeed, image, values);
       const intptr_t result = call.invoke();
       FreeResult(effect, result);
-      if (depth == RepresentativeDepth(effect) || result != 0) cases.push_back({depth, values});
+      if (depth == RepresentativeDepth(effect) || result != 0) cases.push_back({image, values});
     }
   }
+  for (const BitmapSpec& image : ExportFrameOf(effect.exportName).moreImages) cases.push_back({image, argumentSets[0]});
   return cases;
 }
 
 std::string Describe(const CallCase& c) {
-  std::string text = std::to_string(c.depth) + "-bit image, arguments (";
+  std::string text = std::to_string(c.image.width) + " x " + std::to_string(c.image.height) + ", " +
+                     std::to_string(c.image.depth) + " bits, arguments (";
   for (size_t i = 0; i < c.values.size(); ++i) text += (i ? ", " : "") + std::to_string(c.values[i]);
   return text + ")";
 }
@@ -66,7 +69,7 @@ TEST_P(FailurePathTest, EachLockAndAllocationFailureIsReportedAndLeavesNothingBe
     long total[3];
     {
       SCOPED_TRACE(Describe(c));
-      PreparedCall call(effect, kSeed, c.depth, c.values);
+      PreparedCall call(effect, kSeed, c.image, c.values);
       const PreparedCall::Snapshot before = call.snapshot();
       long start[3];
       for (int f = 0; f < 3; ++f) start[f] = kFaults[f].calls();
@@ -79,7 +82,7 @@ TEST_P(FailurePathTest, EachLockAndAllocationFailureIsReportedAndLeavesNothingBe
     for (int f = 0; f < 3; ++f) {
       for (long n = 1; n <= total[f]; ++n) {
         SCOPED_TRACE(testing::Message() << Describe(c) << ": " << kFaults[f].name << " #" << n << " fails");
-        PreparedCall call(effect, kSeed, c.depth, c.values);
+        PreparedCall call(effect, kSeed, c.image, c.values);
         const PreparedCall::Snapshot before = call.snapshot();
         const size_t liveBefore = Win32EmuLiveBlocks(), heapBefore = Win32EmuLiveHeapBlocks();
         const long callsBefore = kFaults[f].calls();
