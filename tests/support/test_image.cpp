@@ -16,7 +16,7 @@ size_t ColorCountOf(const BitmapSpec& spec) {
 BITMAPINFOHEADER HeaderOfBlock(HGLOBAL bitmap) {
   BITMAPINFOHEADER header{};
   if (GlobalSize(bitmap) == 0) return header;
-  std::memcpy(&header, GlobalLock(bitmap), std::min(sizeof header, GlobalSize(bitmap)));
+  std::memcpy(&header, GlobalLock(bitmap), std::min<size_t>(sizeof header, GlobalSize(bitmap)));
   GlobalUnlock(bitmap);
   return header;
 }
@@ -113,7 +113,7 @@ int LockCount(HGLOBAL handle) { return static_cast<int>(GlobalFlags(handle) & GM
 HGLOBAL MakeImage(HGLOBAL bitmap) {
   // Built here rather than by the host's wrapper so that malformed bitmaps get records too.
   const BITMAPINFOHEADER info = HeaderOfBlock(bitmap);
-  const size_t copyBytes = std::min(GlobalSize(bitmap), BitsOffsetOf(SpecOf(info)));
+  const size_t copyBytes = std::min<size_t>(GlobalSize(bitmap), BitsOffsetOf(SpecOf(info)));
   HGLOBAL headerBlock = GlobalAlloc(GHND, std::max<size_t>(copyBytes, 40));
   auto* header = static_cast<uint8_t*>(GlobalLock(headerBlock));
   std::memcpy(header, BlockBytes(bitmap).data(), copyBytes);
