@@ -258,6 +258,12 @@ void CopyOfAnotherWidth(Spoiled& s) {
 void LockedWithoutBitmap(Spoiled& s) {
   s.spoilRecord([](ImageRecord& r) { r.bitmap = 0, r.flags |= ORMI_FLAG_LOCKED_IMAGE; });
 }
+void NoHeaderCopy(Spoiled& s) {
+  s.spoilRecord([](ImageRecord& r) { r.header = 0; });
+}
+void CopyOfTwentyFourBits(Spoiled& s) {
+  s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biBitCount = 24; });
+}
 void RecordWider(Spoiled& s) {
   s.spoilRecord([](ImageRecord& r) { ++r.width; });
 }
@@ -297,6 +303,10 @@ const std::vector<OwnRow>& OwnRows() {
       {"ImgRotate", "CanvasBeyondMemory", Spec(32, 65536, 1), {}, {}, kZero},
       {"ImgRotate", "QuarterTurnOfTwoBits", Spec(2, 8, 2), {{0, 90}}, {}, kZero},
       {"ImgRotate", "QuarterTurnWithACopyOfAnotherSize", Spec(8, 2, 2), {{0, 90}}, {}, kZero, CopyOfOneRow},
+      {"ImgRotate", "QuarterTurnOfTopDownRows", Spec(8, 2, -2), {{0, 90}}, {}, kZero},
+      {"ImgRotate", "QuarterTurnOfShortRows", Spec(8, 4, 2, 1064 + 7), {{0, 90}}, {}, kZero},
+      {"ImgRotate", "QuarterTurnWithoutHeaderCopy", Spec(8, 2, 2), {{0, 90}}, {}, kZero, NoHeaderCopy},
+      {"ImgRotate", "QuarterTurnWithACopyOfAnotherDepth", Spec(32, 2, 2), {{0, 90}}, {}, kZero, CopyOfTwentyFourBits},
       {"ImgBlockRotate", "LevelZero", k32, {{0, 45}, {1, 0}}, {}, kZero},
       {"ImgBlockRotate", "LevelFour", k32, {{0, 45}, {1, 4}}, {}, kZero},
       {"ImgBlockRotate", "AngleAtTwentyFourBits", Spec(24, 4, 4), {{0, 45}, {1, 1}}, {}, kZero},
