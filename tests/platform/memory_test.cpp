@@ -1,13 +1,11 @@
-// Global/local memory of the Win32 emulation: lock counts, handle mapping, sizes, bad handles.
+// Global, local and heap memory of the Win32 emulation: sizes, zero fill, lock counts, handle
+// mapping, the guard page behind every block, bad handles, fault injection, GDI objects and DCs.
 #include <gtest/gtest.h>
 #include <ormi/win32.h>
 #include <ormi/win32emu_testing.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
-#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,137 +13,57 @@
 namespace {
 
 constexpr std::uintptr_t kTwoGiB = std::uintptr_t{1} << 31;
-
 std::uintptr_t Address(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
 
-TEST(Win32EmuLock, MoveableLockCountFollowsLockAndUnlock) {
-  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 64);
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(GlobalFlags(h), 0u);
-
-  void* first = GlobalLock(h);
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(GlobalFlags(h) & GMEM_LOCKCOUNT, 1u);
-  void* second = GlobalLock(h);
-  EXPECT_EQ(second, first);
-  EXPECT_EQ(GlobalFlags(h) & GMEM_LOCKCOUNT, 2u);
-
-  EXPECT_NE(GlobalUnlock(h), 0) << "one lock is left";
-  EXPECT_EQ(GlobalFlags(h) & GMEM_LOCKCOUNT, 1u);
-  EXPECT_EQ(GlobalUnlock(h), 0) << "now unlocked";
-  EXPECT_EQ(GlobalFlags(h), 0u);
-  EXPECT_EQ(GlobalUnlock(h), 0) << "was not locked";
-  EXPECT_EQ(GlobalFlags(h), 0u) << "unlocking an unlocked block must not wrap the count";
-
-  EXPECT_EQ(GlobalFree(h), nullptr);
-}
-
-TEST(Win32EmuLock, LockCountSaturatesAtTheLowByte) {
-  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 8);
-  ASSERT_NE(h, nullptr);
-  for (int i = 0; i < 300; ++i) ASSERT_NE(GlobalLock(h), nullptr);
-  EXPECT_EQ(GlobalFlags(h), GMEM_LOCKCOUNT);
-  for (unsigned i = 1; i < GMEM_LOCKCOUNT; ++i) ASSERT_NE(GlobalUnlock(h), 0) << "unlock " << i;
-  EXPECT_EQ(GlobalUnlock(h), 0);
-  EXPECT_EQ(GlobalFlags(h), 0u);
-  EXPECT_EQ(GlobalFree(h), nullptr);
-}
-
-TEST(Win32EmuLock, FixedBlockHasNoLockCount) {
-  HGLOBAL h = GlobalAlloc(GMEM_FIXED, 32);
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(GlobalLock(h), h) << "a fixed block's handle is its pointer";
-  EXPECT_EQ(GlobalLock(h), h);
-  EXPECT_EQ(GlobalFlags(h), 0u);
-  EXPECT_EQ(GlobalUnlock(h), 0);
-  EXPECT_EQ(GlobalFlags(h), 0u);
-  EXPECT_EQ(GlobalFree(h), nullptr);
-}
-
-TEST(Win32EmuLock, FreeingALockedBlockSucceeds) {
-  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 16);
-  ASSERT_NE(GlobalLock(h), nullptr);
-  const size_t before = Win32EmuLiveBlocks();
-  EXPECT_EQ(GlobalFree(h), nullptr);
-  EXPECT_EQ(Win32EmuLiveBlocks(), before - 1);
-  EXPECT_EQ(GlobalLock(h), nullptr);
-}
-
-TEST(Win32EmuHandle, MoveableHandleMapsBackFromItsPointer) {
-  HGLOBAL h = GlobalAlloc(GHND, 100);
-  ASSERT_NE(h, nullptr);
-  auto* p = static_cast<unsigned char*>(GlobalLock(h));
-  ASSERT_NE(p, nullptr);
-  EXPECT_NE(static_cast<void*>(p), h) << "a moveable handle is not the data pointer";
-  EXPECT_EQ(GlobalHandle(p), h);
-  EXPECT_EQ(GlobalHandle(p + 1), nullptr) << "only the block's first byte names it";
-  EXPECT_EQ(GlobalSize(p), 0u) << "a moveable block's pointer is not its handle";
-  GlobalUnlock(h);
-  EXPECT_EQ(GlobalHandle(p), h) << "unlocking keeps the mapping";
-  EXPECT_EQ(GlobalFree(h), nullptr);
-  EXPECT_EQ(GlobalHandle(p), nullptr);
-}
-
-TEST(Win32EmuHandle, FixedBlockIsItsOwnHandle) {
-  HGLOBAL h = GlobalAlloc(GPTR, 100);
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(GlobalHandle(h), h);
-  EXPECT_EQ(GlobalSize(h), 100u);
-  EXPECT_EQ(GlobalFree(h), nullptr);
-  EXPECT_EQ(GlobalHandle(h), nullptr);
-}
-
-TEST(Win32EmuHandle, DistinctBlocksGetDistinctHandlesAndPointers) {
-  std::vector<HGLOBAL> handles;
-  std::set<std::uintptr_t> seen;
-  for (int i = 0; i < 20; ++i) {
-    HGLOBAL h = GlobalAlloc(i % 2 == 0 ? GMEM_MOVEABLE : GMEM_FIXED, static_cast<SIZE_T>(i * 10));
-    ASSERT_NE(h, nullptr);
-    handles.push_back(h);
-    EXPECT_TRUE(seen.insert(Address(h)).second) << "handle reused while live";
-    void* p = GlobalLock(h);
-    ASSERT_NE(p, nullptr);
-    if (p != h) {
-      EXPECT_TRUE(seen.insert(Address(p)).second) << "pointer collides with a handle or pointer";
-    }
-  }
-  for (HGLOBAL h : handles) EXPECT_EQ(GlobalFree(h), nullptr);
-}
-
-// Blocks of many sizes and kinds: size, zero fill, use of every byte, addresses below 2 GiB, accounting.
 struct BlockCase {
   UINT flags;
   SIZE_T bytes;
 };
 
-void PrintTo(const BlockCase& c, std::ostream* os) { *os << "flags " << c.flags << ", " << c.bytes << " bytes"; }
-
 class Win32EmuBlock : public testing::TestWithParam<BlockCase> {};
 
+// Size, zero fill, every byte usable up to a guard page, low addresses, lock counts, handle
+// mapping and accounting, from allocation to free.
 TEST_P(Win32EmuBlock, BehavesAsAskedFor) {
-  const BlockCase c = GetParam();
-  const size_t blocksBefore = Win32EmuLiveBlocks();
-  const size_t bytesBefore = Win32EmuLiveBytes();
-
-  HGLOBAL h = GlobalAlloc(c.flags, c.bytes);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto [flags, bytes] = GetParam();
+  const bool moveable = flags & GMEM_MOVEABLE;
+  const size_t blocksBefore = Win32EmuLiveBlocks(), bytesBefore = Win32EmuLiveBytes();
+  HGLOBAL h = GlobalAlloc(flags, bytes);
   ASSERT_NE(h, nullptr);
-  EXPECT_LT(Address(h), kTwoGiB);
-  EXPECT_EQ(GlobalSize(h), c.bytes);
+  EXPECT_EQ(GlobalSize(h), bytes);
   EXPECT_EQ(Win32EmuLiveBlocks(), blocksBefore + 1);
-  EXPECT_EQ(Win32EmuLiveBytes(), bytesBefore + c.bytes);
+  EXPECT_EQ(Win32EmuLiveBytes(), bytesBefore + bytes);
 
-  auto* p = static_cast<unsigned char*>(GlobalLock(h));
+  auto* p = static_cast<volatile unsigned char*>(GlobalLock(h));
   ASSERT_NE(p, nullptr) << "a zero-byte block is still a valid block";
-  EXPECT_LT(Address(p) + c.bytes, kTwoGiB);
-  EXPECT_EQ(GlobalHandle(p), h);
-  if ((c.flags & GMEM_ZEROINIT) != 0) {
-    for (SIZE_T i = 0; i < c.bytes; ++i) ASSERT_EQ(p[i], 0) << "byte " << i;
+  EXPECT_LT(Address(const_cast<unsigned char*>(p)) + bytes, kTwoGiB);
+  EXPECT_EQ(p == h, !moveable) << "a fixed block's handle is its pointer, a moveable one's is not";
+  EXPECT_EQ(GlobalHandle(const_cast<unsigned char*>(p)), h);
+  if (bytes > 1) {
+    EXPECT_EQ(GlobalHandle(const_cast<unsigned char*>(p) + 1), nullptr) << "only the first byte names it";
   }
-  for (SIZE_T i = 0; i < c.bytes; ++i) p[i] = static_cast<unsigned char>(i * 31 + 7);
-  for (SIZE_T i = 0; i < c.bytes; ++i) ASSERT_EQ(p[i], static_cast<unsigned char>(i * 31 + 7)) << "byte " << i;
-  GlobalUnlock(h);
+  EXPECT_EQ(GlobalLock(h), p);
+  EXPECT_EQ(GlobalFlags(h), moveable ? 2u : 0u) << "two locks";
+  bool zero = true, written = true;
+  for (SIZE_T i = 0; i < bytes; ++i) {
+    zero = zero && p[i] == 0;
+    p[i] = static_cast<unsigned char>(i * 31 + 7);
+  }
+  for (SIZE_T i = 0; i < bytes; ++i) written = written && p[i] == static_cast<unsigned char>(i * 31 + 7);
+  EXPECT_TRUE(written);
+  // Code that forgets GMEM_ZEROINIT must not pass by luck.
+  EXPECT_TRUE(zero || !(flags & GMEM_ZEROINIT));
+  EXPECT_FALSE(zero && !(flags & GMEM_ZEROINIT) && bytes >= 64);
+  EXPECT_DEATH(p[bytes] = 1, "") << "one byte past the block";
 
+  EXPECT_EQ(GlobalUnlock(h) != 0, moveable) << "one lock is left";
+  EXPECT_EQ(GlobalUnlock(h), 0);
+  EXPECT_EQ(GlobalUnlock(h), 0) << "was not locked";
+  EXPECT_EQ(GlobalFlags(h), 0u) << "unlocking an unlocked block must not wrap the count";
   EXPECT_EQ(GlobalFree(h), nullptr);
+  EXPECT_EQ(GlobalHandle(const_cast<unsigned char*>(p)), nullptr);
+  EXPECT_EQ(GlobalLock(h), nullptr);
   EXPECT_EQ(Win32EmuLiveBlocks(), blocksBefore);
   EXPECT_EQ(Win32EmuLiveBytes(), bytesBefore);
 }
@@ -153,7 +71,7 @@ TEST_P(Win32EmuBlock, BehavesAsAskedFor) {
 std::vector<BlockCase> BlockCases() {
   std::vector<BlockCase> cases;
   for (UINT flags : {GMEM_FIXED, GMEM_MOVEABLE, GPTR, GHND})
-    for (SIZE_T bytes : {0, 1, 7, 40, 4095, 4096, 4097, 100000}) cases.push_back({flags, bytes});
+    for (SIZE_T bytes : {0, 1, 64, 4095, 4096, 4097, 100000}) cases.push_back({flags, bytes});
   return cases;
 }
 
@@ -163,141 +81,170 @@ INSTANTIATE_TEST_SUITE_P(FlagsAndSizes, Win32EmuBlock, testing::ValuesIn(BlockCa
                                   std::to_string(param.param.bytes);
                          });
 
-TEST(Win32EmuZeroInit, FreshBlocksWithoutZeroInitAreNotZero) {
-  // Code that forgets GMEM_ZEROINIT must not pass by luck.
-  HGLOBAL h = GlobalAlloc(GMEM_FIXED, 64);
-  ASSERT_NE(h, nullptr);
-  const auto* p = static_cast<const unsigned char*>(h);
-  bool anyNonZero = false;
-  for (int i = 0; i < 64; ++i) anyNonZero = anyNonZero || p[i] != 0;
-  EXPECT_TRUE(anyNonZero);
+TEST(Win32EmuMemory, LockCountSaturatesAtTheLowByte) {
+  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 8);
+  for (int i = 0; i < 300; ++i) GlobalLock(h);
+  EXPECT_EQ(GlobalFlags(h), GMEM_LOCKCOUNT);
+  for (unsigned i = 1; i < GMEM_LOCKCOUNT; ++i) ASSERT_NE(GlobalUnlock(h), 0) << "unlock " << i;
+  EXPECT_EQ(GlobalUnlock(h), 0);
   EXPECT_EQ(GlobalFree(h), nullptr);
 }
 
-TEST(Win32EmuZeroInit, ZeroInitHoldsAfterDirtyBlocksWereFreed) {
-  for (int round = 0; round < 4; ++round) {
-    HGLOBAL dirty = GlobalAlloc(GMEM_FIXED, 5000);
-    ASSERT_NE(dirty, nullptr);
-    std::memset(dirty, 0x5A, 5000);
-    ASSERT_EQ(GlobalFree(dirty), nullptr);
-    HGLOBAL clean = GlobalAlloc(GPTR, 5000);
-    ASSERT_NE(clean, nullptr);
-    const auto* p = static_cast<const unsigned char*>(clean);
-    for (int i = 0; i < 5000; ++i) ASSERT_EQ(p[i], 0) << "round " << round << " byte " << i;
-    ASSERT_EQ(GlobalFree(clean), nullptr);
-  }
-}
-
-TEST(Win32EmuLocal, LocalAllocAndLocalFree) {
+TEST(Win32EmuMemory, LocalBlocksAndImpossibleSizes) {
   const size_t before = Win32EmuLiveBlocks();
-  HLOCAL fixed = LocalAlloc(LMEM_FIXED, 24);
+  HLOCAL fixed = LocalAlloc(LPTR, 24), moveable = LocalAlloc(LMEM_MOVEABLE, 24);
   ASSERT_NE(fixed, nullptr);
   EXPECT_LT(Address(fixed), kTwoGiB);
-  std::memset(fixed, 0x11, 24);
-  HLOCAL zeroed = LocalAlloc(LPTR, 24);
-  ASSERT_NE(zeroed, nullptr);
-  for (int i = 0; i < 24; ++i) EXPECT_EQ(static_cast<const unsigned char*>(zeroed)[i], 0);
-  HLOCAL moveable = LocalAlloc(LMEM_MOVEABLE, 24);
-  ASSERT_NE(moveable, nullptr);
-  EXPECT_EQ(Win32EmuLiveBlocks(), before + 3) << "local blocks are counted too";
-
+  EXPECT_EQ(std::count(static_cast<char*>(fixed), static_cast<char*>(fixed) + 24, 0), 24);
+  EXPECT_EQ(Win32EmuLiveBlocks(), before + 2) << "local blocks are counted too";
   EXPECT_EQ(LocalFree(fixed), nullptr);
-  EXPECT_EQ(LocalFree(zeroed), nullptr);
   EXPECT_EQ(LocalFree(moveable), nullptr);
-  EXPECT_EQ(Win32EmuLiveBlocks(), before);
   EXPECT_EQ(LocalFree(fixed), fixed) << "a second free fails";
-  EXPECT_EQ(LocalFree(moveable), moveable);
+  EXPECT_EQ(GlobalAlloc(GMEM_MOVEABLE, ~SIZE_T{0}), nullptr);
+  EXPECT_EQ(GlobalAlloc(GMEM_FIXED, ~SIZE_T{0} - 4096), nullptr);
+  EXPECT_EQ(Win32EmuLiveBlocks(), before);
 }
 
 // Anything that is not a live block's handle: every call fails cleanly and changes nothing.
-enum class BadHandle { Null, One, Random, AllOnes32, AllOnes, Stack, Heap, Interior, FreedMoveable, FreedFixed };
-
-class Win32EmuBadHandle : public testing::TestWithParam<BadHandle> {
- protected:
-  void TearDown() override {
-    if (live_ != nullptr) GlobalFree(live_);
+TEST(Win32EmuMemory, BadHandlesFailWithoutCrashing) {
+  char stackByte = 0;
+  auto heapBytes = std::make_unique<char[]>(64);
+  HGLOBAL live = GlobalAlloc(GMEM_FIXED, 64);
+  std::vector<HGLOBAL> bad = {nullptr,
+                              reinterpret_cast<HGLOBAL>(std::uintptr_t{1}),
+                              reinterpret_cast<HGLOBAL>(std::uintptr_t{0x12345678}),
+                              reinterpret_cast<HGLOBAL>(std::uintptr_t{0xFFFFFFFFu}),
+                              reinterpret_cast<HGLOBAL>(~std::uintptr_t{0}),
+                              &stackByte,
+                              heapBytes.get(),
+                              static_cast<char*>(live) + 1};
+  for (UINT flags : {GMEM_FIXED, GMEM_MOVEABLE}) {
+    HGLOBAL freed = GlobalAlloc(flags, 64);
+    GlobalLock(freed);
+    GlobalFree(freed);
+    bad.push_back(freed);
   }
-
-  HGLOBAL Make(BadHandle kind) {
-    switch (kind) {
-      case BadHandle::Null: return nullptr;
-      case BadHandle::One: return reinterpret_cast<HGLOBAL>(std::uintptr_t{1});
-      case BadHandle::Random: return reinterpret_cast<HGLOBAL>(std::uintptr_t{0x12345678});
-      case BadHandle::AllOnes32: return reinterpret_cast<HGLOBAL>(std::uintptr_t{0xFFFFFFFFu});
-      case BadHandle::AllOnes: return reinterpret_cast<HGLOBAL>(~std::uintptr_t{0});
-      case BadHandle::Stack: return &stackByte_;
-      case BadHandle::Heap: heap_ = std::make_unique<char[]>(64); return heap_.get();
-      case BadHandle::Interior: live_ = GlobalAlloc(GMEM_FIXED, 64); return static_cast<char*>(live_) + 1;
-      case BadHandle::FreedMoveable:
-      case BadHandle::FreedFixed: {
-        HGLOBAL h = GlobalAlloc(kind == BadHandle::FreedFixed ? GMEM_FIXED : GMEM_MOVEABLE, 64);
-        EXPECT_NE(GlobalLock(h), nullptr);
-        EXPECT_EQ(GlobalFree(h), nullptr);
-        return h;
-      }
-    }
-    return nullptr;
-  }
-
-  char stackByte_ = 0;
-  std::unique_ptr<char[]> heap_;
-  HGLOBAL live_ = nullptr;
-};
-
-TEST_P(Win32EmuBadHandle, EveryCallFailsWithoutCrashing) {
-  HGLOBAL h = Make(GetParam());
   const size_t blocks = Win32EmuLiveBlocks();
-  const size_t bytes = Win32EmuLiveBytes();
-  EXPECT_EQ(GlobalLock(h), nullptr);
-  EXPECT_EQ(GlobalUnlock(h), 0);
-  EXPECT_EQ(GlobalSize(h), 0u);
-  EXPECT_EQ(GlobalFlags(h), GMEM_INVALID_HANDLE);
-  EXPECT_EQ(GlobalHandle(h), nullptr);
-  EXPECT_EQ(GlobalFree(h), h);
-  EXPECT_EQ(LocalFree(h), h);
-  EXPECT_EQ(Win32EmuLiveBlocks(), blocks);
-  EXPECT_EQ(Win32EmuLiveBytes(), bytes);
-  if (live_ != nullptr) {
-    EXPECT_EQ(GlobalSize(live_), 64u) << "the real block is unharmed";
+  for (HGLOBAL h : bad) {
+    SCOPED_TRACE(h);
+    EXPECT_EQ(GlobalLock(h), nullptr);
+    EXPECT_EQ(GlobalUnlock(h), 0);
+    EXPECT_EQ(GlobalSize(h), 0u);
+    EXPECT_EQ(GlobalFlags(h), GMEM_INVALID_HANDLE);
+    EXPECT_EQ(GlobalHandle(h), nullptr);
+    EXPECT_EQ(GlobalFree(h), h);
+    EXPECT_EQ(LocalFree(h), h);
+    EXPECT_EQ(DeleteObject(h), FALSE);
   }
-}
-
-INSTANTIATE_TEST_SUITE_P(Kinds, Win32EmuBadHandle,
-                         testing::Values(BadHandle::Null, BadHandle::One, BadHandle::Random, BadHandle::AllOnes32,
-                                         BadHandle::AllOnes, BadHandle::Stack, BadHandle::Heap, BadHandle::Interior,
-                                         BadHandle::FreedMoveable, BadHandle::FreedFixed));
-
-TEST(Win32EmuStaleHandle, FreedMoveableHandlesAreNotSoonReused) {
-  std::set<std::uintptr_t> freed;
+  EXPECT_EQ(Win32EmuLiveBlocks(), blocks);
+  EXPECT_EQ(GlobalSize(live), 64u) << "the real block is unharmed";
+  GlobalFree(live);
+  // Freed handles are not soon handed out again, so a stale one cannot reach a new block.
+  std::set<HGLOBAL> freed;
   for (int i = 0; i < 2000; ++i) {
     HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 16);
-    ASSERT_NE(h, nullptr);
-    ASSERT_EQ(freed.count(Address(h)), 0u) << "handle value reused after " << i << " blocks";
-    ASSERT_EQ(GlobalFree(h), nullptr);
-    freed.insert(Address(h));
-  }
-  for (std::uintptr_t stale : freed) {
-    ASSERT_EQ(GlobalSize(reinterpret_cast<HGLOBAL>(stale)), 0u);
-    ASSERT_EQ(GlobalLock(reinterpret_cast<HGLOBAL>(stale)), nullptr);
+    ASSERT_EQ(freed.count(h), 0u) << "handle reused after " << i << " blocks";
+    GlobalFree(h);
+    freed.insert(h);
   }
 }
 
-TEST(Win32EmuStaleHandle, StaleHandleDoesNotReachANewBlock) {
-  HGLOBAL old = GlobalAlloc(GMEM_MOVEABLE, 32);
-  ASSERT_EQ(GlobalFree(old), nullptr);
-  HGLOBAL fresh = GlobalAlloc(GMEM_MOVEABLE, 32);
-  ASSERT_NE(fresh, nullptr);
-  EXPECT_NE(fresh, old);
-  EXPECT_EQ(GlobalFree(old), old);
-  EXPECT_EQ(GlobalSize(fresh), 32u) << "freeing the stale handle left the new block alone";
-  EXPECT_EQ(GlobalFree(fresh), nullptr);
+// The Nth call of a kind fails, once, and every call is counted; 0 cancels.
+struct Injection {
+  const char* kind;
+  void (*arm)(long);
+  long (*calls)();
+  bool (*attempt)(std::vector<HGLOBAL>& made);  // true when the call succeeded
+};
+
+const Injection kInjections[] = {
+    {"alloc", Win32EmuFailNextAlloc, Win32EmuAllocCalls,
+     [](std::vector<HGLOBAL>& made) {  // global and local allocations share the countdown
+       HGLOBAL h = made.size() % 2 ? LocalAlloc(LMEM_FIXED, 32) : GlobalAlloc(GMEM_MOVEABLE, 32);
+       if (h) made.push_back(h);
+       return h != nullptr;
+     }},
+    {"lock", Win32EmuFailNextLock, Win32EmuLockCalls,
+     [](std::vector<HGLOBAL>& made) {
+       if (made.empty()) made.push_back(GlobalAlloc(GMEM_MOVEABLE, 8));
+       const UINT locks = GlobalFlags(made[0]);
+       const bool locked = GlobalLock(made[0]) != nullptr;
+       EXPECT_EQ(GlobalFlags(made[0]), locks + (locked ? 1 : 0)) << "a failed lock leaves the count";
+       return locked;
+     }},
+    {"heap", Win32EmuFailNextHeapAlloc, Win32EmuHeapAllocCalls, [](std::vector<HGLOBAL>&) {
+       void* p = HeapAlloc(GetProcessHeap(), 0, 4);
+       return p != nullptr && HeapFree(GetProcessHeap(), 0, p);
+     }}};
+
+TEST(Win32EmuMemory, FaultInjectionFailsTheNthCallOnce) {
+  for (const Injection& injection : kInjections) {
+    for (long n : {0L, 1L, 2L, 5L}) {
+      SCOPED_TRACE(testing::Message() << injection.kind << " " << n);
+      std::vector<HGLOBAL> made;
+      injection.attempt(made);  // a lock needs its block first
+      const long before = injection.calls();
+      injection.arm(3);
+      injection.arm(n);  // arming again replaces the countdown
+      for (long i = 1; i <= 7; ++i) EXPECT_EQ(injection.attempt(made), i != n) << "call " << i;
+      EXPECT_EQ(injection.calls() - before, 7) << "failed calls are counted too";
+      for (HGLOBAL h : made) GlobalFree(h);
+    }
+  }
 }
 
-TEST(Win32EmuAllocation, ImpossibleSizeFailsCleanly) {
-  const size_t blocks = Win32EmuLiveBlocks();
-  EXPECT_EQ(GlobalAlloc(GMEM_MOVEABLE, ~SIZE_T{0}), nullptr);
-  EXPECT_EQ(GlobalAlloc(GMEM_FIXED, ~SIZE_T{0} - 4096), nullptr);
-  EXPECT_EQ(Win32EmuLiveBlocks(), blocks);
+TEST(Win32EmuMemory, HeapZeroesCountsAndRefusesForeignBlocks) {
+  HANDLE heap = GetProcessHeap();
+  const size_t before = Win32EmuLiveHeapBlocks();
+  auto* zeroed = static_cast<unsigned char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 64));
+  ASSERT_NE(zeroed, nullptr);
+  EXPECT_EQ(std::count(zeroed, zeroed + 64, 0), 64);
+  EXPECT_EQ(Win32EmuLiveHeapBlocks(), before + 1);
+  EXPECT_TRUE(HeapFree(heap, 0, zeroed));
+  EXPECT_FALSE(HeapFree(heap, 0, zeroed)) << "a second free is refused";
+  EXPECT_EQ(Win32EmuLiveHeapBlocks(), before);
+  int local = 0;
+  EXPECT_EQ(HeapAlloc(reinterpret_cast<HANDLE>(&local), 0, 8), nullptr);
+  EXPECT_FALSE(HeapFree(heap, 0, &local));
+}
+
+TEST(Win32EmuMemory, OneGibibyteLiveAtOnceBelowTwoGibibytes) {
+  constexpr SIZE_T kBlock = SIZE_T{256} << 20;
+  std::vector<HGLOBAL> handles;
+  std::set<std::uintptr_t> starts;
+  for (int i = 0; i < 4; ++i) {
+    handles.push_back(GlobalAlloc(GMEM_MOVEABLE, kBlock));
+    auto* p = static_cast<unsigned char*>(GlobalLock(handles.back()));
+    ASSERT_NE(p, nullptr) << "block " << i;
+    EXPECT_LE(Address(p) + kBlock, kTwoGiB);
+    p[0] = p[kBlock - 1] = static_cast<unsigned char>(i + 1);
+    starts.insert(Address(p));
+  }
+  for (auto a = starts.begin(), b = std::next(a); b != starts.end(); ++a, ++b) EXPECT_GE(*b - *a, kBlock) << "overlap";
+  for (int i = 0; i < 4; ++i) {
+    const auto* p = static_cast<const unsigned char*>(GlobalLock(handles[i]));
+    EXPECT_EQ(p[0] + p[kBlock - 1], 2 * (i + 1));
+    GlobalFree(handles[i]);
+  }
+}
+
+TEST(Win32EmuGdi, ObjectsAreDeletedOnceAndDCsKeepTheirOwnSurfaces) {
+  std::vector<HGDIOBJ> objects;
+  for (int i = 0; i < 50; ++i) objects.push_back(Win32EmuCreateGdiObject());
+  EXPECT_EQ(std::set<HGDIOBJ>(objects.begin(), objects.end()).size(), 50u);
+  EXPECT_EQ(DeleteObject(objects[10]), TRUE);
+  for (int i = 0; i < 50; ++i) EXPECT_EQ(Win32EmuGdiObjectDeleted(objects[i]), i == 10 ? 1 : 0) << i;
+  for (int i = 0; i < 50; ++i) EXPECT_EQ(DeleteObject(objects[i]), i == 10 ? FALSE : TRUE) << "deleted once " << i;
+  HDC dc = Win32EmuCreateMemoryDC(7, 5), other = Win32EmuCreateMemoryDC(7, 5);
+  const uint32_t* pixels = Win32EmuMemoryDCPixels(dc);
+  EXPECT_EQ(std::count(pixels, pixels + 35, 0u), 35) << "black at first";
+  EXPECT_NE(pixels, Win32EmuMemoryDCPixels(other));
+  Win32EmuDeleteMemoryDC(dc);
+  EXPECT_EQ(Win32EmuMemoryDCPixels(dc), nullptr);
+  EXPECT_NE(Win32EmuMemoryDCPixels(other), nullptr);
+  Win32EmuDeleteMemoryDC(other);
+  EXPECT_EQ(Win32EmuCreateMemoryDC(0, 4), nullptr);
+  EXPECT_EQ(Win32EmuCreateMemoryDC(1 << 30, 1 << 30), nullptr);
 }
 
 }  // namespace

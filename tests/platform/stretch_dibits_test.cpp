@@ -1,427 +1,222 @@
-// StretchDIBits onto emulated memory DCs: every source depth, both row orders, clipping, stretching.
-// Test images are encoded here from a top-down array of 0x00RRGGBB colours, and the expected
-// surface is painted by a plain per-pixel reference.
+// StretchDIBits onto emulated memory DCs: every source depth in both row orders with hand-worked
+// colours, clipping, stretching, mirroring, source rectangles, and the calls that must fail.
 #include <gtest/gtest.h>
 #include <ormi/win32.h>
-#include <ormi/win32emu_testing.h>
 
-#include <algorithm>
-#include <array>
-#include <cstdint>
-#include <cstring>
 #include <functional>
-#include <ostream>
 #include <string>
-#include <vector>
 
+#include "support/test_image.h"
+
+namespace ormi::test {
 namespace {
 
-constexpr DWORD kSrcPaint = 0x00EE0086u;
-constexpr DWORD kBiRle8 = 1u;
-
-struct Image {
-  int width;
-  int height;
-  std::vector<uint32_t> pixels;  // top row first, 0x00RRGGBB
-  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
-};
-
+// A packed DIB locked for a call: the info header and tables, then the rows.
 struct Dib {
-  std::vector<uint8_t> info;  // header, then colour table or masks
-  std::vector<uint8_t> bits;
-  BITMAPINFO* Info() { return reinterpret_cast<BITMAPINFO*>(info.data()); }
-  BITMAPINFOHEADER& Header() { return Info()->bmiHeader; }
+  explicit Dib(const BitmapSpec& layout, const std::vector<uint32_t>& pixels)
+      : spec(layout), block(MakeBitmap(layout)) {
+    for (size_t i = 0; i < pixels.size(); ++i) {
+      WritePixel(block, static_cast<int>(i) % spec.width, static_cast<int>(i) / spec.width, pixels[i]);
+    }
+    base = static_cast<uint8_t*>(GlobalLock(block));
+  }
+  ~Dib() { GlobalFree(block); }
+  BITMAPINFO* info() const { return reinterpret_cast<BITMAPINFO*>(base); }
+  const void* bits() const { return base + BitsOffsetOf(spec); }
+  BitmapSpec spec;
+  HGLOBAL block;
+  uint8_t* base;
 };
 
-struct Format {
-  std::string name;
-  int bpp;
-  DWORD compression;
-  std::vector<uint32_t> colours;  // what test images are made of (the palette for indexed depths)
-  std::array<uint32_t, 3> masks;  // red, green, blue for 16 and 32 bits
+struct Surface {
+  Surface(int w, int h) : width(w), height(h), dc(Win32EmuCreateMemoryDC(w, h)) {}
+  ~Surface() { Win32EmuDeleteMemoryDC(dc); }
+  std::vector<uint32_t> pixels() const {
+    const uint32_t* p = Win32EmuMemoryDCPixels(dc);
+    return {p, p + width * height};
+  }
+  int width, height;
+  HDC dc;
 };
 
-int MaskShift(uint32_t mask) { return mask == 0 ? 0 : __builtin_ctz(mask); }
-int MaskWidth(uint32_t mask) { return __builtin_popcount(mask); }
-
-// Stores the top bits of each 8-bit channel in its mask's field.
-uint32_t PackMasked(uint32_t colour, const std::array<uint32_t, 3>& masks) {
-  uint32_t packed = 0;
-  for (int c = 0; c < 3; ++c) {
-    uint32_t channel = (colour >> (16 - 8 * c)) & 0xFFu;
-    packed |= (channel >> (8 - MaskWidth(masks[c]))) << MaskShift(masks[c]);
-  }
-  return packed;
-}
-
-void PutLe(std::vector<uint8_t>& bytes, size_t at, uint32_t value, int count) {
-  for (int i = 0; i < count; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-Dib Encode(const Image& image, const Format& format, bool topDown) {
-  const bool indexed = format.bpp <= 8;
-  Dib dib;
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof(BITMAPINFOHEADER);
-  header.biWidth = image.width;
-  header.biHeight = topDown ? -image.height : image.height;
-  header.biPlanes = 1;
-  header.biBitCount = static_cast<WORD>(format.bpp);
-  header.biCompression = format.compression;
-  if (indexed && format.colours.size() < (size_t{1} << format.bpp))
-    header.biClrUsed = static_cast<DWORD>(format.colours.size());
-  dib.info.resize(sizeof header);
-  std::memcpy(dib.info.data(), &header, sizeof header);
-  if (indexed) {
-    for (uint32_t colour : format.colours) {
-      dib.info.push_back(static_cast<uint8_t>(colour));
-      dib.info.push_back(static_cast<uint8_t>(colour >> 8));
-      dib.info.push_back(static_cast<uint8_t>(colour >> 16));
-      dib.info.push_back(0);
-    }
-  } else if (format.compression == BI_BITFIELDS) {
-    for (uint32_t mask : format.masks) {
-      dib.info.resize(dib.info.size() + 4);
-      PutLe(dib.info, dib.info.size() - 4, mask, 4);
-    }
-  }
-  dib.info.resize(std::max(dib.info.size(), sizeof(BITMAPINFO)));
-
-  const size_t stride = static_cast<size_t>((image.width * format.bpp + 31) / 32 * 4);
-  dib.bits.assign(stride * static_cast<size_t>(image.height), 0xEE);  // padding holds junk
-  for (int y = 0; y < image.height; ++y) {
-    const size_t row = stride * static_cast<size_t>(topDown ? y : image.height - 1 - y);
-    for (int x = 0; x < image.width; ++x) {
-      const uint32_t colour = image.At(x, y);
-      if (indexed) {
-        auto found = std::find(format.colours.begin(), format.colours.end(), colour);
-        const auto index = static_cast<unsigned>(found - format.colours.begin());
-        const size_t bit = static_cast<size_t>(x * format.bpp);
-        uint8_t& byte = dib.bits[row + bit / 8];
-        const int shift = 8 - format.bpp - static_cast<int>(bit % 8);
-        const auto fieldMask = static_cast<unsigned>(((1 << format.bpp) - 1) << shift);
-        byte = static_cast<uint8_t>((byte & ~fieldMask) | (index << shift));
-      } else if (format.bpp == 24) {
-        PutLe(dib.bits, row + static_cast<size_t>(x) * 3, colour, 3);
-      } else if (format.bpp == 32 && format.compression == BI_RGB) {
-        PutLe(dib.bits, row + static_cast<size_t>(x) * 4, colour | 0xAB000000u, 4);  // 4th byte is ignored
-      } else {
-        PutLe(dib.bits, row + static_cast<size_t>(x) * static_cast<size_t>(format.bpp / 8),
-              PackMasked(colour, format.masks), format.bpp / 8);
-      }
-    }
-  }
-  return dib;
-}
-
-Image MakeImage(int width, int height, const std::vector<uint32_t>& colours) {
-  Image image{width, height, {}};
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      image.pixels.push_back(colours[static_cast<size_t>(x * 5 + y * 3 + x * y) % colours.size()]);
-  return image;
-}
-
-std::vector<uint32_t> ArbitraryColours(size_t count) {
-  std::vector<uint32_t> colours;
-  uint32_t state = 0x2545F491u;
-  while (colours.size() < count) {
-    state = state * 1664525u + 1013904223u;
-    const uint32_t colour = state >> 8;
-    if (std::find(colours.begin(), colours.end(), colour) == colours.end()) colours.push_back(colour);
-  }
-  return colours;
-}
-
-// Colours a 5/6-bit channel shows exactly: the field value's bits repeated to fill 8 bits.
-std::vector<uint32_t> ChannelColours(const std::vector<uint32_t>& red, const std::vector<uint32_t>& green,
-                                     const std::vector<uint32_t>& blue) {
-  std::vector<uint32_t> colours;
-  for (uint32_t r : red)
-    for (uint32_t g : green)
-      for (uint32_t b : blue) colours.push_back(r << 16 | g << 8 | b);
-  return colours;
-}
-
-const std::vector<uint32_t> kFiveBit = {0x00, 0x08, 0x84, 0xFF};  // fields 0, 1, 16, 31
-const std::vector<uint32_t> kSixBit = {0x00, 0x04, 0x82, 0xFF};   // fields 0, 1, 32, 63
-
-std::vector<Format> Formats() {
-  return {
-      {"bpp1", 1, BI_RGB, {0x00FF8800u, 0x000022CCu}, {}},
-      {"bpp4", 4, BI_RGB, ArbitraryColours(16), {}},
-      {"bpp8_40colours", 8, BI_RGB, ArbitraryColours(40), {}},
-      {"bpp16_555", 16, BI_RGB, ChannelColours(kFiveBit, kFiveBit, kFiveBit), {0x7C00u, 0x03E0u, 0x001Fu}},
-      {"bpp16_565", 16, BI_BITFIELDS, ChannelColours(kFiveBit, kSixBit, kFiveBit), {0xF800u, 0x07E0u, 0x001Fu}},
-      {"bpp24", 24, BI_RGB, ArbitraryColours(50), {}},
-      {"bpp32", 32, BI_RGB, ArbitraryColours(50), {}},
-      {"bpp32_bgr_fields", 32, BI_BITFIELDS, ArbitraryColours(50), {0x000000FFu, 0x0000FF00u, 0x00FF0000u}},
-  };
-}
-
-const Format& Find(const std::string& name) {
-  static const std::vector<Format> formats = Formats();
-  return *std::find_if(formats.begin(), formats.end(), [&](const Format& f) { return f.name == name; });
-}
-
-// The surface expected after painting `image` 1:1 with its top-left at (left, top).
-std::vector<uint32_t> Reference(int width, int height, const Image& image, int left, int top) {
-  std::vector<uint32_t> surface(static_cast<size_t>(width * height), 0u);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      if (x >= left && x < left + image.width && y >= top && y < top + image.height)
-        surface[static_cast<size_t>(y * width + x)] = image.At(x - left, y - top);
-  return surface;
-}
-
-class MemoryDC {
- public:
-  MemoryDC(int width, int height) : width_(width), height_(height), dc_(Win32EmuCreateMemoryDC(width, height)) {}
-  ~MemoryDC() { Win32EmuDeleteMemoryDC(dc_); }
-  MemoryDC(const MemoryDC&) = delete;
-  MemoryDC& operator=(const MemoryDC&) = delete;
-
-  HDC dc() const { return dc_; }
-  std::vector<uint32_t> Pixels() const {
-    const uint32_t* p = Win32EmuMemoryDCPixels(dc_);
-    return p == nullptr ? std::vector<uint32_t>{} : std::vector<uint32_t>(p, p + width_ * height_);
-  }
-  bool AllBlack() const {
-    std::vector<uint32_t> pixels = Pixels();
-    return std::all_of(pixels.begin(), pixels.end(), [](uint32_t p) { return p == 0; });
-  }
-
- private:
-  int width_;
-  int height_;
-  HDC dc_;
-};
-
-// Each depth and row order, painted 1:1 at an offset inside the surface.
+// Pixels as WritePixel takes them (stored rows, row 0 first) and the colours they show (0xRRGGBB).
 struct DepthCase {
-  std::string format;
+  const char* name;
+  BitmapSpec spec;  // 3 x 2
+  std::vector<uint32_t> pixels, colours;
+};
+
+const DepthCase kDepthCases[] = {
+    {"OneBit",
+     {.depth = 1, .width = 3, .height = 2, .palette = {0xFF8800, 0x0022CC}},
+     {0, 1, 1, 1, 0, 0},
+     {0xFF8800, 0x0022CC, 0x0022CC, 0x0022CC, 0xFF8800, 0xFF8800}},
+    // Indices past a short colour table show black.
+    {"FourBits",
+     {.depth = 4, .width = 3, .height = 2, .clrUsed = 3, .palette = {0x112233, 0x445566, 0x778899}},
+     {0, 1, 2, 15, 1, 0},
+     {0x112233, 0x445566, 0x778899, 0, 0x445566, 0x112233}},
+    {"EightBits",
+     {.depth = 8, .width = 3, .height = 2, .clrUsed = 2, .palette = {0xABCDEF, 0x010203}},
+     {1, 0, 200, 0, 1, 1},
+     {0x010203, 0xABCDEF, 0, 0xABCDEF, 0x010203, 0x010203}},
+    // 5-bit fields widen by repeating their bits: 16 gives 0x84, 1 gives 0x08.
+    {"Rgb555",
+     {.depth = 16, .width = 3, .height = 2},
+     {0x7FFF, 0x0421, 0x4000, 0x0200, 0x0010, 0},
+     {0xFFFFFF, 0x080808, 0x840000, 0x008400, 0x000084, 0}},
+    {"Rgb565",
+     {.depth = 16, .width = 3, .height = 2, .compression = BI_BITFIELDS, .masks = {0xF800, 0x07E0, 0x001F}},
+     {0xFFFF, 0x0020, 0x8410, 0x07E0, 0xF800, 0x001F},
+     {0xFFFFFF, 0x000400, 0x848284, 0x00FF00, 0xFF0000, 0x0000FF}},
+    {"TwentyFourBits",
+     {.depth = 24, .width = 3, .height = 2},
+     {0x123456, 0xABCDEF, 1, 0xFF0000, 0x00FF00, 0x0000FF},
+     {0x123456, 0xABCDEF, 1, 0xFF0000, 0x00FF00, 0x0000FF}},
+    // The fourth byte is not a colour.
+    {"ThirtyTwoBits",
+     {.depth = 32, .width = 3, .height = 2},
+     {0xAB123456, 0x00ABCDEF, 0xFF000001, 7, 8, 9},
+     {0x123456, 0xABCDEF, 1, 7, 8, 9}},
+    {"ThirtyTwoBitsBgrMasks",
+     {.depth = 32, .width = 3, .height = 2, .compression = BI_BITFIELDS, .masks = {0xFF, 0xFF00, 0xFF0000}},
+     {0x123456, 0xABCDEF, 1, 0xFF, 0xFF00, 0xFF0000},
+     {0x563412, 0xEFCDAB, 0x010000, 0xFF0000, 0x00FF00, 0x0000FF}},
+};
+
+class StretchDepthTest : public testing::TestWithParam<DepthCase> {};
+
+TEST_P(StretchDepthTest, PaintsEachPixelAtItsPlaceInBothRowOrders) {
+  for (int sign : {1, -1}) {
+    BitmapSpec spec = GetParam().spec;
+    spec.height *= sign;
+    Dib dib(spec, GetParam().pixels);
+    Surface surface(6, 4);
+    EXPECT_EQ(StretchDIBits(surface.dc, 2, 1, 3, 2, 0, 0, 3, 2, dib.bits(), dib.info(), DIB_RGB_COLORS, SRCCOPY), 2);
+    std::vector<uint32_t> expected(24, 0);
+    for (int i = 0; i < 6; ++i) {
+      const int storedRow = i / 3, shownRow = sign > 0 ? 1 - storedRow : storedRow;
+      expected[(1 + shownRow) * 6 + 2 + i % 3] = GetParam().colours[i];
+    }
+    EXPECT_EQ(surface.pixels(), expected) << (sign > 0 ? "bottom-up" : "top-down");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, StretchDepthTest, testing::ValuesIn(kDepthCases),
+                         [](const testing::TestParamInfo<DepthCase>& param) { return param.param.name; });
+
+// A 4 x 3 bottom-up 24-bit picture whose pixel at (x, y from the top) is 0x10 * (y + 1) + x + 1.
+uint32_t Shown(int x, int y) { return static_cast<uint32_t>(0x10 * (y + 1) + x + 1); }
+std::vector<uint32_t> StoredRows(bool topDown) {
+  std::vector<uint32_t> pixels;
+  for (int r = 0; r < 3; ++r)
+    for (int x = 0; x < 4; ++x) pixels.push_back(Shown(x, topDown ? r : 2 - r));
+  return pixels;
+}
+
+// Where each destination pixel comes from: (x, y) of the picture, or nothing.
+struct GeometryCase {
+  const char* name;
+  int xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight;
   bool topDown;
+  std::function<bool(int x, int y, int& px, int& py)> source;
 };
 
-void PrintTo(const DepthCase& c, std::ostream* os) { *os << c.format << (c.topDown ? " top-down" : " bottom-up"); }
-
-class Win32EmuStretchDepth : public testing::TestWithParam<DepthCase> {};
-
-TEST_P(Win32EmuStretchDepth, PaintsTheImageAtItsOffset) {
-  const Format& format = Find(GetParam().format);
-  const Image image = MakeImage(7, 5, format.colours);
-  Dib dib = Encode(image, format, GetParam().topDown);
-  MemoryDC surface(12, 10);
-  ASSERT_NE(surface.dc(), nullptr);
-  const int rows =
-      StretchDIBits(surface.dc(), 2, 3, 7, 5, 0, 0, 7, 5, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
-  EXPECT_EQ(rows, 5);
-  EXPECT_EQ(surface.Pixels(), Reference(12, 10, image, 2, 3));
-}
-
-std::vector<DepthCase> DepthCases() {
-  std::vector<DepthCase> cases;
-  for (const Format& format : Formats())
-    for (bool topDown : {false, true}) cases.push_back({format.name, topDown});
-  return cases;
-}
-
-INSTANTIATE_TEST_SUITE_P(Formats, Win32EmuStretchDepth, testing::ValuesIn(DepthCases()),
-                         [](const testing::TestParamInfo<DepthCase>& param) {
-                           return param.param.format + (param.param.topDown ? "_topdown" : "_bottomup");
-                         });
-
-TEST(Win32EmuStretchDIBits, BottomUpTopRowIsTheLastRowInMemory) {
-  // 2x2, 24 bits, bottom-up: memory holds the bottom row (blue) first, then the top row (red).
-  const uint8_t bits[] = {0xFF, 0, 0,    0xFF, 0, 0,    0, 0,   // bottom: blue blue, padding
-                          0,    0, 0xFF, 0,    0, 0xFF, 0, 0};  // top: red red, padding
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = 2;
-  info.bmiHeader.biHeight = 2;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  MemoryDC surface(4, 4);
-  EXPECT_EQ(StretchDIBits(surface.dc(), 1, 1, 2, 2, 0, 0, 2, 2, bits, &info, DIB_RGB_COLORS, SRCCOPY), 2);
-  const std::vector<uint32_t> expected = {0, 0,         0,         0,  //
-                                          0, 0xFF0000u, 0xFF0000u, 0,  //
-                                          0, 0x0000FFu, 0x0000FFu, 0,  //
-                                          0, 0,         0,         0};
-  EXPECT_EQ(surface.Pixels(), expected);
-}
-
-// 24-bit bottom-up images partly or wholly off the surface: only the visible part is painted.
-struct ClipCase {
-  int left;
-  int top;
+const GeometryCase kGeometryCases[] = {
+    {"Inside", 1, 2, 4, 3, 0, 0, 4, 3, false,
+     [](int x, int y, int& px, int& py) { return px = x - 1, py = y - 2, true; }},
+    {"ClippedTopLeft", -2, -1, 4, 3, 0, 0, 4, 3, false,
+     [](int x, int y, int& px, int& py) { return px = x + 2, py = y + 1, true; }},
+    {"ClippedBottomRight", 4, 4, 4, 3, 0, 0, 4, 3, false,
+     [](int x, int y, int& px, int& py) { return px = x - 4, py = y - 4, true; }},
+    {"FarOff", -1000000, -1000000, 4, 3, 0, 0, 4, 3, false, [](int, int, int&, int&) { return false; }},
+    {"Doubled", 0, 0, 8, 6, 0, 0, 4, 3, false,
+     [](int x, int y, int& px, int& py) { return px = x / 2, py = y / 2, true; }},
+    {"MirroredColumns", 4, 0, -4, 3, 0, 0, 4, 3, false,
+     [](int x, int y, int& px, int& py) { return px = 3 - x, py = y, true; }},
+    {"MirroredRows", 0, 3, 4, -3, 0, 0, 4, 3, true,
+     [](int x, int y, int& px, int& py) { return px = x, py = 2 - y, true; }},
+    // ySrc counts from the bottom row of a bottom-up picture, from the top of a top-down one.
+    {"BottomRowsOfBottomUp", 0, 0, 3, 2, 1, 0, 3, 2, false,
+     [](int x, int y, int& px, int& py) { return px = x + 1, py = y + 1, true; }},
+    {"TopRowsOfTopDown", 0, 0, 3, 2, 1, 0, 3, 2, true,
+     [](int x, int y, int& px, int& py) { return px = x + 1, py = y, true; }},
 };
 
-void PrintTo(const ClipCase& c, std::ostream* os) { *os << "at (" << c.left << ", " << c.top << ")"; }
+class StretchGeometryTest : public testing::TestWithParam<GeometryCase> {};
 
-class Win32EmuStretchClip : public testing::TestWithParam<ClipCase> {};
-
-TEST_P(Win32EmuStretchClip, PaintsOnlyInsideTheSurface) {
-  const Format& format = Find("bpp24");
-  const Image image = MakeImage(5, 3, format.colours);
-  Dib dib = Encode(image, format, false);
-  MemoryDC surface(6, 4);
-  const ClipCase c = GetParam();
-  const int rows = StretchDIBits(surface.dc(), c.left, c.top, 5, 3, 0, 0, 5, 3, dib.bits.data(), dib.Info(),
-                                 DIB_RGB_COLORS, SRCCOPY);
-  EXPECT_EQ(rows, 3) << "clipping by the surface does not make the call fail";
-  EXPECT_EQ(surface.Pixels(), Reference(6, 4, image, c.left, c.top));
-}
-
-INSTANTIATE_TEST_SUITE_P(Offsets, Win32EmuStretchClip,
-                         testing::Values(ClipCase{3, 2}, ClipCase{-2, -1}, ClipCase{1, 3}, ClipCase{-4, 2},
-                                         ClipCase{-10, 0}, ClipCase{0, 40}, ClipCase{-1000000, -1000000}));
-
-TEST(Win32EmuStretchDIBits, StretchesWithNearestNeighbour) {
-  const Format& format = Find("bpp24");
-  const Image image = MakeImage(3, 2, format.colours);
-  Dib dib = Encode(image, format, false);
-
-  MemoryDC doubled(6, 4);
-  EXPECT_EQ(StretchDIBits(doubled.dc(), 0, 0, 6, 4, 0, 0, 3, 2, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
-            4);
-  std::vector<uint32_t> pixels = doubled.Pixels();
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 6; ++x)
-      EXPECT_EQ(pixels[static_cast<size_t>(y * 6 + x)], image.At(x / 2, y / 2)) << x << "," << y;
-
-  MemoryDC tall(3, 6);
-  StretchDIBits(tall.dc(), 0, 0, 3, 6, 0, 0, 3, 2, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
-  pixels = tall.Pixels();
-  for (int y = 0; y < 6; ++y)
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(pixels[static_cast<size_t>(y * 3 + x)], image.At(x, y / 3)) << x << "," << y;
-}
-
-TEST(Win32EmuStretchDIBits, ShrinksUniformBlocksToOnePixelEach) {
-  const Format& format = Find("bpp32");
-  const Image blocks = MakeImage(3, 2, format.colours);
-  Image image{6, 4, {}};
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 6; ++x) image.pixels.push_back(blocks.At(x / 2, y / 2));
-  for (bool topDown : {false, true}) {
-    Dib dib = Encode(image, format, topDown);
-    MemoryDC surface(4, 3);
-    EXPECT_EQ(StretchDIBits(surface.dc(), 1, 1, 3, 2, 0, 0, 6, 4, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
-              2);
-    EXPECT_EQ(surface.Pixels(), Reference(4, 3, blocks, 1, 1)) << (topDown ? "top-down" : "bottom-up");
+TEST_P(StretchGeometryTest, PaintsWhatTheRectanglesSay) {
+  const GeometryCase& c = GetParam();
+  Dib dib({.depth = 24, .width = 4, .height = c.topDown ? -3 : 3}, StoredRows(c.topDown));
+  Surface surface(8, 7);
+  EXPECT_EQ(StretchDIBits(surface.dc, c.xDest, c.yDest, c.destWidth, c.destHeight, c.xSrc, c.ySrc, c.srcWidth,
+                          c.srcHeight, dib.bits(), dib.info(), DIB_RGB_COLORS, SRCCOPY),
+            std::abs(c.destHeight))
+      << "clipping by the surface does not make the call fail";
+  std::vector<uint32_t> expected(56, 0);
+  for (int y = 0; y < 7; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      int px = 0, py = 0;
+      const int left = std::min(c.xDest, c.xDest + c.destWidth), top = std::min(c.yDest, c.yDest + c.destHeight);
+      const bool covered =
+          x >= left && x < left + std::abs(c.destWidth) && y >= top && y < top + std::abs(c.destHeight);
+      if (covered && c.source(x, y, px, py)) expected[y * 8 + x] = Shown(px, py);
+    }
   }
+  EXPECT_EQ(surface.pixels(), expected);
 }
 
-// A source rectangle's ySrc counts from the bottom row of a bottom-up DIB, from the top of a top-down one.
-TEST(Win32EmuStretchDIBits, SourceRectangleFollowsTheRowOrder) {
-  const Format& format = Find("bpp24");
-  const Image image = MakeImage(5, 4, format.colours);
-  for (bool topDown : {false, true}) {
-    Dib dib = Encode(image, format, topDown);
-    MemoryDC surface(3, 2);
-    EXPECT_EQ(StretchDIBits(surface.dc(), 0, 0, 3, 2, 1, 0, 3, 2, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
-              2);
-    const int firstRow = topDown ? 0 : 2;  // the bottom two rows of a bottom-up DIB
-    std::vector<uint32_t> expected;
-    for (int y = 0; y < 2; ++y)
-      for (int x = 0; x < 3; ++x) expected.push_back(image.At(1 + x, firstRow + y));
-    EXPECT_EQ(surface.Pixels(), expected) << (topDown ? "top-down" : "bottom-up");
-  }
-}
-
-TEST(Win32EmuStretchDIBits, NegativeDestinationExtentMirrors) {
-  const Format& format = Find("bpp24");
-  const Image image = MakeImage(4, 3, format.colours);
-  Dib dib = Encode(image, format, false);
-  MemoryDC surface(4, 3);
-  // The destination spans [xDest + destWidth, xDest): here columns 0..3, right to left.
-  EXPECT_EQ(StretchDIBits(surface.dc(), 4, 0, -4, 3, 0, 0, 4, 3, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
-            3);
-  std::vector<uint32_t> pixels = surface.Pixels();
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(pixels[static_cast<size_t>(y * 4 + x)], image.At(3 - x, y)) << x << "," << y;
-
-  MemoryDC flipped(4, 3);
-  StretchDIBits(flipped.dc(), 0, 3, 4, -3, 0, 0, 4, 3, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
-  pixels = flipped.Pixels();
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(pixels[static_cast<size_t>(y * 4 + x)], image.At(x, 2 - y)) << x << "," << y;
-}
-
-TEST(Win32EmuStretchDIBits, PaletteIndexPastTheTableIsBlack) {
-  Format format{"bpp4_three", 4, BI_RGB, {0x00112233u, 0x00445566u, 0x00778899u}, {}};
-  const Image image = MakeImage(2, 1, format.colours);
-  Dib dib = Encode(image, format, true);
-  dib.bits[0] = 0x1F;  // index 1, then index 15 beyond the 3-entry table
-  MemoryDC surface(2, 1);
-  EXPECT_EQ(StretchDIBits(surface.dc(), 0, 0, 2, 1, 0, 0, 2, 1, dib.bits.data(), dib.Info(), DIB_RGB_COLORS, SRCCOPY),
-            1);
-  EXPECT_EQ(surface.Pixels(), (std::vector<uint32_t>{0x00445566u, 0u}));
-}
+INSTANTIATE_TEST_SUITE_P(Rectangles, StretchGeometryTest, testing::ValuesIn(kGeometryCases),
+                         [](const testing::TestParamInfo<GeometryCase>& param) { return param.param.name; });
 
 // Calls that must fail: 0 rows, nothing painted.
-struct FailureCase {
-  std::string name;
-  std::function<void(Dib&, HDC&, const void*&, DWORD&, UINT&, int&, int&)> spoil;
+struct StretchCall {
+  HDC dc;
+  int destWidth = 4, srcHeight = 3;
+  const void* bits;
+  BITMAPINFO* info;
+  UINT usage = DIB_RGB_COLORS;
+  DWORD rop = SRCCOPY;
 };
 
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+struct FailureCase {
+  const char* name;
+  void (*spoil)(StretchCall&);
+};
 
-class Win32EmuStretchFailure : public testing::TestWithParam<FailureCase> {};
+const FailureCase kFailureCases[] = {
+    {"NullDC", [](StretchCall& c) { c.dc = nullptr; }},
+    {"UnknownDC", [](StretchCall& c) { c.dc = reinterpret_cast<HDC>(std::uintptr_t{0x4321}); }},
+    {"DeletedDC", [](StretchCall& c) { Win32EmuDeleteMemoryDC(c.dc = Win32EmuCreateMemoryDC(4, 3)); }},
+    {"NullBits", [](StretchCall& c) { c.bits = nullptr; }},
+    {"NullInfo", [](StretchCall& c) { c.info = nullptr; }},
+    {"TwoBitsPerPixel", [](StretchCall& c) { c.info->bmiHeader.biBitCount = 2; }},
+    {"ZeroBitsPerPixel", [](StretchCall& c) { c.info->bmiHeader.biBitCount = 0; }},
+    {"Rle8", [](StretchCall& c) { c.info->bmiHeader.biBitCount = 8, c.info->bmiHeader.biCompression = 1; }},
+    {"BitfieldsAt24", [](StretchCall& c) { c.info->bmiHeader.biCompression = BI_BITFIELDS; }},
+    {"CoreHeaderSize", [](StretchCall& c) { c.info->bmiHeader.biSize = 12; }},
+    {"ZeroWidth", [](StretchCall& c) { c.info->bmiHeader.biWidth = 0; }},
+    {"NegativeWidth", [](StretchCall& c) { c.info->bmiHeader.biWidth = -4; }},
+    {"ZeroHeight", [](StretchCall& c) { c.info->bmiHeader.biHeight = 0; }},
+    {"SrcPaint", [](StretchCall& c) { c.rop = 0x00EE0086u; }},
+    {"PaletteIndices", [](StretchCall& c) { c.usage = DIB_PAL_COLORS; }},
+    {"ZeroDestinationWidth", [](StretchCall& c) { c.destWidth = 0; }},
+    {"ZeroSourceHeight", [](StretchCall& c) { c.srcHeight = 0; }},
+};
 
-TEST_P(Win32EmuStretchFailure, ReturnsZeroAndPaintsNothing) {
-  const Image image = MakeImage(4, 3, Find("bpp24").colours);
-  Dib dib = Encode(image, Find("bpp24"), false);
-  MemoryDC surface(4, 3);
-  HDC dc = surface.dc();
-  const void* bits = dib.bits.data();
-  DWORD rop = SRCCOPY;
-  UINT usage = DIB_RGB_COLORS;
-  int destWidth = 4;
-  int srcHeight = 3;
-  GetParam().spoil(dib, dc, bits, rop, usage, destWidth, srcHeight);
-  const BITMAPINFO* info = dib.info.empty() ? nullptr : dib.Info();
-  EXPECT_EQ(StretchDIBits(dc, 0, 0, destWidth, 3, 0, 0, 4, srcHeight, bits, info, usage, rop), 0);
-  EXPECT_TRUE(surface.AllBlack());
+class StretchFailureTest : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(StretchFailureTest, ReturnsZeroAndPaintsNothing) {
+  Dib dib({.depth = 24, .width = 4, .height = 3}, StoredRows(false));
+  Surface surface(4, 3);
+  StretchCall c{.dc = surface.dc, .bits = dib.bits(), .info = dib.info()};
+  GetParam().spoil(c);
+  EXPECT_EQ(StretchDIBits(c.dc, 0, 0, c.destWidth, 3, 0, 0, 4, c.srcHeight, c.bits, c.info, c.usage, c.rop), 0);
+  EXPECT_EQ(surface.pixels(), std::vector<uint32_t>(12, 0));
 }
 
-std::vector<FailureCase> FailureCases() {
-  using D = Dib&;
-  using H = HDC&;
-  using B = const void*&;
-  using R = DWORD&;
-  using U = UINT&;
-  using I = int&;
-  return {
-      {"NullDC", [](D, H dc, B, R, U, I, I) { dc = nullptr; }},
-      {"UnknownDC", [](D, H dc, B, R, U, I, I) { dc = reinterpret_cast<HDC>(std::uintptr_t{0x4321}); }},
-      {"DeletedDC",
-       [](D, H dc, B, R, U, I, I) {
-         dc = Win32EmuCreateMemoryDC(4, 3);
-         Win32EmuDeleteMemoryDC(dc);
-       }},
-      {"NullBits", [](D, H, B bits, R, U, I, I) { bits = nullptr; }},
-      {"NullInfo", [](D dib, H, B, R, U, I, I) { dib.info.clear(); }},
-      {"TwoBitsPerPixel", [](D dib, H, B, R, U, I, I) { dib.Header().biBitCount = 2; }},
-      {"ZeroBitsPerPixel", [](D dib, H, B, R, U, I, I) { dib.Header().biBitCount = 0; }},
-      {"Rle8",
-       [](D dib, H, B, R, U, I, I) {
-         dib.Header().biBitCount = 8;
-         dib.Header().biCompression = kBiRle8;
-       }},
-      {"BitfieldsAt24", [](D dib, H, B, R, U, I, I) { dib.Header().biCompression = BI_BITFIELDS; }},
-      {"CoreHeaderSize", [](D dib, H, B, R, U, I, I) { dib.Header().biSize = 12; }},
-      {"ZeroWidthDib", [](D dib, H, B, R, U, I, I) { dib.Header().biWidth = 0; }},
-      {"NegativeWidthDib", [](D dib, H, B, R, U, I, I) { dib.Header().biWidth = -4; }},
-      {"ZeroHeightDib", [](D dib, H, B, R, U, I, I) { dib.Header().biHeight = 0; }},
-      {"SrcPaint", [](D, H, B, R rop, U, I, I) { rop = kSrcPaint; }},
-      {"PaletteIndices", [](D, H, B, R, U usage, I, I) { usage = DIB_PAL_COLORS; }},
-      {"ZeroDestinationWidth", [](D, H, B, R, U, I destWidth, I) { destWidth = 0; }},
-      {"ZeroSourceHeight", [](D, H, B, R, U, I, I srcHeight) { srcHeight = 0; }},
-  };
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, Win32EmuStretchFailure, testing::ValuesIn(FailureCases()),
+INSTANTIATE_TEST_SUITE_P(Calls, StretchFailureTest, testing::ValuesIn(kFailureCases),
                          [](const testing::TestParamInfo<FailureCase>& param) { return param.param.name; });
 
 }  // namespace
+}  // namespace ormi::test

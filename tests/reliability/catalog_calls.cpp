@@ -19,9 +19,10 @@ uint32_t NextRandom(uint32_t& state) {
   return state;
 }
 
-// A bottom-up bitmap whose colour table and pixel bytes come from the seed.
-HGLOBAL RandomBitmap(int depth, int width, int height, uint32_t seed) {
-  HGLOBAL bitmap = MakeBitmap({.depth = depth, .width = width, .height = height});
+// A bitmap laid out as the spec says whose colour table and pixel bytes come from the seed.
+HGLOBAL RandomBitmap(const BitmapSpec& spec, uint32_t seed) {
+  HGLOBAL bitmap = MakeBitmap(spec);
+  const int depth = spec.depth;
   std::vector<uint8_t> bytes = BlockBytes(bitmap);
   uint32_t state = seed * 2654435761u + 1;
   for (size_t i = 40; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(NextRandom(state) >> 7);
@@ -38,8 +39,8 @@ HGLOBAL RandomBitmap(int depth, int width, int height, uint32_t seed) {
 }
 
 // Wrapped in a record whose header copy is taken after the colour table was filled.
-std::unique_ptr<TestImage> RepresentativeImage(int depth, uint32_t seed) {
-  return std::make_unique<TestImage>(MakeImage(RandomBitmap(depth, kWidth, kHeight, seed)));
+std::unique_ptr<TestImage> RandomImage(const BitmapSpec& spec, uint32_t seed) {
+  return std::make_unique<TestImage>(MakeImage(RandomBitmap(spec, seed)));
 }
 
 }  // namespace
@@ -74,25 +75,26 @@ PreparedCall::PreparedCall(const host::EffectInfo& effect, uint32_t seed)
     : PreparedCall(effect, seed, RepresentativeDepth(effect), host::DefaultValues(effect)) {}
 
 PreparedCall::PreparedCall(const host::EffectInfo& effect, uint32_t seed, int depth, std::vector<double> values)
+    : PreparedCall(effect, seed, BitmapSpec{.depth = depth, .width = kWidth, .height = kHeight}, std::move(values)) {}
+
+PreparedCall::PreparedCall(const host::EffectInfo& effect, uint32_t seed, const BitmapSpec& image,
+                           std::vector<double> values, const std::vector<BitmapSpec>& extras)
     : effect_(&effect), values_(std::move(values)) {
   if (effect.result == host::ResultKind::NoImage) return;
-  image_ = RepresentativeImage(depth, seed);
+  image_ = RandomImage(image, seed);
   rect_ = RECT{0, 0, kWidth - 1, kHeight - 1};
   for (const host::ExtraInput& extra : effect.extras) {
-    const uint32_t extraSeed = seed + 1000 * static_cast<uint32_t>(extras_.size() + 1);
-    switch (extra.kind) {
-      case host::ExtraKind::AlphaImage:
-        extraImages_.push_back(RepresentativeImage(32, extraSeed));
-        extras_.push_back(extraImages_.back()->handle());
-        break;
-      case host::ExtraKind::TextMask:
-        extraBitmaps_.push_back(RandomBitmap(1, kWidth, kHeight, extraSeed));
-        extras_.push_back(extraBitmaps_.back());
-        break;
-      case host::ExtraKind::Tile:
-        extraBitmaps_.push_back(RandomBitmap(32, 3, 2, extraSeed));
-        extras_.push_back(extraBitmaps_.back());
-        break;
+    const size_t i = extras_.size();
+    const uint32_t extraSeed = seed + 1000 * static_cast<uint32_t>(i + 1);
+    BitmapSpec spec{.depth = extra.kind == host::ExtraKind::TextMask ? 1 : 32, .width = kWidth, .height = kHeight};
+    if (extra.kind == host::ExtraKind::Tile) spec.width = 3, spec.height = 2;
+    if (i < extras.size() && extras[i].depth != 0) spec = extras[i];
+    if (extra.kind == host::ExtraKind::AlphaImage) {
+      extraImages_.push_back(RandomImage(spec, extraSeed));
+      extras_.push_back(extraImages_.back()->handle());
+    } else {
+      extraBitmaps_.push_back(RandomBitmap(spec, extraSeed));
+      extras_.push_back(extraBitmaps_.back());
     }
   }
   if (effect.result == host::ResultKind::Painted) dc_ = Win32EmuCreateMemoryDC(kWidth, kHeight);
@@ -103,15 +105,11 @@ PreparedCall::~PreparedCall() {
   if (dc_) Win32EmuDeleteMemoryDC(dc_);
 }
 
-intptr_t PreparedCall::invoke() const {
-  host::EffectArgs args;
-  args.image = image_ ? image_->handle() : nullptr;
-  args.values = values_;
-  args.extras = extras_;
-  args.rect = rect_;
-  args.dc = dc_;
-  return effect_->invoke(args);
+host::EffectArgs PreparedCall::args() const {
+  return {.image = image_ ? image_->handle() : nullptr, .values = values_, .extras = extras_, .rect = rect_, .dc = dc_};
 }
+
+intptr_t PreparedCall::invoke() const { return effect_->invoke(args()); }
 
 PreparedCall::Snapshot PreparedCall::snapshot() const {
   Snapshot s;

@@ -27,6 +27,11 @@ class PreparedCall {
  public:
   PreparedCall(const host::EffectInfo& effect, uint32_t seed);
   PreparedCall(const host::EffectInfo& effect, uint32_t seed, int depth, std::vector<double> values);
+  // The same on an image laid out as `image` says (header, tables and block size as given, the
+  // bytes behind the header drawn from the seed); `extras` lays out the extra pictures the same
+  // way (an empty list, or a depth of 0 in an entry: the usual picture of that kind).
+  PreparedCall(const host::EffectInfo& effect, uint32_t seed, const BitmapSpec& image, std::vector<double> values,
+               const std::vector<BitmapSpec>& extras = {});
   PreparedCall(const PreparedCall&) = delete;
   PreparedCall& operator=(const PreparedCall&) = delete;
   ~PreparedCall();
@@ -34,6 +39,8 @@ class PreparedCall {
   const host::EffectInfo& effect() const { return *effect_; }
   TestImage* image() const { return image_.get(); }
   intptr_t invoke() const;
+  // The arguments invoke() passes, for callers that change one before calling effect().invoke.
+  host::EffectArgs args() const;
 
   // Everything the call may touch, to compare before and after.
   struct Snapshot {

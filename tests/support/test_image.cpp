@@ -1,107 +1,97 @@
 #include "support/test_image.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "host/image_handle.h"
 
 namespace ormi::test {
-
-size_t ColorCountOf(const BitmapSpec& bitmapSpec) {
-  if (bitmapSpec.clrUsed) return bitmapSpec.clrUsed;
-  return bitmapSpec.depth <= 8 ? size_t{1} << bitmapSpec.depth : 0;
-}
-
-size_t BitsOffsetOf(const BitmapSpec& bitmapSpec) {
-  const bool masks = (bitmapSpec.depth == 16 || bitmapSpec.depth == 32) && bitmapSpec.compression == BI_BITFIELDS;
-  return 40 + 4 * ColorCountOf(bitmapSpec) + (masks ? 12 : 0);
-}
-
-size_t StrideOf(int width, int depth) { return ((static_cast<size_t>(width) * depth + 31) & ~size_t{31}) / 8; }
-
-HGLOBAL MakeBitmap(const BitmapSpec& bitmapSpec) {
-  const size_t rows = static_cast<size_t>(bitmapSpec.height < 0 ? -bitmapSpec.height : bitmapSpec.height);
-  const size_t size =
-      bitmapSpec.sizeOverride >= 0
-          ? static_cast<size_t>(bitmapSpec.sizeOverride)
-          : BitsOffsetOf(bitmapSpec) + StrideOf(bitmapSpec.width, bitmapSpec.depth) * rows + bitmapSpec.extraBytes;
-  HGLOBAL bitmap = GlobalAlloc(GHND, size);
-  auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
-  // Only the tables that fit in the block are laid out; a header may claim far more.
-  std::vector<uint8_t> full(std::max<size_t>(40, std::min(size, BitsOffsetOf(bitmapSpec))), 0);
-  BITMAPINFOHEADER header{};
-  header.biSize = 40;
-  header.biWidth = bitmapSpec.width;
-  header.biHeight = bitmapSpec.height;
-  header.biPlanes = 1;
-  header.biBitCount = static_cast<WORD>(bitmapSpec.depth);
-  header.biCompression = bitmapSpec.compression;
-  header.biClrUsed = bitmapSpec.clrUsed;
-  std::memcpy(full.data(), &header, sizeof header);
-  for (size_t i = 0; i < bitmapSpec.palette.size() && i < ColorCountOf(bitmapSpec) && 44 + 4 * i <= full.size(); ++i) {
-    std::memcpy(full.data() + 40 + 4 * i, &bitmapSpec.palette[i], 4);
-  }
-  if (BitsOffsetOf(bitmapSpec) == 40 + 4 * ColorCountOf(bitmapSpec) + 12 && BitsOffsetOf(bitmapSpec) <= full.size()) {
-    std::memcpy(full.data() + 40 + 4 * ColorCountOf(bitmapSpec), bitmapSpec.masks.data(), 12);
-  }
-  std::memcpy(data, full.data(), std::min(size, full.size()));
-  GlobalUnlock(bitmap);
-  return bitmap;
-}
-
 namespace {
 
-struct Located {
-  uint8_t* data;
-  BITMAPINFOHEADER header;
-  uint8_t* row;
-};
+size_t ColorCountOf(const BitmapSpec& spec) {
+  if (spec.clrUsed) return spec.clrUsed;
+  return spec.depth <= 8 ? size_t{1} << spec.depth : 0;
+}
 
-Located Locate(HGLOBAL bitmap, int row) {
-  auto* data = static_cast<uint8_t*>(GlobalLock(bitmap));
-  Located at{data, {}, nullptr};
-  std::memcpy(&at.header, data, sizeof at.header);
-  BitmapSpec bitmapSpec;
-  bitmapSpec.depth = at.header.biBitCount;
-  bitmapSpec.compression = at.header.biCompression;
-  bitmapSpec.clrUsed = at.header.biClrUsed;
-  at.row = data + BitsOffsetOf(bitmapSpec) + StrideOf(at.header.biWidth, bitmapSpec.depth) * static_cast<size_t>(row);
-  return at;
+BITMAPINFOHEADER HeaderOfBlock(HGLOBAL bitmap) {
+  BITMAPINFOHEADER header{};
+  if (GlobalSize(bitmap) == 0) return header;
+  std::memcpy(&header, GlobalLock(bitmap), std::min<size_t>(sizeof header, GlobalSize(bitmap)));
+  GlobalUnlock(bitmap);
+  return header;
+}
+
+BitmapSpec SpecOf(const BITMAPINFOHEADER& h) {
+  return {.depth = h.biBitCount,
+          .width = h.biWidth,
+          .height = h.biHeight,
+          .compression = h.biCompression,
+          .clrUsed = h.biClrUsed};
+}
+
+// The locked pixel row `row` (stored order) of a bitmap, and its depth; unlock with GlobalUnlock.
+uint8_t* LockRow(HGLOBAL bitmap, int row, int& depth) {
+  const BITMAPINFOHEADER h = HeaderOfBlock(bitmap);
+  depth = h.biBitCount;
+  return static_cast<uint8_t*>(GlobalLock(bitmap)) + BitsOffsetOf(SpecOf(h)) +
+         StrideOf(h.biWidth, depth) * static_cast<size_t>(row);
 }
 
 }  // namespace
 
+size_t BitsOffsetOf(const BitmapSpec& spec) {
+  const bool masks = (spec.depth == 16 || spec.depth == 32) && spec.compression == BI_BITFIELDS;
+  return 40 + 4 * ColorCountOf(spec) + (masks ? 12 : 0);
+}
+
+size_t StrideOf(int width, int depth) { return ((static_cast<size_t>(width) * depth + 31) & ~size_t{31}) / 8; }
+
+HGLOBAL MakeBitmap(const BitmapSpec& spec) {
+  const size_t rows = static_cast<size_t>(spec.height < 0 ? -spec.height : spec.height);
+  const size_t size = spec.sizeOverride >= 0
+                          ? static_cast<size_t>(spec.sizeOverride)
+                          : BitsOffsetOf(spec) + StrideOf(spec.width, spec.depth) * rows + spec.extraBytes;
+  // Only the tables that fit in the block are laid out; a header may claim far more.
+  std::vector<uint8_t> full(std::max<size_t>(40, BitsOffsetOf(spec)), 0);
+  const BITMAPINFOHEADER header{.biSize = 40,
+                                .biWidth = spec.width,
+                                .biHeight = spec.height,
+                                .biPlanes = 1,
+                                .biBitCount = static_cast<WORD>(spec.depth),
+                                .biCompression = spec.compression,
+                                .biClrUsed = spec.clrUsed};
+  std::memcpy(full.data(), &header, sizeof header);
+  const size_t colors = ColorCountOf(spec);
+  std::memcpy(full.data() + 40, spec.palette.data(), 4 * std::min(spec.palette.size(), colors));
+  if (BitsOffsetOf(spec) == 40 + 4 * colors + 12) std::memcpy(full.data() + 40 + 4 * colors, spec.masks.data(), 12);
+  HGLOBAL bitmap = GlobalAlloc(GHND, size);
+  std::memcpy(GlobalLock(bitmap), full.data(), std::min(size, full.size()));
+  GlobalUnlock(bitmap);
+  return bitmap;
+}
+
 uint32_t ReadPixel(HGLOBAL bitmap, int x, int row) {
-  Located at = Locate(bitmap, row);
+  int depth = 0;
+  const uint8_t* at = LockRow(bitmap, row, depth);
   uint32_t value = 0;
-  switch (at.header.biBitCount) {
-    case 1: value = (at.row[x / 8] >> (7 - x % 8)) & 1; break;
-    case 4: value = (at.row[x / 2] >> (x % 2 ? 0 : 4)) & 15; break;
-    case 8: value = at.row[x]; break;
-    case 16: value = static_cast<uint32_t>(at.row[2 * x] | at.row[2 * x + 1] << 8); break;
-    case 24: value = static_cast<uint32_t>(at.row[3 * x] | at.row[3 * x + 1] << 8 | at.row[3 * x + 2] << 16); break;
-    case 32: std::memcpy(&value, at.row + 4 * x, 4); break;
+  if (depth < 8) {
+    value = (at[x * depth / 8] >> (8 - depth - x * depth % 8)) & ((1u << depth) - 1);
+  } else {
+    std::memcpy(&value, at + depth / 8 * x, depth / 8u);
   }
   GlobalUnlock(bitmap);
   return value;
 }
 
 void WritePixel(HGLOBAL bitmap, int x, int row, uint32_t value) {
-  Located at = Locate(bitmap, row);
-  switch (at.header.biBitCount) {
-    case 1: {
-      const uint8_t bit = static_cast<uint8_t>(0x80 >> (x % 8));
-      at.row[x / 8] = static_cast<uint8_t>(value & 1 ? at.row[x / 8] | bit : at.row[x / 8] & ~bit);
-      break;
-    }
-    case 4: {
-      const int shift = x % 2 ? 0 : 4;
-      at.row[x / 2] = static_cast<uint8_t>((at.row[x / 2] & ~(15 << shift)) | (value & 15) << shift);
-      break;
-    }
-    case 8: at.row[x] = static_cast<uint8_t>(value); break;
-    case 16:
-    case 24:
-    case 32: std::memcpy(at.row + at.header.biBitCount / 8 * x, &value, at.header.biBitCount / 8u); break;
+  int depth = 0;
+  uint8_t* at = LockRow(bitmap, row, depth);
+  if (depth < 8) {
+    const int shift = 8 - depth - x * depth % 8;
+    const unsigned mask = ((1u << depth) - 1) << shift;
+    at[x * depth / 8] = static_cast<uint8_t>((at[x * depth / 8] & ~mask) | ((value << shift) & mask));
+  } else {
+    std::memcpy(at + depth / 8 * x, &value, depth / 8u);
   }
   GlobalUnlock(bitmap);
 }
@@ -114,8 +104,7 @@ std::vector<uint8_t> BlockBytes(HGLOBAL block) {
 }
 
 void SetBlockBytes(HGLOBAL block, const std::vector<uint8_t>& bytes) {
-  auto* data = static_cast<uint8_t*>(GlobalLock(block));
-  std::memcpy(data, bytes.data(), std::min<size_t>(bytes.size(), GlobalSize(block)));
+  std::memcpy(GlobalLock(block), bytes.data(), std::min<size_t>(bytes.size(), GlobalSize(block)));
   GlobalUnlock(block);
 }
 
@@ -123,14 +112,11 @@ int LockCount(HGLOBAL handle) { return static_cast<int>(GlobalFlags(handle) & GM
 
 HGLOBAL MakeImage(HGLOBAL bitmap) {
   // Built here rather than by the host's wrapper so that malformed bitmaps get records too.
-  const std::vector<uint8_t> bits = BlockBytes(bitmap);
-  BITMAPINFOHEADER info{};
-  std::memcpy(&info, bits.data(), std::min(bits.size(), sizeof info));
-  BitmapSpec bitmapSpec{.depth = info.biBitCount, .compression = info.biCompression, .clrUsed = info.biClrUsed};
-  const size_t copyBytes = std::min(bits.size(), BitsOffsetOf(bitmapSpec));
+  const BITMAPINFOHEADER info = HeaderOfBlock(bitmap);
+  const size_t copyBytes = std::min<size_t>(GlobalSize(bitmap), BitsOffsetOf(SpecOf(info)));
   HGLOBAL headerBlock = GlobalAlloc(GHND, std::max<size_t>(copyBytes, 40));
   auto* header = static_cast<uint8_t*>(GlobalLock(headerBlock));
-  std::memcpy(header, bits.data(), copyBytes);
+  std::memcpy(header, BlockBytes(bitmap).data(), copyBytes);
 
   HGLOBAL image = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_SHARE, sizeof(ImageRecord));
   auto* r = static_cast<ImageRecord*>(GlobalLock(image));
@@ -148,14 +134,13 @@ HGLOBAL MakeImage(HGLOBAL bitmap) {
   return image;
 }
 
-TestImage::TestImage(const BitmapSpec& bitmapSpec) : image_(MakeImage(MakeBitmap(bitmapSpec))) {}
+TestImage::TestImage(const BitmapSpec& spec) : image_(MakeImage(MakeBitmap(spec))) {}
 
-TestImage::TestImage(const BitmapSpec& bitmapSpec, const std::vector<std::vector<uint32_t>>& rows)
-    : TestImage(bitmapSpec) {
+// The header copy was taken before the pixels; it holds no pixel so it still matches.
+TestImage::TestImage(const BitmapSpec& spec, const std::vector<std::vector<uint32_t>>& rows) : TestImage(spec) {
   for (size_t r = 0; r < rows.size(); ++r) {
     for (size_t x = 0; x < rows[r].size(); ++x) setPixel(static_cast<int>(x), static_cast<int>(r), rows[r][x]);
   }
-  // The header copy was taken before the pixels; it holds no pixel so it still matches.
 }
 
 TestImage::TestImage(HGLOBAL adoptedImage) : image_(adoptedImage) {}
@@ -172,32 +157,21 @@ ImageRecord TestImage::record() const {
 }
 
 std::vector<uint8_t> TestImage::headerCopyBytes() const {
-  const void* header = OrmiPointerFromField(record().header);
-  HGLOBAL block = GlobalHandle(header);
-  const auto* bytes = static_cast<const uint8_t*>(header);
-  return std::vector<uint8_t>(bytes, bytes + GlobalSize(block));
+  const auto* header = static_cast<const uint8_t*>(OrmiPointerFromField(record().header));
+  return std::vector<uint8_t>(header, header + GlobalSize(GlobalHandle(header)));
 }
 
-BITMAPINFOHEADER TestImage::header() const {
-  const std::vector<uint8_t> bytes = this->bytes();
-  BITMAPINFOHEADER h;
-  std::memcpy(&h, bytes.data(), sizeof h);
-  return h;
-}
+BITMAPINFOHEADER TestImage::header() const { return HeaderOfBlock(bitmap()); }
 
 void TestImage::setColorKey(uint32_t colorref) { host::SetColorKey(image_, colorref); }
 
 void TestImage::setAlphaTransparency(uint32_t colorref) {
-  edit([&](ImageRecord& r) {
-    r.transparency = 1;
-    r.transparentColor = colorref | ORMI_ALPHA_TRANSPARENCY;
-  });
+  edit([&](ImageRecord& r) { r.transparency = 1, r.transparentColor = colorref | ORMI_ALPHA_TRANSPARENCY; });
 }
 
 LockState LockStateOf(const TestImage& image) {
-  const ImageRecord r = image.record();
   return {LockCount(image.handle()), LockCount(image.bitmap()),
-          LockCount(GlobalHandle(OrmiPointerFromField(r.header)))};
+          LockCount(GlobalHandle(OrmiPointerFromField(image.record().header)))};
 }
 
 void MemoryCheckedTest::SetUp() {

@@ -23,7 +23,6 @@ struct BitmapSpec {
   long sizeOverride = -1;           // block size to use instead (>= 0)
 };
 
-size_t ColorCountOf(const BitmapSpec& bitmapSpec);
 size_t BitsOffsetOf(const BitmapSpec& bitmapSpec);
 size_t StrideOf(int width, int depth);
 
