@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <random>
 
-#include "geometry/rotation_engine.h"
 #include "support/every_level.h"
 
 namespace ormi {
@@ -365,20 +363,6 @@ TEST(ScanRotateTest, PicturesWiderThanSixteenBitPositionsTurnCorrectly) {
     }
     EXPECT_GE(highest, kWidth - 2u);
   });
-}
-
-// --- the pieces
-
-// Bounds scan from four billion and clamp beyond it; sizes that overflow are refused.
-TEST(RotationPiecesTest, BoundsAndSizes) {
-  EXPECT_EQ(MinOf4(3, -1.5f, 2, 7), -1.5f);
-  EXPECT_EQ(MaxOf4(3, -1.5f, 2, 7), 7.0f);
-  EXPECT_EQ(MinOf4(5e9f, 6e9f, 7e9f, 8e9f), 4e9f);
-  EXPECT_EQ(MaxOf4(-5e9f, -6e9f, -7e9f, -8e9f), -4e9f);
-  EXPECT_EQ(MinOf4(NAN, 1, NAN, 2), 1.0f);
-  EXPECT_EQ(TurnedBitmapBytes(40, 12, 5), std::optional<size_t>(40 + 60 + 32));
-  EXPECT_EQ(TurnedBitmapBytes(40, uint64_t{1} << 40, uint64_t{1} << 40), std::nullopt);
-  EXPECT_EQ(TurnedBitmapBytes(~uint64_t{0} - 8, 0, 0), std::nullopt);
 }
 
 }  // namespace

@@ -5,11 +5,9 @@
 #include <array>
 #include <climits>
 #include <cmath>
-#include <limits>
 #include <optional>
 
 #include "support/every_level.h"
-#include "tone/color_shift.h"
 #include "tone/hsi.h"
 #include "tone_test_support.h"
 
@@ -173,6 +171,19 @@ const PixelCase kPixelCases[] = {
      {{Rgb(0, 0, 255), Rgb(0, 0, 255)}, {A(0x20, Rgb(0, 0, 255)), Rgb(255, 255, 0)}, {A(0x90, Rgb(255, 0, 0)), Rgb(0, 255, 255)}}},
     {"HsiAlphaFlag", k32, kAlpha | ColorRef(0, 0, 255), [](HGLOBAL h) { return ImgAdjustColorHSI(h, 0.5, 0, 0); },
      {{Rgb(0, 0, 255), Rgb(255, 255, 0)}, {A(0x90, Rgb(255, 0, 0)), A(0x90, Rgb(0, 255, 255))}}},
+    // Intensity and saturation are held in 0..1; the hue is wrapped once by 1, then into 0..1, and
+    // a hue or saturation that is not a number counts as 0. l = 250 / 510 gives grey 125.
+    {"HsiDesaturate", k32, {}, [](HGLOBAL h) { return ImgAdjustColorHSI(h, 0, -1, 0); }, {{Rgb(200, 100, 50), Grey(125)}}},
+    {"HsiBlackLit", k32, {}, [](HGLOBAL h) { return ImgAdjustColorHSI(h, 0, 1, 0.5); }, {{0, Rgb(255, 0, 0)}}},
+    {"HsiIntensityAtOne", k32, {}, [](HGLOBAL h) { return ImgAdjustColorHSI(h, 0, 0, 5); }, {{Rgb(10, 20, 30), Grey(255)}}},
+    {"HsiIntensityAtZero", k32, {}, [](HGLOBAL h) { return ImgAdjustColorHSI(h, 0, 0, -5); }, {{Rgb(10, 20, 30), 0}}},
+    {"HsiWrapsOnce", k32, {}, [](HGLOBAL h) { return ImgAdjustColorHSI(h, -0.75, 0, 0); }, {{Rgb(0, 255, 255), Rgb(128, 0, 255)}}},
+    {"HsiTwoAndAHalfTurns", k32, {}, [](HGLOBAL h) { return ImgAdjustColorHSI(h, 2.5, 0, 0); }, {{Rgb(255, 0, 0), Rgb(0, 255, 255)}}},
+    {"HsiMinus1Point75", k32, {}, [](HGLOBAL h) { return ImgAdjustColorHSI(h, -1.75, 0, 0); }, {{Rgb(255, 0, 0), Rgb(128, 255, 0)}}},
+    {"HsiMinus3Point25", k32, {}, [](HGLOBAL h) { return ImgAdjustColorHSI(h, -3.25, 0, 0); }, {{Rgb(255, 0, 0), Rgb(128, 0, 255)}}},
+    {"HsiNaNHue", k32, {}, [](HGLOBAL h) { return ImgAdjustColorHSI(h, std::nan(""), 0, 0); }, {{Rgb(0, 255, 255), Rgb(255, 0, 0)}}},
+    {"HsiInfiniteHue", k32, {}, [](HGLOBAL h) { return ImgAdjustColorHSI(h, HUGE_VAL, 0, 0); }, {{Rgb(0, 255, 255), Rgb(255, 0, 0)}}},
+    {"HsiNaNSaturation", k32, {}, [](HGLOBAL h) { return ImgAdjustColorHSI(h, 0, std::nan(""), 0); }, {{Rgb(200, 100, 50), Grey(125)}}},
 };
 // clang-format on
 
@@ -323,26 +334,21 @@ TEST(ToneWalkTest, TwentyFourBitInvertWalksThreeBytePaddingLikeAPixelAndStopsAtT
   });
 }
 
-TEST(ToneWalkTest, TopDownRowsAreWalkedByTheMapsButNotByTheColourShifts) {
+// Top-down rows are walked by the maps (the colour shifts leave them, as the frame table checks).
+TEST(ToneWalkTest, TopDownRowsAreWalkedByTheMaps) {
   // Gamma 30 maps 100 to 187 and 200 to 235; the mean of both rows is 150.
-  struct Case {
-    int (*call)(HGLOBAL);
-    uint32_t top, bottom, newTop, newBottom;
-  };
-  for (const Case& c :
-       {Case{[](HGLOBAL h) { return ImgBrightness(h, 1); }, Grey(100), Grey(200), Grey(101), Grey(201)},
-        Case{[](HGLOBAL h) { return ImgGamma(h, 30); }, Grey(100), Grey(200), Grey(187), Grey(235)},
-        Case{[](HGLOBAL h) { return ImgContrast(h, -100); }, Grey(100), Grey(200), Grey(150), Grey(150)},
-        Case{[](HGLOBAL h) { return ImgAdjustColorRGB(h, 40, 40, 40); }, Grey(100), 0, Grey(100), 0},
-        Case{[](HGLOBAL h) { return ImgAdjustColorHSI(h, 0.5, 0, 0); }, Rgb(255, 0, 0), 0xFF, Rgb(255, 0, 0), 0xFF},
-        Case{[](HGLOBAL h) { return ImgAdjContrast(h, 1); }, Grey(64), Grey(192), Grey(64), Grey(192)}}) {
-    TestImage image({.depth = 32, .width = 1, .height = -2}, {{c.top}, {c.bottom}});
-    ASSERT_EQ(c.call(image.handle()), 1);
-    EXPECT_EQ(test::PictureOf(image.bitmap()), (test::Picture{{c.newTop}, {c.newBottom}}));
+  const std::pair<int (*)(HGLOBAL), test::Picture> cases[] = {
+      {[](HGLOBAL h) { return ImgBrightness(h, 1); }, {{Grey(101)}, {Grey(201)}}},
+      {[](HGLOBAL h) { return ImgGamma(h, 30); }, {{Grey(187)}, {Grey(235)}}},
+      {[](HGLOBAL h) { return ImgContrast(h, -100); }, {{Grey(150)}, {Grey(150)}}}};
+  for (const auto& [call, expected] : cases) {
+    TestImage image({.depth = 32, .width = 1, .height = -2}, {{Grey(100)}, {Grey(200)}});
+    ASSERT_EQ(call(image.handle()), 1);
+    EXPECT_EQ(test::PictureOf(image.bitmap()), expected);
   }
 }
 
-// --- the HSI pieces
+// --- the HSI conversions
 
 TEST(HsiTest, EveryColourComesBack) {
   for (int red = 0; red < 256; ++red) {
@@ -356,30 +362,6 @@ TEST(HsiTest, EveryColourComesBack) {
         ASSERT_EQ((std::array<int, 3>{r, g, b}), (std::array<int, 3>{red, green, blue}));
       }
     }
-  }
-}
-
-TEST(HsiTest, ShiftsWrapTheHueOnceAndHoldTheRest) {
-  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN(), kInf = std::numeric_limits<double>::infinity();
-  EXPECT_DOUBLE_EQ(WrapHue(1.25), 0.25);
-  EXPECT_DOUBLE_EQ(WrapHue(-0.25), 0.75);
-  EXPECT_DOUBLE_EQ(WrapHue(-3.5), 0.5);
-  for (double whole : {1.0, 7.0, -1e-20, kNaN, kInf}) EXPECT_EQ(WrapHue(whole), 0) << whole;
-  struct Case {
-    double hue, saturation, intensity;
-    std::array<uint8_t, 3> source, expected;
-  };
-  // Desaturated: l = 250 / 510, grey floor(255 l + 0.5) = 125. Beyond one turn: 1 + 2.5 wraps once to 2.5, then to 0.5.
-  for (const Case& c : {Case{0, -1, 0, {200, 100, 50}, {125, 125, 125}}, Case{0, 1, 0.5, {0, 0, 0}, {255, 0, 0}},
-                        Case{0.3, 0, 0, {255, 255, 255}, {255, 255, 255}}, Case{0, 0, 5, {10, 20, 30}, {255, 255, 255}},
-                        Case{0, 0, -5, {10, 20, 30}, {0, 0, 0}}, Case{0, 0, 0, {255, 0, 0}, {255, 0, 0}},
-                        Case{-0.75, 0, 0, {0, 255, 255}, {128, 0, 255}}, Case{2.5, 0, 0, {255, 0, 0}, {0, 255, 255}},
-                        Case{-1.75, 0, 0, {255, 0, 0}, {128, 255, 0}}, Case{-3.25, 0, 0, {255, 0, 0}, {128, 0, 255}},
-                        Case{kNaN, 0, 0, {0, 255, 255}, {255, 0, 0}}, Case{kInf, 0, 0, {0, 255, 255}, {255, 0, 0}},
-                        Case{0, kNaN, 0, {200, 100, 50}, {125, 125, 125}}}) {
-    std::array<uint8_t, 3> rgb = c.source;
-    ShiftPixelHsi(c.hue, c.saturation, c.intensity, rgb[0], rgb[1], rgb[2]);
-    EXPECT_EQ(rgb, c.expected) << c.hue << " " << c.saturation << " " << c.intensity;
   }
 }
 
