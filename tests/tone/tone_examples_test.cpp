@@ -233,6 +233,11 @@ const HistogramCase kHistogramCases[] = {
      {{Grey(0), 1}, {Grey(25), 1}, {Grey(254), 1}}},
     {"NormaliseLuminance", false, 3, 1, {}, {{Rgb(0, 255, 0), 1}, {Grey(100), 1}, {Grey(0), 1}},
      {{Rgb(0, 254, 0), 1}, {Grey(170), 1}, {Grey(0), 1}}},
+    // Blue weighs 29 (255 is level 28), red 77 (255 is level 76): the range is set by the coloured pixel.
+    {"NormaliseBlueWeighsLeast", false, 3, 1, {}, {{Rgb(0, 0, 255), 1}, {Grey(20), 1}, {Grey(0), 1}},
+     {{Rgb(0, 0, 254), 1}, {Grey(181), 1}, {Grey(0), 1}}},
+    {"NormaliseRedWeighs77", false, 3, 1, {}, {{Rgb(255, 0, 0), 1}, {Grey(50), 1}, {Grey(0), 1}},
+     {{Rgb(254, 0, 0), 1}, {Grey(167), 1}, {Grey(0), 1}}},
     {"NormaliseFlat", false, 4, 4, {}, {{A(0x80, Grey(90)), 16}}, {{A(0x80, Grey(90)), 16}}},
     {"NormaliseTopDown", false, 2, -2, {}, {{Grey(10), 1}, {Grey(20), 1}, {Grey(30), 1}, {Grey(60), 1}},
      {{Grey(0), 1}, {Grey(50), 1}, {Grey(101), 1}, {Grey(254), 1}}},
