@@ -1,6 +1,7 @@
 // Plain bitmap handles for the fill tests: built from rows of values, freed at the end of scope.
 #pragma once
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -14,8 +15,7 @@ class OwnedBitmap {
   OwnedBitmap(const BitmapSpec& bitmapSpec, const std::vector<std::vector<uint32_t>>& rows = {})
       : handle_(MakeBitmap(bitmapSpec)) {
     for (size_t r = 0; r < rows.size(); ++r) {
-      for (size_t x = 0; x < rows[r].size(); ++x)
-        WritePixel(handle_, static_cast<int>(x), static_cast<int>(r), rows[r][x]);
+      for (size_t x = 0; x < rows[r].size(); ++x) WritePixel(handle_, int(x), int(r), rows[r][x]);
     }
   }
   OwnedBitmap(const OwnedBitmap&) = delete;
@@ -26,9 +26,8 @@ class OwnedBitmap {
   HGLOBAL handle() const { return handle_; }
   uint32_t pixel(int x, int row) const { return ReadPixel(handle_, x, row); }
   BITMAPINFOHEADER header() const {
-    const std::vector<uint8_t> bytes = BlockBytes(handle_);
     BITMAPINFOHEADER h;
-    std::memcpy(&h, bytes.data(), sizeof h);
+    std::memcpy(&h, BlockBytes(handle_).data(), sizeof h);
     return h;
   }
 
@@ -38,9 +37,9 @@ class OwnedBitmap {
 
 // A 1-bit mask of the given size with every bit set to `bit`.
 inline OwnedBitmap UniformMask(int width, int height, uint32_t bit) {
-  std::vector<std::vector<uint32_t>> rows(static_cast<size_t>(height < 0 ? -height : height),
-                                          std::vector<uint32_t>(static_cast<size_t>(width), bit));
-  return OwnedBitmap({.depth = 1, .width = width, .height = height}, rows);
+  return OwnedBitmap(
+      {.depth = 1, .width = width, .height = height},
+      std::vector<std::vector<uint32_t>>(size_t(std::abs(height)), std::vector<uint32_t>(size_t(width), bit)));
 }
 
 }  // namespace ormi::test

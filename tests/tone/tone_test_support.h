@@ -1,7 +1,7 @@
-// Shared pieces of the tone family's tests: calls that check lock and allocation discipline, and
-// pixel builders.
+// Pixel and colour-table helpers of the tone family's tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -23,10 +23,7 @@ inline uint32_t PaletteEntry(const TestImage& image, int i) {
 
 // Transparency in force with this exact transparentColor value (bit 31 included).
 inline void SetTransparentColor(TestImage& image, uint32_t value) {
-  image.edit([value](ImageRecord& r) {
-    r.transparency = 1;
-    r.transparentColor = value;
-  });
+  image.edit([value](ImageRecord& r) { r.transparency = 1, r.transparentColor = value; });
 }
 
 // Whether the header copy holds the bitmap's header and tables byte for byte.
@@ -35,30 +32,11 @@ inline bool HeaderCopyMatches(const TestImage& image, size_t bytes) {
   return copy.size() >= bytes && std::equal(copy.begin(), copy.begin() + static_cast<long>(bytes), bits.begin());
 }
 
-// Calls an export on an image and checks that every lock is back where it was and that the call
-// allocated nothing (the tone exports work in place).
-template <class Call>
-int CallInPlace(const TestImage& image, Call call) {
-  const LockState before = LockStateOf(image);
-  const long allocations = Win32EmuAllocCalls();
-  const int result = call(image.handle());
-  EXPECT_EQ(LockStateOf(image), before);
-  EXPECT_EQ(Win32EmuAllocCalls(), allocations);
-  return result;
-}
-
 // Rows of `width` pixels filled from `values` in order, `height` rows.
 inline std::vector<std::vector<uint32_t>> RowsOf(int width, int height, const std::vector<uint32_t>& values) {
   std::vector<std::vector<uint32_t>> rows(static_cast<size_t>(height));
   for (size_t i = 0; i < values.size(); ++i) rows[i / static_cast<size_t>(width)].push_back(values[i]);
   return rows;
-}
-
-// `count` copies of each value, in order.
-inline std::vector<uint32_t> Repeated(std::initializer_list<std::pair<uint32_t, int>> runs) {
-  std::vector<uint32_t> values;
-  for (const auto& [value, count] : runs) values.insert(values.end(), static_cast<size_t>(count), value);
-  return values;
 }
 
 }  // namespace ormi::test

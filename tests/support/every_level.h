@@ -1,0 +1,110 @@
+// Hand-computed examples run once per vector level this processor has, scalar first, so that the
+// plain scalar kernels meet the same worked values as the vector ones on any machine.
+#pragma once
+
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "simd/simd_level.h"
+#include "support/test_image.h"
+
+namespace ormi::test {
+
+inline const char* LevelName(SimdLevel level) {
+  constexpr const char* kNames[] = {"scalar", "SSE2", "AVX2", "AVX-512"};
+  return kNames[static_cast<int>(level)];
+}
+
+// Runs check() at every level from scalar up to the detected one, each failure naming its level;
+// the detected level is back afterwards even when a check stops early.
+template <class Check>
+void AtEveryLevel(Check check) {
+  struct Restore {
+    ~Restore() { ForceSimdLevelForTesting(std::nullopt); }
+  } restore;
+  for (int level = 0; level <= static_cast<int>(DetectedSimdLevel()); ++level) {
+    ForceSimdLevelForTesting(static_cast<SimdLevel>(level));
+    SCOPED_TRACE(LevelName(static_cast<SimdLevel>(level)));
+    check();
+  }
+}
+
+using Picture = std::vector<std::vector<uint32_t>>;  // [stored row][x], values as ReadPixel gives them
+
+// Rows of `width` pixels repeating `pattern` from the left.
+inline Picture Tiled(const std::vector<uint32_t>& pattern, int width, int height) {
+  std::vector<uint32_t> row(static_cast<size_t>(width));
+  for (size_t x = 0; x < row.size(); ++x) row[x] = pattern[x % pattern.size()];
+  return Picture(static_cast<size_t>(height), row);
+}
+
+inline BITMAPINFOHEADER HeaderOf(HGLOBAL bitmap) {
+  BITMAPINFOHEADER header;
+  std::memcpy(&header, BlockBytes(bitmap).data(), sizeof header);
+  return header;
+}
+
+inline Picture PictureOf(HGLOBAL bitmap) {
+  const BITMAPINFOHEADER h = HeaderOf(bitmap);
+  Picture picture(static_cast<size_t>(h.biHeight < 0 ? -h.biHeight : h.biHeight),
+                  std::vector<uint32_t>(static_cast<size_t>(h.biWidth)));
+  for (size_t r = 0; r < picture.size(); ++r) {
+    for (size_t x = 0; x < picture[r].size(); ++x) picture[r][x] = ReadPixel(bitmap, int(x), int(r));
+  }
+  return picture;
+}
+
+// Offsets in the block of the whole bytes behind each row's last pixel.
+inline std::vector<size_t> PaddingOffsets(HGLOBAL bitmap) {
+  const BITMAPINFOHEADER h = HeaderOf(bitmap);
+  const size_t offset = BitsOffsetOf({.depth = h.biBitCount, .compression = h.biCompression, .clrUsed = h.biClrUsed});
+  const size_t stride = StrideOf(h.biWidth, h.biBitCount), used = (size_t{1} * h.biWidth * h.biBitCount + 7) / 8;
+  std::vector<size_t> offsets;
+  for (size_t r = 0; r < static_cast<size_t>(h.biHeight < 0 ? -h.biHeight : h.biHeight); ++r) {
+    for (size_t i = used; i < stride; ++i) offsets.push_back(offset + r * stride + i);
+  }
+  return offsets;
+}
+
+inline void FillPadding(HGLOBAL bitmap, uint8_t value) {
+  std::vector<uint8_t> bytes = BlockBytes(bitmap);
+  for (size_t at : PaddingOffsets(bitmap)) bytes[at] = value;
+  SetBlockBytes(bitmap, bytes);
+}
+
+inline bool PaddingIs(HGLOBAL bitmap, uint8_t value) {
+  const std::vector<uint8_t> bytes = BlockBytes(bitmap);
+  for (size_t at : PaddingOffsets(bitmap)) {
+    if (bytes[at] != value) return false;
+  }
+  return true;
+}
+
+// Runs call(image) at every level on two rows of the example's pixels, and on two rows of them
+// repeated to a width of 67 or more (whole repeats, so that means and histograms stay the
+// example's, and the vector bodies and tails all meet it); expects 1, every pixel as the example
+// says and the row padding untouched.
+template <class Call>
+void ExpectExample(BitmapSpec bitmap, std::optional<uint32_t> transparentColor,
+                   const std::vector<std::pair<uint32_t, uint32_t>>& pixels, Call call) {
+  std::vector<uint32_t> before, after;
+  for (const auto& [from, to] : pixels) before.push_back(from), after.push_back(to);
+  const int n = static_cast<int>(before.size());
+  AtEveryLevel([&] {
+    for (int width : {n, n * ((67 + n - 1) / n)}) {
+      bitmap.width = width, bitmap.height = 2;
+      TestImage image(bitmap, Tiled(before, width, 2));
+      FillPadding(image.bitmap(), 0x5A);
+      if (transparentColor)
+        image.edit([&](ImageRecord& r) { r.transparency = 1, r.transparentColor = *transparentColor; });
+      ASSERT_EQ(call(image.handle()), 1);
+      EXPECT_EQ(PictureOf(image.bitmap()), Tiled(after, width, 2)) << "width " << width;
+      EXPECT_TRUE(PaddingIs(image.bitmap(), 0x5A)) << "width " << width;
+    }
+  });
+}
+
+}  // namespace ormi::test
