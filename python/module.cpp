@@ -54,10 +54,12 @@ py::list Catalog() {
     py::list params, extras;
     for (const host::EffectParam& param : effect.params) {
       const bool list = param.kind == host::ParamKind::DoubleList;
-      params.append(py::dict(
-          "name"_a = param.name, "kind"_a = list ? "list" : param.kind == host::ParamKind::Int ? "int" : "double",
-          "default"_a = list ? py::cast(param.listDefaults) : py::cast(param.defaultValue), "min"_a = param.min,
-          "max"_a = param.max, "help"_a = param.help));
+      params.append(py::dict("name"_a = param.name,
+                             "kind"_a = list                                 ? "list"
+                                        : param.kind == host::ParamKind::Int ? "int"
+                                                                             : "double",
+                             "default"_a = list ? py::cast(param.listDefaults) : py::cast(param.defaultValue),
+                             "min"_a = param.min, "max"_a = param.max, "help"_a = param.help));
     }
     for (const host::ExtraInput& extra : effect.extras) {
       extras.append(py::dict("name"_a = extra.name, "kind"_a = ExtraName(extra.kind), "help"_a = extra.help));
@@ -191,8 +193,7 @@ PYBIND11_MODULE(_ormi, m) {
       .def_property_readonly("palette", &Picture::palette, "The colour table as N x 3 RGB rows.")
       .def_property("alpha_transparency", &Picture::alphaTransparency, &Picture::setAlphaTransparency,
                     "Whether the alpha bytes carry the transparency.")
-      .def_property("color_key", &Picture::colorKey, &Picture::setColorKey,
-                    "The transparent colour 0xBBGGRR, or None.")
+      .def_property("color_key", &Picture::colorKey, &Picture::setColorKey, "The transparent colour 0xBBGGRR, or None.")
       .def("copy", &Picture::copy)
       .def("convert", &Picture::convert, "depth"_a, "A copy at 32, 24 or 8 bits (8: a 6x6x6 colour cube).")
       .def("to_array", &Picture::toArray, "channels"_a = py::none(),

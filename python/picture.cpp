@@ -144,7 +144,8 @@ py::array Picture::toArray(std::optional<int> channels) const {
   {
     const LockedView view(converted ? converted : bitmap());
     const size_t rows = view->rows, width = static_cast<size_t>(view->width);
-    py::array_t<uint8_t> out(count == 1 ? std::vector<size_t>{rows, width} : std::vector<size_t>{rows, width, size_t(count)});
+    py::array_t<uint8_t> out(count == 1 ? std::vector<size_t>{rows, width}
+                                        : std::vector<size_t>{rows, width, size_t(count)});
     uint8_t* to = out.mutable_data();
     py::gil_scoped_release release;
     for (size_t y = 0; y < rows; ++y) {
@@ -180,7 +181,8 @@ std::unique_ptr<Picture> PictureFromArray(const py::array& array) {
     throw std::invalid_argument("expected an H x W grey, H x W x 3 RGB or H x W x 4 RGBA array");
   const auto [height, width] = PictureSize(array);
   const auto* pixels = static_cast<const uint8_t*>(array.data());
-  const py::ssize_t rowStep = array.strides(0), step = array.strides(1), channelStep = channels > 1 ? array.strides(2) : 0;
+  const py::ssize_t rowStep = array.strides(0), step = array.strides(1),
+                    channelStep = channels > 1 ? array.strides(2) : 0;
   host::NewBitmap made;
   {
     py::gil_scoped_release release;
