@@ -79,9 +79,6 @@ struct EffectInfo {
   intptr_t (*invoke)(const EffectArgs& args);
   std::vector<ExtraInput> extras{};  // pictures besides the input, none for most effects
   const char* family = "";           // the family's folder name ("tone", "filters"), set by EffectCatalog
-  // Uses the library's module state (the gamma table, the colour-correction settings), so calls
-  // from several threads must take turns.
-  bool sharesModuleState = false;
 };
 
 const std::vector<EffectInfo>& EffectCatalog();

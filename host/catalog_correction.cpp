@@ -5,7 +5,6 @@
 namespace ormi::host {
 
 void AppendCorrectionEffects(std::vector<EffectInfo>& catalog) {
-  const size_t first = catalog.size();
   catalog.push_back(
       {"ImgGammaCorrection",
        49,
@@ -46,8 +45,6 @@ void AppendCorrectionEffects(std::vector<EffectInfo>& catalog) {
                      {},
                      ResultKind::NoImage,
                      [](const EffectArgs&) -> intptr_t { return ImgLoadGammaTable(); }});
-  // All three read or write the gamma table or the colour-correction settings.
-  for (size_t i = first; i < catalog.size(); ++i) catalog[i].sharesModuleState = true;
 }
 
 }  // namespace ormi::host

@@ -28,6 +28,12 @@ struct Refused : std::runtime_error {
 // Calls that use the library's module state take turns; all others run at once.
 std::mutex sharedStateMutex;
 
+// The gamma table (cleared and read again by every load) and the colour-correction settings.
+bool UsesModuleState(const host::EffectInfo& effect) {
+  const std::string_view name = effect.exportName;
+  return name == "ImgLoadGammaTable" || name == "ImgGammaCorrection" || name == "ImgColorCorrection";
+}
+
 const char* ResultName(host::ResultKind kind) {
   switch (kind) {
     case host::ResultKind::InPlace: return "in-place";
@@ -147,7 +153,7 @@ std::unique_ptr<Picture> Apply(const std::string& name, Picture* input, const st
   {
     py::gil_scoped_release release;
     std::unique_lock turn(sharedStateMutex, std::defer_lock);
-    if (effect->sharesModuleState) turn.lock();
+    if (UsesModuleState(*effect)) turn.lock();
     if (effect->result == host::ResultKind::Painted) {
       args.dc = Win32EmuCreateMemoryDC(args.rect.right + 1, args.rect.bottom + 1);
       result = args.dc ? effect->invoke(args) : 0;

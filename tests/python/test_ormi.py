@@ -1,9 +1,10 @@
 """The ormi module against ormi-fx and Pillow: every catalog effect gives the CLI's bytes, pictures
-keep their pixels through arrays, Pillow and files, refusals raise with their reason, and effects
-run from two threads at once give what they give alone."""
+keep their pixels, refusals say why, and threads run effects at once where the library allows."""
 import os
 import subprocess
 import threading
+import time
+from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 import pytest
@@ -12,6 +13,7 @@ ormi = pytest.importorskip("ormi", reason="the ormi module is not built (ORMI_PY
 Image = pytest.importorskip("PIL.Image", reason="Pillow is not installed")
 
 EFFECTS = ormi.catalog()
+KINDS = {"RGBA": 4, "RGB": 3, "L": 1}
 
 
 def name_of(text):
@@ -26,35 +28,30 @@ def random_rgba(seed, height=13, width=9):
 
 
 def off_default(param):
-    """A value a third of the way from the default to the maximum, so that no parameter sits still."""
-    low, high, default = param["min"], param["max"], param["default"]
+    """A third of the way from the default to the maximum, so that no parameter sits still."""
+    high, default = param["max"], param["default"]
     if param["kind"] == "list":
         return tuple(v + (high - v) / 3 for v in default)
     return int(default + (high - default) // 3) if param["kind"] == "int" else default + (high - default) / 3
 
 
-def cli_word(value):
+def cli_word(name, value):
     if isinstance(value, tuple):
-        return ",".join(repr(v) for v in value)
-    return str(value) if isinstance(value, int) else repr(value)
+        return ",".join(map(repr, value))
+    colour = name == "color" or name.endswith("-color")
+    return f"0x{value:06X}" if colour else str(value) if isinstance(value, int) else repr(value)
 
 
 def extra_inputs(info, tmp_path, pixels):
     """Each extra picture as the Python argument and as the ormi-fx file of the same pixels."""
     rng = np.random.default_rng(7)
+    made = {"text-mask": lambda: rng.integers(0, 2, pixels.shape[:2]).astype(bool),  # saved as a 1-bit BMP
+            "tile": lambda: rng.integers(0, 256, (4, 5, 3), dtype=np.uint8), "alpha-image": lambda: random_rgba(8)}
     python, files = {}, []
     for extra in info["extras"]:
         path = str(tmp_path / (extra["name"] + (".bmp" if extra["kind"] == "text-mask" else ".png")))
-        if extra["kind"] == "text-mask":
-            value = rng.integers(0, 2, pixels.shape[:2]).astype(bool)
-            Image.fromarray(value).save(path)  # a 1-bit BMP, white (bit 1) where True
-        elif extra["kind"] == "tile":
-            value = rng.integers(0, 256, (4, 5, 3), dtype=np.uint8)
-            Image.fromarray(value).save(path)
-        else:
-            value = random_rgba(8)
-            Image.fromarray(value).save(path)
-        python[name_of(extra["name"])] = value
+        python[name_of(extra["name"])] = value = made[extra["kind"]]()
+        Image.fromarray(value).save(path)
         files += ["--" + extra["name"], path]
     return python, files
 
@@ -68,7 +65,7 @@ def test_every_effect_gives_the_bytes_of_ormi_fx(info, values, tmp_path):
     with_alpha = values == "defaults"
     pixels = random_rgba(1) if with_alpha else random_rgba(1)[..., :3]
     given = {} if with_alpha else {p["name"]: off_default(p) for p in info["params"]}
-    options = [f"--{name}={cli_word(value)}" for name, value in given.items()]
+    options = [f"--{name}={cli_word(name, value)}" for name, value in given.items()]
     keywords = {name_of(name): value for name, value in given.items()}
     effect = getattr(ormi, name_of(info["name"]))
     if info["result"] == "no-image":
@@ -78,29 +75,28 @@ def test_every_effect_gives_the_bytes_of_ormi_fx(info, values, tmp_path):
     extras, files = extra_inputs(info, tmp_path, pixels)
     source, target = str(tmp_path / "in.png"), str(tmp_path / "out.png")
     Image.fromarray(pixels).save(source)
-    # Effects that take no 32-bit picture get the 8-bit conversion on both sides.
-    depth = [] if 32 in info["depths"] else ["--depth", "8"]
+    depth = [] if 32 in info["depths"] else ["--depth", "8"]  # the same conversion on both sides
     ran = subprocess.run([os.environ["ORMI_FX"], info["name"], *options, *files, *depth, source, target],
                          capture_output=True)
     assert ran.returncode in (0, 1), ran.stderr
     picture = pixels if with_alpha and not depth else ormi.Picture(pixels)
     picture = picture.convert(8) if depth else picture
     if ran.returncode == 1:
-        with pytest.raises(ormi.RefusedError):
-            effect(picture, **keywords, **extras)
+        pytest.raises(ormi.RefusedError, effect, picture, **keywords, **extras)
         assert info["name"] == "insert-alpha" and with_alpha, ran.stderr  # it takes no alpha-carrying picture
         return
+    before = pixels.copy() if picture is pixels else picture.to_array(4)
     result = effect(picture, **keywords, **extras)
+    np.testing.assert_array_equal(pixels if picture is pixels else picture.to_array(4), before)  # input kept
     got = result if picture is pixels else result.to_array(4)
-    assert got.dtype == np.uint8 and got.flags.c_contiguous
     np.testing.assert_array_equal(got, np.asarray(Image.open(target).convert("RGBA")))
-
-
-KINDS = {"RGBA": 4, "RGB": 3, "L": 1}
 
 
 @pytest.mark.parametrize("mode", KINDS)
 def test_arrays_and_pillow_images_keep_their_pixels_and_kind(mode):
+    rgb = random_rgba(2)[..., :3]  # opaque: alpha 255, grey the luma, as Pillow converts it
+    expected = np.asarray(Image.fromarray(rgb).convert(mode))
+    np.testing.assert_array_equal(ormi.Picture(rgb).to_array(KINDS[mode]), expected)
     image = Image.fromarray(random_rgba(2)).convert(mode)
     array = np.asarray(image)
     for view in (array, array[::-1, ::2], np.asfortranarray(array)):  # strides of any kind
@@ -109,38 +105,26 @@ def test_arrays_and_pillow_images_keep_their_pixels_and_kind(mode):
     flipped = ormi.mirror(image, rows=1, columns=1)
     assert isinstance(flipped, Image.Image) and flipped.mode == mode
     np.testing.assert_array_equal(np.asarray(flipped), array[::-1, ::-1])
-    half_turn = ormi.rotate(array[:, ::2], degrees=180)
-    np.testing.assert_array_equal(half_turn, array[::-1, ::-2])
+    np.testing.assert_array_equal(ormi.rotate(array[:, ::2], degrees=180), array[::-1, ::-2])
     if mode != "RGBA":  # no alpha: every pixel is inverted
         np.testing.assert_array_equal(ormi.invert(array), 255 - array)
 
 
-def test_grey_is_the_luma_of_the_colours():
-    rgb = np.array([[[255, 0, 0], [0, 255, 0], [0, 0, 255], [10, 200, 30]]], dtype=np.uint8)
-    grey = ormi.Picture(rgb).to_array(1)
-    np.testing.assert_array_equal(grey, np.asarray(Image.fromarray(rgb).convert("L")))
-
-
 @pytest.mark.parametrize("suffix", [".bmp", ".png"])
 def test_files_keep_pixels_depth_and_palette(tmp_path, suffix):
-    pixels = random_rgba(3)
-    path = str(tmp_path / ("picture" + suffix))
+    pixels, path, cube_path = random_rgba(3), str(tmp_path / ("p" + suffix)), str(tmp_path / "cube.bmp")
     ormi.Picture(pixels).write(path)
     back = ormi.read(path)
     assert (back.depth, back.width, back.height, back.alpha_transparency) == (32, 9, 13, True)
     np.testing.assert_array_equal(back.to_array(), pixels)
-    if suffix == ".png":
-        np.testing.assert_array_equal(np.asarray(Image.open(path)), pixels)
-    cube = ormi.Picture(pixels).convert(8)
-    cube.write(str(tmp_path / "cube.bmp"))
-    read8 = ormi.read(str(tmp_path / "cube.bmp"))
-    assert read8.depth == 8 and not read8.alpha_transparency
+    np.testing.assert_array_equal(np.asarray(Image.open(path).convert("RGBA"))[..., :3], pixels[..., :3])
+    (cube := ormi.Picture(pixels).convert(8)).write(cube_path)
+    read8 = ormi.read(cube_path)
+    assert read8.depth == 8 and not read8.alpha_transparency and len(read8.palette) == 256
     np.testing.assert_array_equal(read8.palette, cube.palette)
     np.testing.assert_array_equal(read8.to_array(), cube.to_array())
-    with pytest.raises(OSError, match="missing"):
-        ormi.read(str(tmp_path / "missing.png"))
-    with pytest.raises(OSError):
-        back.write(str(tmp_path / "no-such-folder" / "out.png"))
+    pytest.raises(OSError, ormi.read, str(tmp_path / "missing.png"))
+    pytest.raises(OSError, back.write, str(tmp_path / "no-such-folder" / "out.png"))
 
 
 REFUSALS = [(info, depth) for info in EFFECTS if info["depths"] for depth in (8, 24, 32) if depth not in info["depths"]]
@@ -153,48 +137,64 @@ def test_refused_depths_raise_with_the_accepted_ones(info, depth):
     extras = {name_of(e["name"]): random_rgba(5)[..., 0] for e in info["extras"]}
     with pytest.raises(ormi.RefusedError) as refused:
         getattr(ormi, name_of(info["name"]))(picture, **extras)
-    assert isinstance(refused.value, ValueError)
-    message = str(refused.value)
-    assert message.startswith(f"{info['name']} refused the {depth}-bit picture (it accepts "), message
+    message, start = str(refused.value), f"{info['name']} refused the {depth}-bit picture (it accepts "
+    assert isinstance(refused.value, ValueError) and message.startswith(start), message
     assert all(str(d) in message for d in info["depths"]), message
-    np.testing.assert_array_equal(picture.to_array(4), before)  # the input is left as it was
+    np.testing.assert_array_equal(picture.to_array(4), before)
 
 
 def test_values_are_checked_as_ormi_fx_checks_them():
     pixels = random_rgba(6)
-    with pytest.raises(ValueError, match="amount 1001 is not in -1000 to 1000"):
-        ormi.blur(pixels, amount=1001)
-    with pytest.raises(ValueError, match="primaries takes 6 numbers"):
-        ormi.color_correction(pixels, primaries=(0.5, 0.5))
-    with pytest.raises(TypeError):
-        ormi.rotate(pixels, degrees=1.5)
-    with pytest.raises(TypeError):
-        ormi.blur(pixels, radius=3)
-    with pytest.raises(TypeError):
-        ormi.copy_alpha(pixels)  # its source is required
-    with pytest.raises(TypeError, match="uint8"):
-        ormi.invert(pixels.astype(np.float32))
+    assert ormi.blur(pixels, amount=-1000).shape == ormi.blur(pixels, amount=1000).shape == pixels.shape
+    for error, match, call in [
+        (ValueError, "amount 1001 is not in -1000 to 1000", lambda: ormi.blur(pixels, amount=1001)),
+        (ValueError, "primaries takes 6 numbers", lambda: ormi.color_correction(pixels, primaries=(0.5, 0.5))),
+        (TypeError, "degrees is an integer", lambda: ormi.rotate(pixels, degrees=1.5)),
+        (TypeError, "source", lambda: ormi.copy_alpha(pixels)),
+        (TypeError, "uint8", lambda: ormi.invert(pixels.astype(np.float32))),
+    ]:
+        pytest.raises(error, call).match(match)
 
 
 def test_two_threads_at_once_give_the_single_threaded_results():
-    # Colour correction keeps its settings in the library between calls: each thread asks for others.
-    def chain(pixels, t):
-        pixels = ormi.color_correction(pixels, code=12 + 30 * t, primaries=(0.6 + 0.1 * t, 0.3, 0.3, 0.6, 0.15, 0.06))
-        return ormi.blur(ormi.rotate(pixels, degrees=17 + t), amount=60)
+    chains = (lambda pixels: ormi.load_gamma_table() or ormi.color_correction(pixels, code=41, white=331),
+              lambda pixels: ormi.blur(ormi.rotate(ormi.gamma_correction(pixels, code=23), degrees=17), amount=60))
+    inputs = [random_rgba(10 + t, 48, 40) for t in range(2)]
+    with ThreadPoolExecutor(2) as pool:
+        runs = [pool.submit(lambda t=t: [chains[t](inputs[t]) for _ in range(200)]) for t in range(2)]
+    for t in range(2):
+        assert all(np.array_equal(r, chains[t](inputs[t])) for r in runs[t].result())
 
-    inputs = [random_rgba(10 + t, 160, 120) for t in range(2)]
-    expected = [chain(inputs[t], t) for t in range(2)]
-    seen = [[], []]
-    start = threading.Barrier(2)
 
-    def run(t):
-        start.wait()
-        seen[t].extend(chain(inputs[t], t) for _ in range(12))
+def threads_waiting_at_a_pipe():
+    def waits(task):
+        try:
+            with open(f"/proc/self/task/{task}/wchan") as wchan:
+                return wchan.read() == "wait_for_partner"
+        except OSError:  # the thread has ended
+            return False
+    return sum(map(waits, os.listdir("/proc/self/task")))
 
-    threads = [threading.Thread(target=run, args=(t,)) for t in range(2)]
+
+def test_a_gamma_table_load_and_a_gamma_correction_take_turns(tmp_path, monkeypatch):
+    # With the table cleared, both load it from a pipe, where a load waits at the opening until a
+    # writer comes: taking turns, one waits there while the other waits for it.
+    monkeypatch.setenv("WINDIR", str(tmp_path / "none"))
+    pytest.raises(ormi.RefusedError, ormi.load_gamma_table)
+    os.mkfifo(pipe := str(tmp_path / "gammalut.tbl"))
+    monkeypatch.setenv("WINDIR", str(tmp_path))
+    calls = ((ormi.load_gamma_table, ()), (ormi.gamma_correction, (random_rgba(9, 2, 2),)))
+    threads = [threading.Thread(target=pytest.raises, args=(ormi.RefusedError, c, *a)) for c, a in calls]
     for thread in threads:
         thread.start()
-    for thread in threads:
-        thread.join()
-    for t in range(2):
-        assert len(seen[t]) == 12 and all(np.array_equal(r, expected[t]) for r in seen[t])
+    while threads_waiting_at_a_pipe() == 0:
+        time.sleep(0.01)
+    most = max(threads_waiting_at_a_pipe() for _ in range(50) if time.sleep(0.02) is None)
+    while any(thread.is_alive() for thread in threads):  # let them in: the library cannot read a pipe
+        try:
+            os.close(os.open(pipe, os.O_WRONLY | os.O_NONBLOCK))
+        except OSError:  # nobody at the pipe yet
+            time.sleep(0.01)
+    monkeypatch.undo()
+    assert ormi.load_gamma_table() is None
+    assert most == 1
