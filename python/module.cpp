@@ -1,6 +1,8 @@
 // The native half of the ormi module: pictures, the catalog as plain data, and one dispatcher that
 // runs any catalog effect with the GIL released. ormi/__init__.py makes the effect functions.
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <mutex>
 
 #include <pybind11/pybind11.h>
@@ -103,6 +105,32 @@ std::string RefusalReason(const host::EffectInfo& effect, int depth) {
   return reason;
 }
 
+// Outside the painted rectangle the picture's own pixels (in 32 bits) show, as they would on a
+// device context that held the picture. Both bitmaps are bottom-up.
+bool ShowPictureOutside(HGLOBAL painted, HGLOBAL picture, const RECT& rect) {
+  HGLOBAL below = host::ConvertBitmapDepth(picture, 32);
+  if (!below) return false;
+  {
+    const LockedView from(below), to(painted);
+    for (uint32_t r = 0; r < to->rows; ++r) {
+      const int64_t y = int64_t{to->rows} - 1 - r;  // from the top, as the rectangle counts
+      for (int32_t x = 0; x < to->width; ++x) {
+        if (x < rect.left || x > rect.right || y < rect.top || y > rect.bottom)
+          std::memcpy(to->row(r) + 4 * size_t(x), from->row(r) + 4 * size_t(x), 4);
+      }
+    }
+  }
+  GlobalFree(below);
+  return true;
+}
+
+// A new bitmap as an image handle; the bitmap is freed when it cannot be wrapped.
+HGLOBAL WrapOrFree(HGLOBAL bitmap) {
+  HGLOBAL image = bitmap ? host::WrapBitmap(bitmap) : nullptr;
+  if (bitmap && !image) GlobalFree(bitmap);
+  return image;
+}
+
 // The handle that replaces the input after a call that returned `result`; the input itself for
 // effects that change it in place. Null when the new picture cannot be wrapped.
 HGLOBAL Replacement(const host::EffectInfo& effect, intptr_t result, HGLOBAL input, HGLOBAL painted) {
@@ -110,12 +138,11 @@ HGLOBAL Replacement(const host::EffectInfo& effect, intptr_t result, HGLOBAL inp
     case host::ResultKind::InPlace:
     case host::ResultKind::NoImage: return input;
     case host::ResultKind::NewImage: return reinterpret_cast<HGLOBAL>(result);
-    case host::ResultKind::Painted: return painted ? host::WrapBitmap(painted) : nullptr;
+    case host::ResultKind::Painted: return WrapOrFree(painted);
     case host::ResultKind::NewBitmap: break;
   }
   auto* const bitmap = reinterpret_cast<HGLOBAL>(result);
-  HGLOBAL image = host::WrapBitmap(bitmap);
-  if (!image) GlobalFree(bitmap);
+  HGLOBAL image = WrapOrFree(bitmap);
   // A new plain bitmap is a fresh picture: it carries alpha when its alpha bytes say so.
   if (image && host::HasNonZeroAlpha(bitmap)) host::SetAlphaTransparency(image);
   return image;
@@ -123,9 +150,11 @@ HGLOBAL Replacement(const host::EffectInfo& effect, intptr_t result, HGLOBAL inp
 
 // Runs the effect and returns the result. An effect that changes its picture works on a copy, or
 // on the picture itself when `consume` says that the caller made it for this call (it is then
-// left empty); the other effects only read theirs.
+// left empty); the other effects only read theirs. `rect` is the rectangle of the painter and the
+// text fills, by default the whole picture.
 std::unique_ptr<Picture> Apply(const std::string& name, Picture* input, const std::vector<double>& values,
-                               const std::vector<const Picture*>& extraPictures, bool consume) {
+                               const std::vector<const Picture*>& extraPictures, bool consume,
+                               const std::optional<std::array<int32_t, 4>>& rect) {
   const host::EffectInfo* effect = host::FindEffect(name);
   if (!effect) throw std::invalid_argument("no effect named " + name);
   if (values.size() != host::DefaultValues(*effect).size() || extraPictures.size() != effect->extras.size() ||
@@ -146,7 +175,8 @@ std::unique_ptr<Picture> Apply(const std::string& name, Picture* input, const st
   }
   host::EffectArgs args{subject ? subject->image() : nullptr, values, extras};
   const int depth = subject ? subject->depth() : 0;
-  if (subject) args.rect = RECT{0, 0, subject->width() - 1, subject->height() - 1};
+  const int width = subject ? subject->width() : 0, height = subject ? subject->height() : 0;
+  args.rect = rect ? RECT{(*rect)[0], (*rect)[1], (*rect)[2], (*rect)[3]} : RECT{0, 0, width - 1, height - 1};
 
   intptr_t result = 0;
   HGLOBAL painted = nullptr;
@@ -155,10 +185,11 @@ std::unique_ptr<Picture> Apply(const std::string& name, Picture* input, const st
     std::unique_lock turn(sharedStateMutex, std::defer_lock);
     if (UsesModuleState(*effect)) turn.lock();
     if (effect->result == host::ResultKind::Painted) {
-      args.dc = Win32EmuCreateMemoryDC(args.rect.right + 1, args.rect.bottom + 1);
+      args.dc = Win32EmuCreateMemoryDC(width, height);
       result = args.dc ? effect->invoke(args) : 0;
-      if (result != 0) painted = fx::BitmapFromMemoryDC(args.dc, args.rect.right + 1, args.rect.bottom + 1);
+      if (result != 0) painted = fx::BitmapFromMemoryDC(args.dc, width, height);
       if (args.dc) Win32EmuDeleteMemoryDC(args.dc);
+      if (painted && !ShowPictureOutside(painted, subject->bitmap(), args.rect)) painted = GlobalFree(painted);
     } else {
       result = effect->invoke(args);
     }
@@ -209,6 +240,6 @@ PYBIND11_MODULE(_ormi, m) {
            "Writes a BMP (at the picture's depth), PNG or JPEG file, chosen by format or the extension.");
   m.def("read", &ReadPictureFile, "path"_a, "Reads a BMP (at its depth), PNG or JPEG file.");
   m.def("catalog", &Catalog, "Every effect with its parameters, depths and extra pictures.");
-  m.def("apply", &Apply, "effect"_a, "picture"_a, "values"_a, "extras"_a, "consume"_a = false,
+  m.def("apply", &Apply, "effect"_a, "picture"_a, "values"_a, "extras"_a, "consume"_a = false, "rect"_a = py::none(),
         "Runs an effect with the values in catalog order; the picture stays as it was unless consumed.");
 }

@@ -23,27 +23,6 @@ ImageRecord RecordOf(HGLOBAL image) {
   return record;
 }
 
-// Locks a bitmap for reading and checks its layout; unlocks at the end of scope.
-class LockedView {
- public:
-  explicit LockedView(HGLOBAL bitmap) : bitmap_(bitmap) {
-    auto* data = static_cast<uint8_t*>(bitmap ? GlobalLock(bitmap) : nullptr);
-    if (data) view_ = ViewDib(DibBlock{data, GlobalSize(bitmap)});
-    if (!view_) {
-      if (data) GlobalUnlock(bitmap);
-      throw std::invalid_argument("the picture's bitmap is malformed");
-    }
-  }
-  LockedView(const LockedView&) = delete;
-  LockedView& operator=(const LockedView&) = delete;
-  ~LockedView() { GlobalUnlock(bitmap_); }
-  const DibView* operator->() const { return &*view_; }
-
- private:
-  HGLOBAL bitmap_;
-  std::optional<DibView> view_;
-};
-
 std::unique_ptr<Picture> Wrap(HGLOBAL bitmap) {
   if (!bitmap) throw std::bad_alloc();
   HGLOBAL image = host::WrapBitmap(bitmap);
@@ -68,6 +47,17 @@ void RequireBytes(const py::array& array) {
 }
 
 }  // namespace
+
+LockedView::LockedView(HGLOBAL bitmap) : bitmap_(bitmap) {
+  auto* data = static_cast<uint8_t*>(bitmap ? GlobalLock(bitmap) : nullptr);
+  if (data) view_ = ViewDib(DibBlock{data, GlobalSize(bitmap)});
+  if (!view_) {
+    if (data) GlobalUnlock(bitmap);
+    throw std::invalid_argument("the picture's bitmap is malformed");
+  }
+}
+
+LockedView::~LockedView() { GlobalUnlock(bitmap_); }
 
 Picture::~Picture() {
   if (image_) host::FreeImageHandle(image_);

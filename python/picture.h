@@ -12,11 +12,28 @@
 
 #include <ormi/win32.h>
 
+#include "image/dib.h"
+
 namespace ormi::python {
 
 // A file that cannot be read or written (raised as OSError).
 struct FileError : std::runtime_error {
   using std::runtime_error::runtime_error;
+};
+
+// A bitmap locked for reading, its layout checked (std::invalid_argument when malformed); unlocked
+// at the end of scope.
+class LockedView {
+ public:
+  explicit LockedView(HGLOBAL bitmap);
+  LockedView(const LockedView&) = delete;
+  LockedView& operator=(const LockedView&) = delete;
+  ~LockedView();
+  const DibView* operator->() const { return &*view_; }
+
+ private:
+  HGLOBAL bitmap_;
+  std::optional<DibView> view_;
 };
 
 class Picture {

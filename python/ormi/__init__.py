@@ -87,6 +87,9 @@ def _doc(info):
         lines.append(f"Accepts {_describe_depths(info['depths'])}; raises RefusedError for others.")
     for extra in info["extras"]:
         lines.append(f"{_python_name(extra['name'])}: {extra['help']} (an array, a Pillow image or an ormi.Picture)")
+    if info["result"] in ("painted", "new-bitmap"):
+        lines.append("rect: (left, top, right, bottom), inclusive; by default the whole picture. The painter keeps "
+                     "the picture outside it; a text fill is of its size.")
     for param in info["params"]:
         lines.append(f"{_python_name(param['name'])} ({param['kind']}, {param['min']:g} to {param['max']:g}, "
                      f"default {_default(param)}): {param['help']}")
@@ -100,6 +103,9 @@ def _make_effect(info):
         parameters.append(inspect.Parameter("picture", inspect.Parameter.POSITIONAL_OR_KEYWORD))
     parameters += [inspect.Parameter(_python_name(e["name"]), keyword) for e in info["extras"]]
     parameters += [inspect.Parameter(_python_name(p["name"]), keyword, default=_default(p)) for p in info["params"]]
+    takes_rect = info["result"] in ("painted", "new-bitmap")  # the painter and the text fills
+    if takes_rect:
+        parameters.append(inspect.Parameter("rect", keyword, default=None))
     signature = inspect.Signature(parameters)
 
     def effect(*args, **kwargs):
@@ -113,7 +119,8 @@ def _make_effect(info):
         if info["result"] == "no-image":
             return _apply(info["name"], None, values, extras)
         picture, made, back = _as_picture(arguments["picture"])
-        return back(_apply(info["name"], picture, values, extras, made))
+        rect = arguments["rect"] if takes_rect else None
+        return back(_apply(info["name"], picture, values, extras, made, None if rect is None else tuple(rect)))
 
     effect.__name__ = effect.__qualname__ = _python_name(info["name"])
     effect.__signature__ = signature
