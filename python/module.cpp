@@ -231,6 +231,11 @@ PYBIND11_MODULE(_ormi, m) {
       .def_property("alpha_transparency", &Picture::alphaTransparency, &Picture::setAlphaTransparency,
                     "Whether the alpha bytes carry the transparency.")
       .def_property("color_key", &Picture::colorKey, &Picture::setColorKey, "The transparent colour 0xBBGGRR, or None.")
+      .def("__repr__",
+           [](const Picture& p) {
+             return "<ormi.Picture " + std::to_string(p.width()) + " x " + std::to_string(p.height()) + ", " +
+                    std::to_string(p.depth()) + " bits>";
+           })
       .def("copy", &Picture::copy)
       .def("convert", &Picture::convert, "depth"_a, "A copy at 32, 24 or 8 bits (8: a 6x6x6 colour cube).")
       .def("to_array", &Picture::toArray, "channels"_a = py::none(),
