@@ -46,6 +46,33 @@ void RequireBytes(const py::array& array) {
     throw py::type_error("pictures are uint8 arrays, not " + py::str(array.dtype()).cast<std::string>());
 }
 
+// A row of a C-contiguous array into BGRA: constant offsets, which the compiler turns into shuffles.
+template <int kChannels>
+void PackedRowToBgra(const uint8_t* from, uint8_t* to, int width) {
+  constexpr int kNext = kChannels == 1 ? 0 : 1;  // grey repeats its one byte
+  for (int x = 0; x < width; ++x, from += kChannels, to += 4) {
+    to[0] = from[2 * kNext];
+    to[1] = from[kNext];
+    to[2] = from[0];
+    to[3] = kChannels == 4 ? from[3] : 255;
+  }
+}
+
+// A BGRA row into RGBA (alpha 255 unless `alpha`), RGB or grey, the luma that Pillow's "L" gives.
+template <int kChannels>
+void BgraRowToPixels(const uint8_t* from, uint8_t* to, size_t width, bool alpha) {
+  for (size_t x = 0; x < width; ++x, from += 4, to += kChannels) {
+    if constexpr (kChannels == 1) {
+      *to = static_cast<uint8_t>((from[2] * 19595 + from[1] * 38470 + from[0] * 7471 + 0x8000) >> 16);
+    } else {
+      to[0] = from[2];
+      to[1] = from[1];
+      to[2] = from[0];
+      if constexpr (kChannels == 4) to[3] = alpha ? from[3] : 255;
+    }
+  }
+}
+
 }  // namespace
 
 LockedView::LockedView(HGLOBAL bitmap) : bitmap_(bitmap) {
@@ -138,18 +165,11 @@ py::array Picture::toArray(std::optional<int> channels) const {
                                         : std::vector<size_t>{rows, width, size_t(count)});
     uint8_t* to = out.mutable_data();
     py::gil_scoped_release release;
-    for (size_t y = 0; y < rows; ++y) {
+    for (size_t y = 0; y < rows; ++y, to += width * size_t(count)) {
       const uint8_t* from = view->row(view->topDown() ? y : rows - 1 - y);
-      for (size_t x = 0; x < width; ++x, from += 4, to += count) {
-        if (count == 1) {
-          *to = static_cast<uint8_t>((from[2] * 19595 + from[1] * 38470 + from[0] * 7471 + 0x8000) >> 16);
-          continue;
-        }
-        to[0] = from[2];
-        to[1] = from[1];
-        to[2] = from[0];
-        if (count == 4) to[3] = alpha ? from[3] : 255;
-      }
+      if (count == 4) BgraRowToPixels<4>(from, to, width, alpha);
+      if (count == 3) BgraRowToPixels<3>(from, to, width, alpha);
+      if (count == 1) BgraRowToPixels<1>(from, to, width, alpha);
     }
     result = std::move(out);
   }
@@ -173,6 +193,7 @@ std::unique_ptr<Picture> PictureFromArray(const py::array& array) {
   const auto* pixels = static_cast<const uint8_t*>(array.data());
   const py::ssize_t rowStep = array.strides(0), step = array.strides(1),
                     channelStep = channels > 1 ? array.strides(2) : 0;
+  const bool packed = step == channels && (channels == 1 || channelStep == 1);
   host::NewBitmap made;
   {
     py::gil_scoped_release release;
@@ -180,6 +201,12 @@ std::unique_ptr<Picture> PictureFromArray(const py::array& array) {
     for (int r = 0; made.data && r < height; ++r) {
       const uint8_t* from = pixels + (height - 1 - r) * rowStep;  // the bitmap's first row is the bottom one
       uint8_t* to = made.row(static_cast<size_t>(r));
+      if (packed) {
+        channels == 4   ? PackedRowToBgra<4>(from, to, width)
+        : channels == 3 ? PackedRowToBgra<3>(from, to, width)
+                        : PackedRowToBgra<1>(from, to, width);
+        continue;
+      }
       for (int x = 0; x < width; ++x, from += step, to += 4) {
         to[0] = from[2 * channelStep];
         to[1] = from[channelStep];
