@@ -28,9 +28,9 @@ std::optional<PictureFormat> SniffFormat(const uint8_t* data, size_t size);
 
 constexpr uint64_t kDefaultMaxPixels = uint64_t{1} << 28;
 constexpr int kDefaultJpegQuality = 92;
-// zlib level 3 with the Sub filter writes as small as level 6 with adaptive filters on photos,
-// within a few per cent, in well under half the time.
-constexpr int kDefaultPngCompression = 3;
+// zlib level 4 (the first with lazy matching) writes photos about as small as level 6 in well
+// under half the time.
+constexpr int kDefaultPngCompression = 4;
 
 struct ReadOptions {
   uint64_t maxPixels = kDefaultMaxPixels;

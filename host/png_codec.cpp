@@ -143,11 +143,8 @@ bool EncodePngRows(png_structp png, png_infop info, PngWrite& write) {
                write.withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_set_compression_level(png, write.compression);
-  // Sub alone at the fast levels: the adaptive choice costs more time than the levels save.
-  png_set_filter(png, PNG_FILTER_TYPE_BASE,
-                 write.compression == 0  ? PNG_FILTER_NONE
-                 : write.compression < 6 ? PNG_FILTER_SUB
-                                         : PNG_ALL_FILTERS);
+  // libpng's adaptive choice of filter per row, except where nothing is to be compressed.
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, write.compression == 0 ? PNG_FILTER_NONE : PNG_ALL_FILTERS);
   png_write_info(png, info);
   png_set_bgr(png);
   if (!write.withAlpha) png_set_filler(png, 0, PNG_FILLER_AFTER);  // drops the fourth byte

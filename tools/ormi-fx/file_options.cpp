@@ -14,7 +14,7 @@ void AddFileOptions(CLI::App& app, FileOptions& options, const std::string& grou
   app.add_option("--quality", options.quality, "JPEG quality, 1 to 100 (default 92)")
       ->group(group)
       ->check(CLI::Range(1, 100));
-  app.add_option("--compression", options.compression, "PNG compression, 0 (none) to 9 (smallest, slowest); default 3")
+  app.add_option("--compression", options.compression, "PNG compression, 0 (none) to 9 (smallest, slowest); default 4")
       ->group(group)
       ->check(CLI::Range(0, 9));
   app.add_flag("--overwrite", options.overwrite, "Let --out-dir replace one of its inputs")->group(group);
