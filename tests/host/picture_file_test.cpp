@@ -188,6 +188,17 @@ TEST_F(PictureFileTest, DamagedFilesAreErrorsUnlessLenient) {
       GlobalFree(lenient.bitmap);
     }
   }
+  // Each decoder refuses a picture over the limit by itself, and takes one at the limit (64 x 64).
+  const std::vector<uint8_t> png = Encode(PictureFormat::Png, bitmap, false),
+                             jpeg = Encode(PictureFormat::Jpeg, bitmap, false);
+  for (const uint64_t limit : {uint64_t{4095}, uint64_t{4096}}) {
+    for (host::Picture picture : {host::DecodePng(png.data(), png.size(), {.maxPixels = limit}),
+                                  host::DecodeJpeg(jpeg.data(), jpeg.size(), {.maxPixels = limit})}) {
+      EXPECT_EQ(picture.bitmap != nullptr, limit == 4096) << picture.error;
+      EXPECT_EQ(picture.error, limit == 4096 ? "" : host::TooManyPixels(64, 64, 4095));
+      GlobalFree(picture.bitmap);
+    }
+  }
   GlobalFree(bitmap);
   const uint8_t junk[] = "GIF89a";
   EXPECT_EQ(host::DecodePicture(junk, sizeof junk).error, "not a BMP, PNG or JPEG file");
