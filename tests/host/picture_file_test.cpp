@@ -119,7 +119,7 @@ TEST_F(PictureFileTest, JpegOrientationIsAppliedUnlessTurnedOff) {
                           "ACE/BDF", "ECA/FDB",  "FDB/ECA",  "BDF/ACE"};
   const std::vector<uint8_t> plain = test::JpegOf({.width = 16, .height = 24, .pixel = test::BlockPixel});
   for (uint8_t orientation = 1; orientation <= 8; ++orientation) {
-    const std::vector<uint8_t> file = test::WithOrientation(plain, orientation);
+    const std::vector<uint8_t> file = test::WithOrientation(plain, orientation, orientation % 2 == 0);
     for (const bool autoOrient : {true, false}) {
       SCOPED_TRACE(testing::Message() << "orientation " << int{orientation} << (autoOrient ? "" : ", kept"));
       const std::string layout = autoOrient ? shown[orientation] : shown[1];

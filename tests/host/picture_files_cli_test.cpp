@@ -161,6 +161,11 @@ TEST_F(PictureFilesCliTest, OutputFormatsAreCheckedAndDashIsAStream) {
   ASSERT_EQ(Shell(fx_ + " invert --max-pixels 25 --format jpg - - <" + in + " >" + Path("piped.jpg")).status, 0);
   ASSERT_EQ(Shell(fx_ + " invert " + in + " " + Path("direct.jpg")).status, 0);
   EXPECT_EQ(FileBytes(Path("piped.jpg")), FileBytes(Path("direct.jpg")));
+  std::vector<uint8_t> cut = FileBytes(Path("direct.jpg"));
+  SaveBytes(Path("cut.jpg"), {cut.begin(), cut.end() - 20});
+  const FxRun lenient = Shell(fx_ + " invert --lenient " + Path("cut.jpg") + " " + Path("kept.png"));
+  EXPECT_EQ(lenient.status, 0);
+  EXPECT_TRUE(Contains(lenient.output, "cut.jpg: damaged JPEG data (Premature end")) << lenient.output;
 }
 
 // Pictures that ImageMagick writes read as ImageMagick itself shows them, byte for byte, except

@@ -5,6 +5,7 @@
 
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <functional>
@@ -66,11 +67,17 @@ inline std::vector<uint8_t> JpegOf(const JpegSpec& spec) {
   return file;
 }
 
-// The file with an EXIF block that holds only an orientation, right after the start marker.
-inline std::vector<uint8_t> WithOrientation(std::vector<uint8_t> jpeg, uint8_t orientation) {
-  const std::vector<uint8_t> exif = {0xFF, 0xE1, 0, 34, 'E', 'x',         'i', 'f', 0, 0,    'M', 'M',
-                                     0,    42,   0, 0,  0,   8,           0,   1,   1, 0x12, 0,   3,
-                                     0,    0,    0, 1,  0,   orientation, 0,   0,   0, 0,    0,   0};
+// The file with an EXIF block that holds only an orientation, right after the start marker, in
+// Motorola's byte order or Intel's.
+inline std::vector<uint8_t> WithOrientation(std::vector<uint8_t> jpeg, uint8_t orientation, bool intel = false) {
+  std::vector<uint8_t> exif = {0xFF, 0xE1, 0, 34,   'E', 'x', 'i', 'f', 0, 0, 'M', 'M',         0, 42, 0, 0, 0, 8,
+                               0,    1,    1, 0x12, 0,   3,   0,   0,   0, 1, 0,   orientation, 0, 0,  0, 0, 0, 0};
+  if (intel) {  // every field of two or four bytes reversed
+    exif[10] = exif[11] = 'I';
+    for (const size_t at : {12, 18, 20, 22}) std::swap(exif[at], exif[at + 1]);
+    for (const size_t at : {14, 24}) std::reverse(exif.begin() + at, exif.begin() + at + 4);
+    std::swap(exif[28], exif[29]);
+  }
   jpeg.insert(jpeg.begin() + 2, exif.begin(), exif.end());
   return jpeg;
 }
