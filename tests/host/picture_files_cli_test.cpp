@@ -161,6 +161,20 @@ TEST_F(PictureFilesCliTest, OutputFormatsAreCheckedAndDashIsAStream) {
   ASSERT_EQ(Shell(fx_ + " invert --max-pixels 25 --format jpg - - <" + in + " >" + Path("piped.jpg")).status, 0);
   ASSERT_EQ(Shell(fx_ + " invert " + in + " " + Path("direct.jpg")).status, 0);
   EXPECT_EQ(FileBytes(Path("piped.jpg")), FileBytes(Path("direct.jpg")));
+  // A 4:4:4 JPEG stays 4:4:4, a PNG becomes 4:2:0; --quality is the encoder's.
+  HGLOBAL picture = MakeTestPicture(64, 64, false);
+  std::string error;
+  ASSERT_TRUE(
+      host::WritePicture(Path("full.jpg"), host::PictureFormat::Jpeg, picture, false, error, {.fullChroma = true}));
+  GlobalFree(picture);
+  for (const char* name : {"in.png", "full.jpg"}) {
+    ASSERT_EQ(Shell(fx_ + " invert " + Path(name) + " " + Path("again.jpg")).status, 0);
+    host::Picture again = host::ReadPicture(Path("again.jpg"));
+    EXPECT_EQ(again.fullChroma, std::string(name) == "full.jpg");
+    GlobalFree(again.bitmap);
+  }
+  ASSERT_EQ(Shell(fx_ + " invert --quality 20 " + Path("full.jpg") + " " + Path("low.jpg")).status, 0);
+  EXPECT_LT(fs::file_size(Path("low.jpg")) * 2, fs::file_size(Path("again.jpg")));
   std::vector<uint8_t> cut = FileBytes(Path("direct.jpg"));
   SaveBytes(Path("cut.jpg"), {cut.begin(), cut.end() - 20});
   const FxRun lenient = Shell(fx_ + " invert --lenient " + Path("cut.jpg") + " " + Path("kept.png"));
