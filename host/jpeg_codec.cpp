@@ -162,6 +162,8 @@ bool DecodeJpegRows(const uint8_t* data, size_t size, JpegRead& read, ErrorTrap&
     jpeg_destroy_decompress(&info);
     return false;
   }
+  // Not every libjpeg enforces this cap (Debian 12's libjpeg-turbo 2.1 does not); either way the
+  // coefficients are bounded by the pixel check above: at most 8 bytes a pixel for 4 components.
   info.mem->max_memory_to_use = static_cast<long>(std::min<uint64_t>(MemoryFor(info), LONG_MAX));
   read.cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
   read.inverted = info.saw_Adobe_marker;

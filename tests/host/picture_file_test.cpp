@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -31,7 +30,7 @@ std::vector<uint8_t> Encode(PictureFormat format, HGLOBAL bitmap, bool alpha, co
   return file;
 }
 
-// Every pixel of a decoded picture against the expected one, as 0xAARRGGBB under `mask`.
+// Every pixel of a decoded picture against the expected 0xAARRGGBB, colours within `tolerance`;
 // `margin` pixels at each edge of an 8x8 block are left out (where 4:2:0 chroma blends blocks).
 void ExpectPixels(HGLOBAL bitmap, int width, int height, const std::function<uint32_t(int, int)>& expected,
                   int tolerance = 0, int margin = 0) {
@@ -49,10 +48,8 @@ void ExpectPixels(HGLOBAL bitmap, int width, int height, const std::function<uin
 TEST(PictureFormatTest, FollowsTheNameOrExtension) {
   EXPECT_EQ(host::FormatFromPath("a/b.PNG"), PictureFormat::Png);
   EXPECT_EQ(host::FormatFromPath("x.jpeg"), PictureFormat::Jpeg);
-  EXPECT_EQ(host::FormatFromPath("x.jpg"), PictureFormat::Jpeg);
   EXPECT_EQ(host::FormatFromPath("x.bmp"), PictureFormat::Bmp);
-  EXPECT_EQ(host::FormatFromPath("x.tiff"), std::nullopt);
-  EXPECT_TRUE(host::HasExtension("x.tiff"));
+  EXPECT_TRUE(host::HasExtension("x.tiff") && !host::FormatFromPath("x.tiff"));
   for (const char* none : {"dir.png/file", "noext", "-", "dir/.hidden", "trailing."}) {
     EXPECT_FALSE(host::HasExtension(none)) << none;
     EXPECT_EQ(host::FormatFromPath(none), std::nullopt) << none;
@@ -78,9 +75,7 @@ TEST_F(PictureFileTest, RoundTripsKeepThePixels) {
     const std::array<uint8_t, 4> p = test::BlockPixel(x, 23 - r);
     return static_cast<uint32_t>((x * 37 + r * 11) % 256) << 24 | p[0] << 16 | p[1] << 8 | p[2];
   };
-  for (int r = 0; r < 24; ++r) {
-    for (int x = 0; x < 16; ++x) test::WritePixel(bitmap, x, r, original(x, r));
-  }
+  for (int i = 0; i < 16 * 24; ++i) test::WritePixel(bitmap, i % 16, i / 16, original(i % 16, i / 16));
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "case " << &c - cases);
     const std::vector<uint8_t> file = Encode(c.format, bitmap, c.alpha, c.options);
@@ -167,9 +162,7 @@ TEST_F(PictureFileTest, CmykAndYcckJpegsShowTheirInks) {
 // Damaged data is an error; a lenient read keeps what decoded and says so.
 TEST_F(PictureFileTest, DamagedFilesAreErrorsUnlessLenient) {
   HGLOBAL bitmap = test::MakeBitmap({.depth = 24, .width = 64, .height = 64});
-  for (int r = 0; r < 64; ++r) {
-    for (int x = 0; x < 64; ++x) test::WritePixel(bitmap, x, r, static_cast<uint32_t>(x * 4 * 65536 + r * 1031));
-  }
+  for (int i = 0; i < 64 * 64; ++i) test::WritePixel(bitmap, i % 64, i / 64, static_cast<uint32_t>(i * 4099));
   for (PictureFormat format : {PictureFormat::Png, PictureFormat::Jpeg}) {
     const char* kind = format == PictureFormat::Png ? "bad PNG file: " : "bad JPEG file: ";
     std::vector<uint8_t> file = Encode(format, bitmap, false);
@@ -209,34 +202,32 @@ TEST_F(PictureFileTest, DamagedFilesAreErrorsUnlessLenient) {
 // bitmap unlock it too.
 TEST_F(PictureFileTest, AllocationFailuresAreReportedAndLeaveNothingLocked) {
   HGLOBAL bitmap = test::MakeBitmap({.depth = 32, .width = 9, .height = 5});
-  for (int r = 0; r < 5; ++r) {
-    for (int x = 0; x < 9; ++x) test::WritePixel(bitmap, x, r, 0x80000000u | static_cast<uint32_t>(x * 999 + r));
-  }
+  for (int i = 0; i < 45; ++i) test::WritePixel(bitmap, i % 9, i / 9, 0x80000000u | static_cast<uint32_t>(i * 999));
   const std::string path = (std::filesystem::path(testing::TempDir()) / "ormi_alloc_failure.png").string();
   const std::vector<uint8_t> png = Encode(PictureFormat::Png, bitmap, true);
   const std::vector<uint8_t> jpeg = test::WithOrientation(Encode(PictureFormat::Jpeg, bitmap, false), 6);
   // Each call's result as bytes: the decoded bitmap, the file written, the copy made.
-  const std::function<std::string(std::vector<uint8_t>&)> calls[] = {
-      [&](auto& out) {
-        auto p = host::DecodePicture(png.data(), png.size());
-        return p.bitmap ? (out = test::BlockBytes(p.bitmap), GlobalFree(p.bitmap), "") : p.error;
-      },
-      [&](auto& out) {
-        auto p = host::DecodePicture(jpeg.data(), jpeg.size());
-        return p.bitmap ? (out = test::BlockBytes(p.bitmap), GlobalFree(p.bitmap), "") : p.error;
-      },
-      [&](auto& out) {
-        std::string error;
-        for (PictureFormat format : {PictureFormat::Png, PictureFormat::Jpeg, PictureFormat::Bmp}) {
-          if (!host::WritePicture(path, format, bitmap, true, error)) return error;
-          out.push_back(static_cast<uint8_t>(std::filesystem::file_size(path)));
-        }
-        return error;
-      },
-      [&](auto& out) {
-        HGLOBAL copy = host::BitmapWithoutAlpha(bitmap);
-        return copy ? (out = test::BlockBytes(copy), GlobalFree(copy), "") : std::string("out of memory");
-      }};
+  using Call = std::function<std::string(std::vector<uint8_t>&)>;
+  const auto decode = [](const std::vector<uint8_t>& file) -> Call {
+    return [&file](auto& out) {
+      auto p = host::DecodePicture(file.data(), file.size());
+      return p.bitmap ? (out = test::BlockBytes(p.bitmap), GlobalFree(p.bitmap), "") : p.error;
+    };
+  };
+  const Call calls[] = {decode(png), decode(jpeg),
+                        [&](auto& out) {
+                          std::string error;
+                          for (PictureFormat format : {PictureFormat::Png, PictureFormat::Jpeg, PictureFormat::Bmp}) {
+                            if (!host::WritePicture(path, format, bitmap, true, error)) return error;
+                            out.push_back(static_cast<uint8_t>(std::filesystem::file_size(path)));
+                          }
+                          return error;
+                        },
+                        [&](auto& out) {
+                          HGLOBAL copy = host::BitmapWithoutAlpha(bitmap);
+                          return copy ? (out = test::BlockBytes(copy), GlobalFree(copy), "")
+                                      : std::string("out of memory");
+                        }};
   for (const auto& call : calls) {
     std::vector<uint8_t> reference;
     ASSERT_EQ(call(reference), "");

@@ -43,13 +43,9 @@ inline std::vector<uint8_t> JpegOf(const JpegSpec& spec) {
   info.write_Adobe_marker = spec.adobe;
   if (spec.progressive) jpeg_simple_progression(&info);
   std::vector<jpeg_scan_info> scans(1, jpeg_scan_info{3, {0, 1, 2}, 0, 0, 0, 0});
-  for (int c = 0; c < 3 && spec.scanPerCoefficient; ++c) {
+  for (int c = 0; c < 3 && spec.scanPerCoefficient; ++c)
     for (int k = 1; k < 64; ++k) scans.push_back({1, {c}, k, k, 0, 0});
-  }
-  if (spec.scanPerCoefficient) {
-    info.scan_info = scans.data();
-    info.num_scans = static_cast<int>(scans.size());
-  }
+  if (spec.scanPerCoefficient) info.scan_info = scans.data(), info.num_scans = static_cast<int>(scans.size());
   jpeg_start_compress(&info, TRUE);
   std::vector<uint8_t> row(static_cast<size_t>(spec.width) * info.input_components);
   for (int y = 0; y < spec.height; ++y) {
