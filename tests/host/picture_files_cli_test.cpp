@@ -157,7 +157,7 @@ TEST_F(PictureFilesCliTest, OutputFormatsAreCheckedAndDashIsAStream) {
   ASSERT_EQ(Shell(fx_ + " invert " + in + " " + Path("direct.jpg")).status, 0);
   EXPECT_EQ(FileBytes(Path("piped.jpg")), FileBytes(Path("direct.jpg")));
   // A 4:4:4 JPEG stays 4:4:4, a PNG becomes 4:2:0; --quality is the encoder's.
-  HGLOBAL picture = MakeTestPicture(64, 64, false);
+  HGLOBAL picture = MakeTestPicture(64, 32, false);
   std::string error;
   ASSERT_TRUE(
       host::WritePicture(Path("full.jpg"), host::PictureFormat::Jpeg, picture, false, error, {.fullChroma = true}));
@@ -170,6 +170,18 @@ TEST_F(PictureFilesCliTest, OutputFormatsAreCheckedAndDashIsAStream) {
   }
   ASSERT_EQ(Shell(fx_ + " invert --quality 20 " + Path("full.jpg") + " " + Path("low.jpg")).status, 0);
   EXPECT_LT(fs::file_size(Path("low.jpg")) * 2, fs::file_size(Path("again.jpg")));
+  ASSERT_EQ(Shell(fx_ + " invert --compression 0 " + Path("full.jpg") + " " + Path("stored.png")).status, 0);
+  ASSERT_EQ(Shell(fx_ + " invert " + Path("full.jpg") + " " + Path("deflated.png")).status, 0);
+  EXPECT_GE(fs::file_size(Path("stored.png")), 32 * (1 + 64 * 3));  // every row and filter byte stored
+  EXPECT_LT(fs::file_size(Path("deflated.png")), 32 * 64 * 3);
+  // An EXIF orientation of 6 turns the 64 x 32 picture on its side, unless --no-auto-orient.
+  SaveBytes(Path("turned.jpg"), WithOrientation(FileBytes(Path("full.jpg")), 6));
+  for (const char* option : {"", "--no-auto-orient "}) {
+    ASSERT_EQ(Shell(fx_ + " invert " + option + Path("turned.jpg") + " " + Path("shown.png")).status, 0);
+    host::Picture shown = host::ReadPicture(Path("shown.png"));
+    EXPECT_EQ(WidthOf(shown.bitmap), *option ? 64 : 32) << option;
+    GlobalFree(shown.bitmap);
+  }
   std::vector<uint8_t> cut = FileBytes(Path("direct.jpg"));
   SaveBytes(Path("cut.jpg"), {cut.begin(), cut.end() - 20});
   const FxRun lenient = Shell(fx_ + " invert --lenient " + Path("cut.jpg") + " " + Path("kept.png"));
