@@ -122,4 +122,31 @@ HGLOBAL CopyGlobalBlock(HGLOBAL block) {
   return copy;
 }
 
+bool ClearAlpha(HGLOBAL bitmap) {
+  auto* data = static_cast<uint8_t*>(bitmap ? GlobalLock(bitmap) : nullptr);
+  if (!data) return false;
+  const std::optional<DibView> view = ViewDib(DibBlock{data, GlobalSize(bitmap)});
+  const bool cleared = view && view->bitCount == 32 && view->compression == BI_RGB;
+  if (cleared) {
+    for (uint32_t r = 0; r < view->rows; ++r) {
+      uint8_t* row = view->row(r);
+      for (int32_t x = 0; x < view->width; ++x) row[4 * static_cast<size_t>(x) + 3] = 0;
+    }
+  }
+  GlobalUnlock(bitmap);
+  return cleared;
+}
+
+HGLOBAL BitmapWithoutAlpha(HGLOBAL bitmap) {
+  const auto* data = static_cast<const uint8_t*>(bitmap ? GlobalLock(bitmap) : nullptr);
+  const std::optional<DibView> view =
+      data ? ViewDib(DibBlock{const_cast<uint8_t*>(data), GlobalSize(bitmap)}) : std::nullopt;
+  const bool plain32 = view && view->bitCount == 32 && view->compression == BI_RGB;
+  if (data) GlobalUnlock(bitmap);
+  if (!plain32) return bitmap;
+  HGLOBAL copy = CopyGlobalBlock(bitmap);
+  if (copy) ClearAlpha(copy);
+  return copy;
+}
+
 }  // namespace ormi::host

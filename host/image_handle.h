@@ -27,4 +27,12 @@ namespace ormi::host {
 // A new GHND block with the same bytes as the given one (0 when it cannot be made).
 HGLOBAL CopyGlobalBlock(HGLOBAL block);
 
+// Sets every fourth byte of a 32-bit BI_RGB bitmap to 0, as a BMP without alpha has them; false
+// (and nothing changed) for any other bitmap.
+bool ClearAlpha(HGLOBAL bitmap);
+
+// What a BMP without alpha holds: for a 32-bit BI_RGB bitmap a new copy whose fourth bytes are 0,
+// for any other bitmap the bitmap itself; 0 when the copy cannot be made (out of memory).
+HGLOBAL BitmapWithoutAlpha(HGLOBAL bitmap);
+
 }  // namespace ormi::host

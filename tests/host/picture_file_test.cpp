@@ -1,10 +1,14 @@
+#include "host/picture_file.h"
+
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <cstring>
+#include <filesystem>
+#include <functional>
 
 #include "host/bitmap_convert.h"
-#include "host/picture_file.h"
+#include "host/image_handle.h"
+#include "host/picture_samples.h"
 #include "support/test_image.h"
 
 namespace ormi {
@@ -14,122 +18,246 @@ using host::PictureFormat;
 
 class PictureFileTest : public test::MemoryCheckedTest {};
 
-std::vector<uint8_t> Encode(PictureFormat format, HGLOBAL bitmap, bool alpha) {
+std::vector<uint8_t> Encode(PictureFormat format, HGLOBAL bitmap, bool alpha, const host::WriteOptions& options = {}) {
   std::vector<uint8_t> file;
   std::string error;
   HGLOBAL bitmap32 = host::ConvertBitmapDepth(bitmap, 32);
-  const bool ok = format == PictureFormat::Png ? host::EncodePng(bitmap32, alpha, file, error)
-                                               : host::EncodeJpeg(bitmap32, 95, file, error);
+  const bool ok = format == PictureFormat::Png
+                      ? host::EncodePng(bitmap32, alpha, file, error, options.compression)
+                      : host::EncodeJpeg(bitmap32, options.quality, file, error, options.fullChroma);
   GlobalFree(bitmap32);
   EXPECT_TRUE(ok) << error;
   return file;
 }
 
+// Every pixel of a decoded picture against the expected 0xAARRGGBB, colours within `tolerance`;
+// `margin` pixels at each edge of an 8x8 block are left out (where 4:2:0 chroma blends blocks).
+void ExpectPixels(HGLOBAL bitmap, int width, int height, const std::function<uint32_t(int, int)>& expected,
+                  int tolerance = 0, int margin = 0) {
+  ASSERT_NE(bitmap, nullptr);
+  for (int r = 0; r < height; ++r) {
+    for (int x = 0; x < width; ++x) {
+      if (std::min({x % 8, 7 - x % 8, r % 8, 7 - r % 8}) < margin) continue;
+      const uint32_t got = test::ReadPixel(bitmap, x, r), want = expected(x, r);
+      ASSERT_TRUE(test::Near(got, want, tolerance) && (got >> 24) == (want >> 24))
+          << "pixel " << x << ", row " << r << ": " << std::hex << got << " != " << want;
+    }
+  }
+}
+
 TEST(PictureFormatTest, FollowsTheNameOrExtension) {
   EXPECT_EQ(host::FormatFromPath("a/b.PNG"), PictureFormat::Png);
   EXPECT_EQ(host::FormatFromPath("x.jpeg"), PictureFormat::Jpeg);
-  EXPECT_EQ(host::FormatFromPath("x.jpg"), PictureFormat::Jpeg);
   EXPECT_EQ(host::FormatFromPath("x.bmp"), PictureFormat::Bmp);
-  EXPECT_EQ(host::FormatFromPath("dir.png/file"), std::nullopt);
-  EXPECT_EQ(host::FormatFromPath("noext"), std::nullopt);
-  EXPECT_EQ(host::FormatFromName("gif"), std::nullopt);
+  EXPECT_TRUE(host::HasExtension("x.tiff") && !host::FormatFromPath("x.tiff"));
+  for (const char* none : {"dir.png/file", "noext", "-", "dir/.hidden", "trailing."}) {
+    EXPECT_FALSE(host::HasExtension(none)) << none;
+    EXPECT_EQ(host::FormatFromPath(none), std::nullopt) << none;
+  }
 }
 
-TEST_F(PictureFileTest, PngKeepsAlphaAndPixelsExactly) {
-  HGLOBAL bitmap = test::MakeBitmap({.depth = 32, .width = 3, .height = 2});
-  const uint32_t pixels[2][3] = {{0x80102030, 0x00FFFFFF, 0xFF000000}, {0x01020304, 0xFEDCBA98, 0x7F7F7F7F}};
-  for (int r = 0; r < 2; ++r) {
-    for (int x = 0; x < 3; ++x) test::WritePixel(bitmap, x, r, pixels[r][x]);
+// Round trips through each encoder and its settings: PNG keeps every byte, JPEG at quality 100
+// keeps flat blocks close (and 4:4:4 sampling when asked, which the reader reports).
+TEST_F(PictureFileTest, RoundTripsKeepThePixels) {
+  struct Case {
+    PictureFormat format;
+    bool alpha;
+    host::WriteOptions options;
+    int tolerance, margin = 0;
+  };
+  const Case cases[] = {{PictureFormat::Png, true, {.compression = 0}, 0},
+                        {PictureFormat::Png, true, {.compression = 9}, 0},
+                        {PictureFormat::Png, false, {}, 0},
+                        {PictureFormat::Jpeg, false, {.quality = 100, .fullChroma = true}, 3},
+                        {PictureFormat::Jpeg, false, {.quality = 100}, 3, 1}};
+  HGLOBAL bitmap = test::MakeBitmap({.depth = 32, .width = 16, .height = 24});
+  auto original = [](int x, int r) {
+    const std::array<uint8_t, 4> p = test::BlockPixel(x, 23 - r);
+    return static_cast<uint32_t>((x * 37 + r * 11) % 256) << 24 | p[0] << 16 | p[1] << 8 | p[2];
+  };
+  for (int i = 0; i < 16 * 24; ++i) test::WritePixel(bitmap, i % 16, i / 16, original(i % 16, i / 16));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+    const std::vector<uint8_t> file = Encode(c.format, bitmap, c.alpha, c.options);
+    host::Picture picture = host::DecodePicture(file.data(), file.size());
+    EXPECT_EQ(picture.hasAlpha, c.alpha);
+    EXPECT_EQ(picture.fullChroma, c.format == PictureFormat::Jpeg && c.options.fullChroma);
+    ExpectPixels(
+        picture.bitmap, 16, 24, [&](int x, int r) { return c.alpha ? original(x, r) : original(x, r) | 0xFF000000; },
+        c.tolerance, c.margin);
+    GlobalFree(picture.bitmap);
   }
-  const std::vector<uint8_t> file = Encode(PictureFormat::Png, bitmap, true);
-  host::Picture picture = host::DecodePicture(file.data(), file.size());
-  ASSERT_NE(picture.bitmap, nullptr) << picture.error;
-  EXPECT_TRUE(picture.hasAlpha);
-  for (int r = 0; r < 2; ++r) {
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(test::ReadPixel(picture.bitmap, x, r), pixels[r][x]);
-  }
-  GlobalFree(picture.bitmap);
-
-  // Without alpha the pixels read back opaque.
-  const std::vector<uint8_t> opaque = Encode(PictureFormat::Png, bitmap, false);
-  picture = host::DecodePicture(opaque.data(), opaque.size());
-  ASSERT_NE(picture.bitmap, nullptr) << picture.error;
-  EXPECT_FALSE(picture.hasAlpha);
-  EXPECT_EQ(test::ReadPixel(picture.bitmap, 0, 0), 0xFF102030u);
-  GlobalFree(picture.bitmap);
   GlobalFree(bitmap);
 }
 
-TEST_F(PictureFileTest, GreyAndPalettePngsLoadAsThirtyTwoBits) {
+TEST_F(PictureFileTest, SixteenBitPngSamplesAreRoundedToEightBits) {
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
-  image.width = 2;
+  image.width = 4;
   image.height = 1;
-  image.format = PNG_FORMAT_GRAY;
-  const uint8_t grey[2] = {10, 250};
+  image.format = PNG_FORMAT_LINEAR_Y;                         // 16-bit grey, written as it is
+  const uint16_t grey[4] = {0xFF00, 0x01F0, 0x0081, 0x0080};  // 254.0, 1.93, 0.502, 0.498 in 8 bits
   png_alloc_size_t bytes = 0;
   ASSERT_TRUE(png_image_write_get_memory_size(image, bytes, 0, grey, 0, nullptr));
   std::vector<uint8_t> file(bytes);
   ASSERT_TRUE(png_image_write_to_memory(&image, file.data(), &bytes, 0, grey, 0, nullptr));
   host::Picture picture = host::DecodePicture(file.data(), bytes);
-  ASSERT_NE(picture.bitmap, nullptr) << picture.error;
-  EXPECT_FALSE(picture.hasAlpha);
-  EXPECT_EQ(test::ReadPixel(picture.bitmap, 0, 0), 0xFF0A0A0Au);
-  EXPECT_EQ(test::ReadPixel(picture.bitmap, 1, 0), 0xFFFAFAFAu);
-  GlobalFree(picture.bitmap);
-
-  png_image mapped{};
-  mapped.version = PNG_IMAGE_VERSION;
-  mapped.width = 2;
-  mapped.height = 1;
-  mapped.format = PNG_FORMAT_RGB_COLORMAP;
-  mapped.colormap_entries = 2;
-  const uint8_t colormap[6] = {255, 0, 0, 0, 0, 255};
-  const uint8_t indices[2] = {1, 0};
-  ASSERT_TRUE(png_image_write_get_memory_size(mapped, bytes, 0, indices, 0, colormap));
-  file.assign(bytes, 0);
-  ASSERT_TRUE(png_image_write_to_memory(&mapped, file.data(), &bytes, 0, indices, 0, colormap));
-  picture = host::DecodePicture(file.data(), bytes);
-  ASSERT_NE(picture.bitmap, nullptr) << picture.error;
-  EXPECT_EQ(test::ReadPixel(picture.bitmap, 0, 0), 0xFF0000FFu);
-  EXPECT_EQ(test::ReadPixel(picture.bitmap, 1, 0), 0xFFFF0000u);
+  const uint32_t want[4] = {254, 2, 1, 0};
+  ExpectPixels(picture.bitmap, 4, 1, [&](int x, int) { return 0xFF000000u | want[x] * 0x010101u; });
   GlobalFree(picture.bitmap);
 }
 
-TEST_F(PictureFileTest, JpegRoundTripIsCloseOnFlatColour) {
-  HGLOBAL bitmap = test::MakeBitmap({.depth = 24, .width = 16, .height = 16});
-  for (int r = 0; r < 16; ++r) {
-    for (int x = 0; x < 16; ++x) test::WritePixel(bitmap, x, r, 0x3060C0);
-  }
-  const std::vector<uint8_t> file = Encode(PictureFormat::Jpeg, bitmap, false);
-  host::Picture picture = host::DecodePicture(file.data(), file.size());
-  ASSERT_NE(picture.bitmap, nullptr) << picture.error;
-  EXPECT_FALSE(picture.hasAlpha);
-  const uint32_t pixel = test::ReadPixel(picture.bitmap, 7, 7);
-  EXPECT_EQ(pixel >> 24, 0xFFu);
-  EXPECT_NEAR(static_cast<int>((pixel >> 16) & 255), 0x30, 3);
-  EXPECT_NEAR(static_cast<int>((pixel >> 8) & 255), 0x60, 3);
-  EXPECT_NEAR(static_cast<int>(pixel & 255), 0xC0, 3);
-  GlobalFree(picture.bitmap);
-  GlobalFree(bitmap);
-}
-
-TEST_F(PictureFileTest, MalformedFilesAreRefusedWithAReason) {
-  HGLOBAL bitmap = test::MakeBitmap({.depth = 24, .width = 8, .height = 8});
-  for (PictureFormat format : {PictureFormat::Png, PictureFormat::Jpeg}) {
-    std::vector<uint8_t> file = Encode(format, bitmap, false);
-    for (size_t keep : {file.size() / 2, size_t{12}, size_t{3}}) {
-      host::Picture picture = host::DecodePicture(file.data(), keep);
-      EXPECT_EQ(picture.bitmap, nullptr) << "kept " << keep;
-      EXPECT_FALSE(picture.error.empty());
+// EXIF orientations 1..8 of blocks A B / C D / E F: where each block is shown, by the tag's
+// definition (6: the stored top row becomes the right column).
+TEST_F(PictureFileTest, JpegOrientationIsAppliedUnlessTurnedOff) {
+  const char* shown[9] = {"",        "AB/CD/EF", "BA/DC/FE", "FE/DC/BA", "EF/CD/AB",
+                          "ACE/BDF", "ECA/FDB",  "FDB/ECA",  "BDF/ACE"};
+  const std::vector<uint8_t> plain = test::JpegOf({.width = 16, .height = 24, .pixel = test::BlockPixel});
+  for (uint8_t orientation = 1; orientation <= 8; ++orientation) {
+    const std::vector<uint8_t> file = test::WithOrientation(plain, orientation, orientation % 2 == 0);
+    for (const bool autoOrient : {true, false}) {
+      SCOPED_TRACE(testing::Message() << "orientation " << int{orientation} << (autoOrient ? "" : ", kept"));
+      const std::string layout = autoOrient ? shown[orientation] : shown[1];
+      const int across = static_cast<int>(layout.find('/')),
+                down = (static_cast<int>(layout.size()) + 1) / (across + 1);
+      host::Picture picture = host::DecodePicture(file.data(), file.size(), {.autoOrient = autoOrient});
+      ExpectPixels(
+          picture.bitmap, across * 8, down * 8,
+          [&](int x, int r) {
+            const char block = layout[static_cast<size_t>((down - 1 - r / 8) * (across + 1) + x / 8)];
+            return 0xFF000000u | test::kBlockColours[static_cast<size_t>(block - 'A')];
+          },
+          3);
+      EXPECT_EQ(test::ReadPixel(picture.bitmap, across * 8 - 1, down * 8 - 1) >> 24, 0xFFu);  // the size fits
+      GlobalFree(picture.bitmap);
     }
-    for (size_t i = 20; i < file.size(); i += 7) file[i] ^= 0x5A;  // corrupt the body
-    host::Picture picture = host::DecodePicture(file.data(), file.size());
-    if (picture.bitmap) GlobalFree(picture.bitmap);  // a damaged JPEG body may still decode
+  }
+}
+
+// Inks as their colours show: stored inverted with Adobe's marker, as they are without it, and
+// through YCCK. C, M, Y, K ink -> RGB.
+TEST_F(PictureFileTest, CmykAndYcckJpegsShowTheirInks) {
+  const std::array<std::array<uint8_t, 4>, 4> inks = {{{0, 255, 255, 0}, {0, 0, 0, 128}, {255, 0, 0, 0}, {0, 0, 0, 0}}};
+  const uint32_t colours[4] = {0xFF0000, 0x7F7F7F, 0x00FFFF, 0xFFFFFF};
+  for (const J_COLOR_SPACE stored : {JCS_CMYK, JCS_YCCK}) {
+    for (const bool adobe : {true, false}) {
+      if (stored == JCS_YCCK && !adobe) continue;  // YCCK exists only with the marker
+      const auto ink = [&](int x, int) {
+        std::array<uint8_t, 4> p = inks[static_cast<size_t>(x / 8)];
+        for (uint8_t& v : p) v = adobe ? static_cast<uint8_t>(255 - v) : v;
+        return p;
+      };
+      const std::vector<uint8_t> file =
+          test::JpegOf({.width = 32, .height = 8, .input = JCS_CMYK, .stored = stored, .pixel = ink, .adobe = adobe});
+      host::Picture picture = host::DecodePicture(file.data(), file.size());
+      SCOPED_TRACE(testing::Message() << "YCCK " << (stored == JCS_YCCK) << ", Adobe " << adobe << " "
+                                      << picture.error);
+      ExpectPixels(
+          picture.bitmap, 32, 8, [&](int x, int) { return 0xFF000000u | colours[x / 8]; }, 3);
+      GlobalFree(picture.bitmap);
+    }
+  }
+}
+
+// Damaged data is an error; a lenient read keeps what decoded and says so.
+TEST_F(PictureFileTest, DamagedFilesAreErrorsUnlessLenient) {
+  HGLOBAL bitmap = test::MakeBitmap({.depth = 24, .width = 64, .height = 64});
+  for (int i = 0; i < 64 * 64; ++i) test::WritePixel(bitmap, i % 64, i / 64, static_cast<uint32_t>(i * 4099));
+  for (PictureFormat format : {PictureFormat::Png, PictureFormat::Jpeg}) {
+    const char* kind = format == PictureFormat::Png ? "bad PNG file: " : "bad JPEG file: ";
+    std::vector<uint8_t> file = Encode(format, bitmap, false);
+    std::vector<uint8_t> corrupt = file;
+    for (size_t i = corrupt.size() / 2; i < corrupt.size() - 2; i += 5) corrupt[i] ^= 0x5A;
+    const std::vector<std::vector<uint8_t>> damaged = {
+        {file.begin(), file.end() - file.size() / 3}, {file.begin(), file.end() - 2}, corrupt};
+    for (const std::vector<uint8_t>& bytes : damaged) {
+      SCOPED_TRACE(testing::Message() << kind << bytes.size() << " of " << file.size() << " bytes");
+      host::Picture strict = host::DecodePicture(bytes.data(), bytes.size());
+      EXPECT_EQ(strict.bitmap, nullptr);
+      EXPECT_EQ(strict.error.rfind(kind, 0), 0u) << strict.error;
+      host::Picture lenient = host::DecodePicture(bytes.data(), bytes.size(), {.lenient = true});
+      EXPECT_NE(lenient.bitmap, nullptr) << lenient.error;
+      EXPECT_NE(lenient.warning.find("kept"), std::string::npos) << lenient.warning;
+      GlobalFree(lenient.bitmap);
+    }
+  }
+  // Each decoder refuses a picture over the limit by itself, and takes one at the limit (64 x 64).
+  const std::vector<uint8_t> png = Encode(PictureFormat::Png, bitmap, false),
+                             jpeg = Encode(PictureFormat::Jpeg, bitmap, false);
+  for (const uint64_t limit : {uint64_t{4095}, uint64_t{4096}}) {
+    for (host::Picture picture : {host::DecodePng(png.data(), png.size(), {.maxPixels = limit}),
+                                  host::DecodeJpeg(jpeg.data(), jpeg.size(), {.maxPixels = limit})}) {
+      EXPECT_EQ(picture.bitmap != nullptr, limit == 4096) << picture.error;
+      EXPECT_EQ(picture.error, limit == 4096 ? "" : host::TooManyPixels(64, 64, 4095));
+      GlobalFree(picture.bitmap);
+    }
   }
   GlobalFree(bitmap);
   const uint8_t junk[] = "GIF89a";
-  EXPECT_EQ(host::DecodePicture(junk, sizeof junk).bitmap, nullptr);
+  EXPECT_EQ(host::DecodePicture(junk, sizeof junk).error, "not a BMP, PNG or JPEG file");
+}
+
+// Every allocation of a read or write failing in turn: the call reports "out of memory" or gives
+// the same result, and leaves no block allocated and no bitmap locked. Encoders that refuse a
+// bitmap unlock it too.
+TEST_F(PictureFileTest, AllocationFailuresAreReportedAndLeaveNothingLocked) {
+  HGLOBAL bitmap = test::MakeBitmap({.depth = 32, .width = 9, .height = 5});
+  for (int i = 0; i < 45; ++i) test::WritePixel(bitmap, i % 9, i / 9, 0x80000000u | static_cast<uint32_t>(i * 999));
+  const std::string path = (std::filesystem::path(testing::TempDir()) / "ormi_alloc_failure.png").string();
+  const std::vector<uint8_t> png = Encode(PictureFormat::Png, bitmap, true);
+  const std::vector<uint8_t> jpeg = test::WithOrientation(Encode(PictureFormat::Jpeg, bitmap, false), 6);
+  // Each call's result as bytes: the decoded bitmap, the file written, the copy made.
+  using Call = std::function<std::string(std::vector<uint8_t>&)>;
+  const auto decode = [](const std::vector<uint8_t>& file) -> Call {
+    return [&file](auto& out) {
+      auto p = host::DecodePicture(file.data(), file.size());
+      return p.bitmap ? (out = test::BlockBytes(p.bitmap), GlobalFree(p.bitmap), "") : p.error;
+    };
+  };
+  const Call calls[] = {decode(png), decode(jpeg),
+                        [&](auto& out) {
+                          std::string error;
+                          for (PictureFormat format : {PictureFormat::Png, PictureFormat::Jpeg, PictureFormat::Bmp}) {
+                            if (!host::WritePicture(path, format, bitmap, true, error)) return error;
+                            out.push_back(static_cast<uint8_t>(std::filesystem::file_size(path)));
+                          }
+                          return error;
+                        },
+                        [&](auto& out) {
+                          HGLOBAL copy = host::BitmapWithoutAlpha(bitmap);
+                          return copy ? (out = test::BlockBytes(copy), GlobalFree(copy), "")
+                                      : std::string("out of memory");
+                        }};
+  for (const auto& call : calls) {
+    std::vector<uint8_t> reference;
+    ASSERT_EQ(call(reference), "");
+    const long before = Win32EmuAllocCalls();
+    std::vector<uint8_t> scratch;
+    call(scratch);
+    const long allocations = Win32EmuAllocCalls() - before;
+    for (long n = 1; n <= allocations; ++n) {
+      const size_t live = Win32EmuLiveBlocks();
+      Win32EmuFailNextAlloc(n);
+      std::vector<uint8_t> result;
+      const std::string error = call(result);
+      Win32EmuFailNextAlloc(0);
+      EXPECT_TRUE(error == "out of memory" || (error.empty() && result == reference))
+          << "allocation " << n << ": " << error;
+      EXPECT_EQ(Win32EmuLiveBlocks(), live);
+      EXPECT_EQ(test::LockCount(bitmap), 0);
+    }
+  }
+  HGLOBAL rgb = host::ConvertBitmapDepth(bitmap, 24);
+  HGLOBAL wide = test::MakeBitmap({.depth = 32, .width = 65501, .height = 1});
+  std::vector<uint8_t> file;
+  std::string error;
+  EXPECT_FALSE(host::EncodePng(rgb, false, file, error));
+  EXPECT_FALSE(host::EncodeJpeg(rgb, 92, file, error));
+  EXPECT_FALSE(host::EncodeJpeg(wide, 92, file, error));
+  EXPECT_EQ(test::LockCount(rgb), 0);
+  EXPECT_EQ(test::LockCount(wide), 0);
+  for (HGLOBAL h : {bitmap, rgb, wide}) GlobalFree(h);
+  std::filesystem::remove(path);
 }
 
 TEST_F(PictureFileTest, DepthConversionsReadEveryLayout) {

@@ -83,13 +83,13 @@ TEST_F(ChainTest, QuarterTurnsOfAPaletteBmpKeepItsDepth) {
 TEST_F(ChainTest, OutputFormatFollowsTheExtensionOrFormat) {
   WritePng("in.png", false);
   ASSERT_EQ(RunFx("invert " + Path("in.png") + " " + Path("out.jpg")).status, 0);
-  ASSERT_EQ(RunFx("--format bmp invert " + Path("in.png") + " " + Path("out.png")).status, 0);  // before the effect
-  ASSERT_EQ(RunFx("invert " + Path("in.png") + " " + Path("out.unknown")).status, 0);           // the input's format
+  ASSERT_EQ(RunFx("--format bmp invert " + Path("in.png") + " " + Path("out")).status, 0);  // before the effect
+  ASSERT_EQ(RunFx("invert " + Path("in.png") + " " + Path("plain")).status, 0);             // the input's format
   EXPECT_EQ(host::ReadPicture(Path("out.jpg")).format, host::PictureFormat::Jpeg);
-  for (const char* name : {"out.png", "out.unknown"}) {
+  for (const char* name : {"out", "plain"}) {
     host::Picture written = host::ReadPicture(Path(name));
     ASSERT_NE(written.bitmap, nullptr) << name;
-    EXPECT_EQ(written.format, std::string(name) == "out.png" ? host::PictureFormat::Bmp : host::PictureFormat::Png);
+    EXPECT_EQ(written.format, std::string(name) == "out" ? host::PictureFormat::Bmp : host::PictureFormat::Png);
     GlobalFree(written.bitmap);
   }
   host::Picture jpeg = host::ReadPicture(Path("out.jpg"));

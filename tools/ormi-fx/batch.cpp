@@ -22,6 +22,7 @@ std::string OutputPathFor(const std::string& input, const PictureOptions& option
 
 int RunFiles(const std::vector<Step>& steps, const std::vector<std::string>& files, const PictureOptions& options) {
   std::string error;
+  if (const int status = CheckOutputs(files, options); status != kDone) return status;
   if (options.outDir.empty()) {
     const int status = ProcessFile(steps, options, files[0], files[1], error);
     if (status != kDone) std::fprintf(stderr, "ormi-fx: %s\n", error.c_str());

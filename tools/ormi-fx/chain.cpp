@@ -39,7 +39,7 @@ int ProcessFile(const std::vector<Step>& steps, const PictureOptions& options, c
     error = input + ": " + error;
   } else {
     const auto format = options.format ? options.format : host::FormatFromPath(output);
-    status = SaveImage(loaded.image, output, format.value_or(loaded.format), error);
+    status = SaveImage(loaded.image, output, format.value_or(loaded.format), error, options.file, loaded.fullChroma);
   }
   host::FreeImageHandle(loaded.image);
   return status;

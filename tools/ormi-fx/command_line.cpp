@@ -90,6 +90,7 @@ PictureOptions Interpret(const RawOptions& raw) {
     options.transparentColor = (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;  // as a COLORREF
   }
   options.alphaTransparency = raw.alphaTransparency;
+  options.file = raw.file;
   return options;
 }
 

@@ -85,7 +85,7 @@ void AddPictureOptions(CLI::App& app, RawOptions& raw) {
       ->type_name("DIR");
   app.add_option("--format", raw.format, "Format to write (default: from the output's extension, or the input's)")
       ->group(group)
-      ->check(CLI::IsMember({"bmp", "png", "jpg", "jpeg"}, CLI::ignore_case));
+      ->check(WritableFormat());
   app.add_option("--depth", raw.depth, "Convert the picture to 32, 24 or 8 bits before the first effect")
       ->group(group)
       ->check(CLI::IsMember({8, 24, 32}));
@@ -96,6 +96,7 @@ void AddPictureOptions(CLI::App& app, RawOptions& raw) {
   app.add_flag("--alpha-transparency", raw.alphaTransparency,
                "Mark the picture as carrying its transparency in the alpha bytes")
       ->group(group);
+  AddFileOptions(app, raw.file, group);
 }
 
 void AddEffect(CLI::App& app, EffectStorage& entry, RawOptions& raw) {

@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "file_options.h"
 #include "host/catalog.h"
 
 namespace ormi::fx {
@@ -17,6 +18,7 @@ struct RawOptions {
   std::string outDir, format, transparentColor;
   int depth = 0;
   bool alphaTransparency = false;
+  FileOptions file;
 };
 
 // What one effect's options write into during one parse.

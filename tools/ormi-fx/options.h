@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "file_options.h"
 #include "host/catalog.h"
 #include "host/picture_file.h"
 
@@ -18,6 +19,7 @@ struct PictureOptions {
   int depth = 0;                              // 8, 24 or 32: convert after reading; 0 keeps the depth
   std::optional<uint32_t> transparentColor;   // a colour key (COLORREF) for the record
   bool alphaTransparency = false;             // mark the record as carrying alpha
+  FileOptions file;                           // limits and encoder settings
 };
 
 // One effect of a chain, with its parameter values laid out as the catalog's invoke expects.

@@ -1,40 +1,16 @@
 #include "picture_io.h"
 
+#include <cstdio>
 #include <cstring>
 
+#include "batch.h"
 #include "exit_status.h"
 #include "host/bitmap_convert.h"
+#include "host/file_access.h"
 #include "host/image_handle.h"
 #include "image/dib.h"
 
 namespace ormi::fx {
-namespace {
-
-// Sets every fourth byte of a 32-bit BI_RGB bitmap to 0, as a BMP without alpha has them; false
-// (and nothing changed) for any other bitmap.
-bool ClearAlpha(HGLOBAL bitmap) {
-  auto* data = static_cast<uint8_t*>(bitmap ? GlobalLock(bitmap) : nullptr);
-  if (!data) return false;
-  const std::optional<DibView> view = ViewDib(DibBlock{data, GlobalSize(bitmap)});
-  const bool cleared = view && view->bitCount == 32 && view->compression == BI_RGB;
-  if (cleared) {
-    for (uint32_t r = 0; r < view->rows; ++r) {
-      uint8_t* row = view->row(r);
-      for (int32_t x = 0; x < view->width; ++x) row[4 * static_cast<size_t>(x) + 3] = 0;
-    }
-  }
-  GlobalUnlock(bitmap);
-  return cleared;
-}
-
-// A copy without alpha for a BMP file; 0 when the bitmap is not 32-bit (it is written as it is).
-HGLOBAL WithoutAlpha(HGLOBAL bitmap) {
-  HGLOBAL copy = host::CopyGlobalBlock(bitmap);
-  if (copy && !ClearAlpha(copy)) return GlobalFree(copy);
-  return copy;
-}
-
-}  // namespace
 
 bool CarriesAlpha(HGLOBAL image) {
   const auto* record = static_cast<const ImageRecord*>(image ? GlobalLock(image) : nullptr);
@@ -57,7 +33,7 @@ const char* ExtensionOf(host::PictureFormat format) {
 HGLOBAL MakeImage(HGLOBAL bitmap, bool hasAlpha, const PictureOptions& options) {
   // A colour key matches only pixels whose alpha byte is 0. A picture without an alpha channel
   // gets the fourth bytes of a BMP without alpha, so that its key-coloured pixels match.
-  if (options.transparentColor && !hasAlpha) ClearAlpha(bitmap);
+  if (options.transparentColor && !hasAlpha) host::ClearAlpha(bitmap);
   HGLOBAL image = host::WrapBitmap(bitmap);
   if (!image) {
     GlobalFree(bitmap);
@@ -72,43 +48,80 @@ HGLOBAL MakeImage(HGLOBAL bitmap, bool hasAlpha, const PictureOptions& options) 
 }
 
 int LoadImage(const std::string& path, const PictureOptions& options, LoadedImage& loaded, std::string& error) {
-  host::Picture picture = host::ReadPicture(path);
+  host::Picture picture = host::ReadPicture(path, options.file.read());
   if (!picture.bitmap) {
-    const char* kind = picture.format == host::PictureFormat::Png    ? "bad PNG file: "
-                       : picture.format == host::PictureFormat::Jpeg ? "bad JPEG file: "
-                                                                     : "";
-    error = path + ": " + kind + picture.error;
+    error = path + ": " + picture.error;
     return kFileError;
   }
+  if (!picture.warning.empty()) std::fprintf(stderr, "ormi-fx: %s: %s\n", path.c_str(), picture.warning.c_str());
   if (options.depth != 0) {
+    // A picture just read is well formed: only memory can be missing.
     HGLOBAL converted = host::ConvertBitmapDepth(picture.bitmap, options.depth);
     GlobalFree(picture.bitmap);
     if (!converted) {
-      error = path + ": cannot convert the picture to " + std::to_string(options.depth) + " bits";
+      error = path + ": out of memory";
       return kFileError;
     }
     picture.bitmap = converted;
     picture.hasAlpha = picture.hasAlpha && options.depth == 32;
   }
   loaded.format = picture.format;
+  loaded.fullChroma = picture.fullChroma;
   loaded.image = MakeImage(picture.bitmap, picture.hasAlpha, options);
   if (!loaded.image) {
-    error = path + ": not a bitmap the library can take (malformed header or out of memory)";
+    error = path + ": out of memory";
     return kFileError;
   }
   return kDone;
 }
 
-int SaveImage(HGLOBAL image, const std::string& path, host::PictureFormat format, std::string& error) {
+int SaveImage(HGLOBAL image, const std::string& path, host::PictureFormat format, std::string& error,
+              const FileOptions& file, bool fullChroma) {
   HGLOBAL bitmap = host::BitmapOfImage(image);
   const bool alpha = CarriesAlpha(image);
-  HGLOBAL plain = format == host::PictureFormat::Bmp && !alpha ? WithoutAlpha(bitmap) : nullptr;
-  std::string reason;
-  const bool written = host::WritePicture(path, format, plain ? plain : bitmap, alpha, reason);
-  if (plain) GlobalFree(plain);
-  if (!written) {
+  // A BMP written without alpha has alpha bytes 0, as other programs then read it.
+  HGLOBAL written = format == host::PictureFormat::Bmp && !alpha ? host::BitmapWithoutAlpha(bitmap) : bitmap;
+  std::string reason = "out of memory";
+  const bool done = written && host::WritePicture(path, format, written, alpha, reason, file.write(fullChroma));
+  if (written && written != bitmap) GlobalFree(written);
+  if (!done) {
     error = path + ": " + reason;
     return kFileError;
+  }
+  return kDone;
+}
+
+namespace {
+
+int Usage(const std::string& message) {
+  std::fprintf(stderr, "ormi-fx: %s\n", message.c_str());
+  return kUsageError;
+}
+
+// The format an output is written in must be known before anything is read.
+int CheckFormat(const std::string& output, const PictureOptions& options) {
+  const std::optional<host::PictureFormat> named = host::FormatFromPath(output);
+  if (output == "-" && !options.format) return Usage("writing to standard output needs --format");
+  if (host::HasExtension(output) && !named && !options.format) {
+    return Usage(output + ": unknown picture format (ormi-fx writes " + host::WritableFormatNames() + ")");
+  }
+  if (named && options.format && *named != *options.format) {
+    return Usage(output + ": --format contradicts the extension (" + ExtensionOf(*options.format) + " expected)");
+  }
+  return kDone;
+}
+
+}  // namespace
+
+int CheckOutputs(const std::vector<std::string>& files, const PictureOptions& options) {
+  if (options.outDir.empty()) return CheckFormat(files.at(1), options);
+  for (const std::string& input : files) {
+    if (input == "-") return Usage("standard input cannot be one of the inputs of --out-dir");
+    const std::string output = OutputPathFor(input, options);
+    if (const int status = CheckFormat(output, options); status != kDone) return status;
+    if (!options.file.overwrite && host::SameFile(input, output)) {
+      return Usage(input + ": --out-dir would write over this input (--overwrite allows it)");
+    }
   }
   return kDone;
 }
