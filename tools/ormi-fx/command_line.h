@@ -10,7 +10,7 @@
 
 namespace ormi::fx {
 
-enum class Action { Exit, List, Info, Demo, Effects };
+enum class Action { Exit, List, Info, Demo, Effects, Version };
 
 struct CommandLine {
   Action action = Action::Exit;
