@@ -9,14 +9,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
-#include <string>
-#include <vector>
+#include <regex>
 
 #include <gtest/gtest.h>
 
 #include "host/bitmap_convert.h"
-#include "host/catalog.h"
+#include "host/color_text.h"
 #include "host/effect_check.h"
 #include "host/image_handle.h"
 #include "host/picture_file.h"
@@ -56,15 +54,15 @@ inline std::string ReadText(const std::string& path) {
 class FxFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name) c = c == '/' ? '_' : c;
-    dir_ = fs::path(::testing::TempDir()) / ("ormi_fx_" + std::to_string(::getpid()) + "_" + name);
+    static int count = 0;
+    dir_ = fs::path(::testing::TempDir()) / ("ormi_fx_" + std::to_string(::getpid()) + "_" + std::to_string(count++));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  // "@name" becomes the path of name in the test's folder.
+  std::string Expand(const std::string& text) const { return std::regex_replace(text, std::regex("@"), Path("")); }
 
   fs::path dir_;
 };
@@ -75,9 +73,7 @@ inline HGLOBAL MakeTestPicture(int width, int height, bool alpha) {
   HGLOBAL bitmap = MakeBitmap({.depth = 32, .width = width, .height = height});
   for (int r = 0; r < height; ++r) {
     for (int x = 0; x < width; ++x) {
-      const uint32_t red = static_cast<uint32_t>(x * 255 / (width - 1)),
-                     green = static_cast<uint32_t>(r * 255 / (height - 1));
-      const uint32_t blue = (x + r) % 3 == 0 ? 200u : 40u;
+      const uint32_t red = x * 255 / (width - 1), green = r * 255 / (height - 1), blue = (x + r) % 3 ? 40 : 200;
       const uint32_t a = alpha ? static_cast<uint32_t>((x * 7 + r * 3) % 4 * 85) : 255u;
       WritePixel(bitmap, x, r, a << 24 | red << 16 | green << 8 | blue);
     }
@@ -92,16 +88,9 @@ inline void WriteFile(const std::string& path, HGLOBAL bitmap, bool withAlpha = 
   GlobalFree(bitmap);
 }
 
-inline host::PictureFacts Facts(HGLOBAL bitmap) { return host::FactsOfBitmap(bitmap); }
-
-// The transparency a test gives the record in this process, as the command line should.
-struct Transparency {
-  bool alpha = false;
-  std::optional<uint32_t> colorKey;  // COLORREF
-};
-
-// What the exports give in this process: the file decoded, wrapped with the transparency that
-// the file (or the test) says, then every step applied; a new image takes the old one's place.
+// What the exports give in this process: the file decoded (converted to `convertTo` bits), its
+// record carrying alpha when the file has it (or `alpha` says so), then every step applied; a new
+// image takes the old one's place.
 struct Expected {
   HGLOBAL bitmap = nullptr;  // 32-bit copy of the result, or 0 when a step refused
   bool alpha = false;        // the record carries alpha afterwards
@@ -118,7 +107,7 @@ struct StepCall {
 };
 
 inline void ComputeExpected(const std::string& input, const std::vector<StepCall>& steps, Expected& expected,
-                            std::optional<Transparency> transparency = std::nullopt, int convertTo = 0) {
+                            int convertTo = 0, bool alpha = false) {
   host::Picture picture = host::ReadPicture(input);
   ASSERT_NE(picture.bitmap, nullptr) << picture.error;
   if (convertTo != 0) {
@@ -127,17 +116,8 @@ inline void ComputeExpected(const std::string& input, const std::vector<StepCall
     picture.bitmap = converted;
     picture.hasAlpha = picture.hasAlpha && convertTo == 32;
   }
-  const Transparency wanted = transparency.value_or(Transparency{.alpha = picture.hasAlpha});
-  const host::PictureFacts facts = Facts(picture.bitmap);
-  if (wanted.colorKey && !picture.hasAlpha && facts.depth == 32) {
-    // Keyed pictures without an alpha channel have alpha bytes 0, as a plain BMP does.
-    for (int r = 0; r < facts.height; ++r)
-      for (int x = 0; x < facts.width; ++x)
-        WritePixel(picture.bitmap, x, r, ReadPixel(picture.bitmap, x, r) & 0xFFFFFF);
-  }
   HGLOBAL image = host::WrapBitmap(picture.bitmap);
-  if (wanted.colorKey) host::SetColorKey(image, *wanted.colorKey);
-  if (wanted.alpha) host::SetAlphaTransparency(image);
+  if (alpha || picture.hasAlpha) host::SetAlphaTransparency(image);
   for (const StepCall& step : steps) {
     // The extra pictures as a host passes them: an image handle for an alpha picture (its record
     // following its file), the plain bitmap of a mask or a tile.
@@ -148,7 +128,7 @@ inline void ComputeExpected(const std::string& input, const std::vector<StepCall
       extras.push_back(wrap ? host::WrapBitmap(extra.bitmap) : extra.bitmap);
       if (wrap && extra.hasAlpha) host::SetAlphaTransparency(extras.back());
     }
-    const host::PictureFacts size = Facts(host::BitmapOfImage(image));
+    const host::PictureFacts size = host::FactsOfBitmap(host::BitmapOfImage(image));
     host::EffectArgs args{image, step.values, extras, RECT{0, 0, size.width - 1, size.height - 1}};
     const bool painted = step.effect->result == host::ResultKind::Painted;
     if (painted) args.dc = Win32EmuCreateMemoryDC(size.width, size.height);
@@ -165,11 +145,8 @@ inline void ComputeExpected(const std::string& input, const std::vector<StepCall
     }
     if (painted) Win32EmuDeleteMemoryDC(args.dc);
     for (size_t i = 0; i < extras.size(); ++i) {
-      if (step.effect->extras[i].kind == host::ExtraKind::AlphaImage) {
-        host::FreeImageHandle(extras[i]);
-      } else {
-        GlobalFree(extras[i]);
-      }
+      step.effect->extras[i].kind == host::ExtraKind::AlphaImage ? host::FreeImageHandle(extras[i])
+                                                                 : (void)GlobalFree(extras[i]);
     }
     if (result == 0) return host::FreeImageHandle(image);
     if (step.effect->result == host::ResultKind::NewImage) replacement = reinterpret_cast<HGLOBAL>(result);
@@ -185,7 +162,7 @@ inline void ComputeExpected(const std::string& input, const std::vector<StepCall
   }
   expected.alpha = host::FactsOfImage(image).carriesAlpha;
   HGLOBAL result = host::BitmapOfImage(image);
-  expected.depth = Facts(result).depth;
+  expected.depth = host::FactsOfBitmap(result).depth;
   expected.bitmap = host::ConvertBitmapDepth(result, 32);
   host::FreeImageHandle(image);
   ASSERT_NE(expected.bitmap, nullptr) << "the result's bitmap cannot be converted";
@@ -198,30 +175,23 @@ inline void ExpectFileMatches(const std::string& path, const Expected& expected)
   host::Picture written = host::ReadPicture(path);
   ASSERT_NE(written.bitmap, nullptr) << path << ": " << written.error;
   if (written.format == host::PictureFormat::Bmp) {
-    EXPECT_EQ(Facts(written.bitmap).depth, expected.depth);
+    EXPECT_EQ(host::FactsOfBitmap(written.bitmap).depth, expected.depth);
     // A BMP whose alpha bytes are all 0 reads as one without alpha.
     EXPECT_EQ(written.hasAlpha, expected.alpha && host::HasNonZeroAlpha(expected.bitmap)) << path;
   }
-  if (written.format == host::PictureFormat::Png) {
-    EXPECT_EQ(written.hasAlpha, expected.alpha) << path;
-  }
+  EXPECT_TRUE(written.format != host::PictureFormat::Png || written.hasAlpha == expected.alpha) << path;
   HGLOBAL wide = host::ConvertBitmapDepth(written.bitmap, 32);
   GlobalFree(written.bitmap);
-  const host::PictureFacts size = Facts(expected.bitmap), got = Facts(wide);
+  const host::PictureFacts size = host::FactsOfBitmap(expected.bitmap), got = host::FactsOfBitmap(wide);
   ASSERT_EQ(got.width, size.width);
   ASSERT_EQ(got.height, size.height);
   // Colours always; the alpha bytes where they were written.
   const uint32_t mask = expected.alpha ? 0xFFFFFFFFu : 0x00FFFFFFu;
   int mismatches = 0;
-  for (int r = 0; r < size.height && mismatches < 5; ++r) {
-    for (int x = 0; x < size.width && mismatches < 5; ++x) {
-      const uint32_t have = ReadPixel(wide, x, r) & mask, want = ReadPixel(expected.bitmap, x, r) & mask;
-      if (have != want) {
-        ++mismatches;
-        ADD_FAILURE() << path << " pixel (" << x << ", row " << r << "): " << std::hex << have << " != " << want;
-      }
-    }
-  }
+  for (int r = 0; r < size.height; ++r)
+    for (int x = 0; x < size.width; ++x)
+      mismatches += (ReadPixel(wide, x, r) & mask) != (ReadPixel(expected.bitmap, x, r) & mask);
+  EXPECT_EQ(mismatches, 0) << path;
   GlobalFree(wide);
 }
 

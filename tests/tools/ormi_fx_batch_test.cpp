@@ -21,29 +21,24 @@ class BatchTest : public FxFileTest {
     fs::create_directories(Path("other"));
     fs::copy_file(Path("c.jpg"), Path("other/f0.png"));  // a JPEG under a PNG's name: sniffed by its bytes
   }
-  std::string Files(const std::vector<std::string>& names) const {
-    std::string text;
-    for (const std::string& name : names) text += " " + Path(name);
-    return text;
-  }
 };
 
 TEST_F(BatchTest, FailuresAreReportedOnALineEachAndTheWorstDecidesTheStatus) {
   const struct {
-    std::vector<std::string> files;
+    std::string files;
     int status;
     std::vector<std::string> says;
   } cases[] = {
       // The worst failure (a missing file) comes before the last one (a refusal).
-      {{"missing.png", "f0.png", "p8.bmp"}, 3, {"missing.png: ", "p8.bmp: blur takes 32-bit", "2 of 3 files failed"}},
-      {{"cut.png", "f0.png", "c.jpg", "p8.bmp"}, 3, {"cut.png: ", "p8.bmp: blur", "2 of 4 files failed"}},
-      {{"p8.bmp", "f0.png"}, 1, {"p8.bmp: blur takes", "1 of 2 files failed"}},
-      {{"f0.png", "other/f0.png"}, 3, {"other/f0.png: another input already went to", "1 of 2 files failed"}},
+      {"@missing.png @f0.png @p8.bmp", 3, {"missing.png: ", "p8.bmp: blur takes 32-bit", "2 of 3 files failed"}},
+      {"@cut.png @f0.png @c.jpg @p8.bmp", 3, {"cut.png: ", "p8.bmp: blur", "2 of 4 files failed"}},
+      {"@p8.bmp @f0.png", 1, {"p8.bmp: blur takes", "1 of 2 files failed"}},
+      {"@f0.png @other/f0.png", 3, {"other/f0.png: another input already went to", "1 of 2 files failed"}},
   };
   for (const char* jobs : {"1", "2"}) {
     for (const auto& c : cases) {
       fs::remove_all(Path("out"));
-      const FxRun run = RunFx("blur --jobs " + std::string(jobs) + " --out-dir " + Path("out") + Files(c.files));
+      const FxRun run = RunFx("blur --jobs " + std::string(jobs) + Expand(" --out-dir @out " + c.files));
       EXPECT_EQ(run.status, c.status) << run.output;
       for (const std::string& part : c.says) EXPECT_TRUE(Contains(run.output, part)) << part << "\n" << run.output;
       EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), static_cast<long>(c.says.size())) << run.output;
@@ -60,7 +55,7 @@ TEST_F(BatchTest, FailuresAreReportedOnALineEachAndTheWorstDecidesTheStatus) {
 TEST_F(BatchTest, TwoJobsWriteWhatOneJobWrites) {
   const std::string chain =
       "gamma-correction then color-correction --code 21 then rotate --degrees 10 then blur --format bmp";
-  const std::string files = Files({"f0.png", "f1.png", "f2.png", "f3.png", "f4.png", "f5.png", "c.jpg"});
+  const std::string files = Expand(" @f0.png @f1.png @f2.png @f3.png @f4.png @f5.png @c.jpg");
   ASSERT_EQ(RunFx(chain + " --jobs 1 --out-dir " + Path("one") + files).status, 0);
   const FxRun two = RunFx(chain + " --jobs 2 --out-dir " + Path("two") + files);
   ASSERT_EQ(two.status, 0) << two.output;

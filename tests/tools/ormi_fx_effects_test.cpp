@@ -1,6 +1,6 @@
 // Every effect from the command line, on a PNG with alpha, a JPEG and a BMP of a depth it takes,
-// at its defaults and with every parameter at its bounds: what ormi-fx writes must be what the
-// export gives in this process for the same decoded picture.
+// at its defaults and with every parameter at its bounds, and chains of effects: what ormi-fx
+// writes must be what the exports give in this process for the same decoded picture.
 #include <algorithm>
 
 #include "tools/fx_run.h"
@@ -64,15 +64,12 @@ TEST_P(EveryEffectTest, WritesWhatTheExportGives) {
     values.clear();
     for (const host::EffectParam& param : effect.params) {
       const double value = input == Input::AtMaximum ? param.max : param.min;
-      char text[32];
-      if (host::IsColorParam(param)) {
-        std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(host::ColorArg(value)));
-      } else {
-        std::snprintf(text, sizeof text, "%.17g", value);
-      }
-      options += std::string(" --") + param.name + " ";
-      for (size_t i = 0; i < host::ValueCount(param); ++i, values.push_back(value))
-        options += (i ? "," : "") + std::string(text);
+      char number[32];
+      std::snprintf(number, sizeof number, "%.17g", value);
+      const std::string text = host::IsColorParam(param) ? host::FormatColor(host::ColorArg(value)) : number;
+      options += std::string(" --") + param.name + " " + text;
+      for (size_t i = 1; i < host::ValueCount(param); ++i) options += "," + text;
+      values.insert(values.end(), host::ValueCount(param), value);
     }
   }
   std::string in = Path("in.png"), out = Path("out.png");
@@ -84,9 +81,6 @@ TEST_P(EveryEffectTest, WritesWhatTheExportGives) {
     for (const int depth : {8, 24, 32}) {
       if (std::find(effect.depths.begin(), effect.depths.end(), depth) == effect.depths.end()) continue;
       HGLOBAL picture = host::ConvertBitmapDepth(MakeTestPicture(13, 9, false), depth);
-      if (depth == 32)  // a plain 32-bit BMP: fourth bytes 0
-        for (int r = 0; r < 9; ++r)
-          for (int x = 0; x < 13; ++x) WritePixel(picture, x, r, ReadPixel(picture, x, r) & 0xFFFFFF);
       WriteFile(in, picture);
       ComputeExpected(in, {{&effect, values, extraFiles}}, expected);
       if (expected.bitmap) break;
@@ -101,19 +95,10 @@ TEST_P(EveryEffectTest, WritesWhatTheExportGives) {
     if (convertTo) options += " --depth " + std::to_string(convertTo);
     if (input == Input::Jpeg) in = Path("in.jpg");
     WriteFile(in, MakeTestPicture(13, 9, input == Input::PngWithAlpha), input == Input::PngWithAlpha);
-    ComputeExpected(in, {{&effect, values, extraFiles}}, expected, std::nullopt, convertTo);
-    if (!expected.bitmap && input == Input::PngWithAlpha) {
-      // An effect that refuses a picture whose alpha carries the transparency (inserting alpha):
-      // refused from the command line too, then run on the PNG without alpha.
-      const FxRun refused = RunFx(std::string(effect.name) + options + " " + in + " " + out);
-      EXPECT_EQ(refused.status, 1) << refused.output;
-      EXPECT_FALSE(fs::exists(out));
-      WriteFile(in, MakeTestPicture(13, 9, false));
-      ComputeExpected(in, {{&effect, values, extraFiles}}, expected, std::nullopt, convertTo);
-    }
+    ComputeExpected(in, {{&effect, values, extraFiles}}, expected, convertTo);
   }
   const FxRun run = RunFx(std::string(effect.name) + options + " " + in + " " + out);
-  if (!expected.bitmap) {  // the export refuses these values: so must the tool, with a reason
+  if (!expected.bitmap) {  // the export refuses (inserting alpha into alpha): so must the tool, with a reason
     EXPECT_GE(run.status, 1) << options << "\n" << run.output;
     EXPECT_TRUE(Contains(run.output, effect.name)) << run.output;
     return;
@@ -130,6 +115,57 @@ std::string CaseName(const ::testing::TestParamInfo<EffectCase>& param) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalog, EveryEffectTest, ::testing::ValuesIn(AllCases()), CaseName);
+
+// Chains of effects joined by "then"; the record carries alpha as the file or the options say.
+const host::EffectInfo* Effect(const char* name) { return host::FindEffect(name); }
+
+class ChainTest : public FxFileTest {};
+
+TEST_F(ChainTest, StepsApplyInOrderAndNewPicturesTakeThePlaceOfTheOld) {
+  WriteFile(Path("in.png"), MakeTestPicture(17, 11, true), true);
+  WriteFile(Path("plain.png"), MakeTestPicture(17, 11, false));
+  WriteFile(Path("p8.bmp"), host::ConvertBitmapDepth(MakeTestPicture(17, 11, false), 8));
+  HGLOBAL mask = MakeBitmap({.depth = 1, .width = 17, .height = 11, .palette = {0, 0xFFFFFF}});
+  for (int r = 0; r < 11; ++r)
+    for (int x = 0; x < 17; ++x) WritePixel(mask, x, r, (x + r) % 3 == 0);
+  WriteFile(Path("mask.bmp"), mask);
+  const struct {
+    std::string input, output, arguments;
+    std::vector<StepCall> steps;
+    bool alpha = false;  // --alpha-transparency
+  } cases[] = {
+      // A rotation's new image (larger than the input) goes on down the chain.
+      {"in.png",
+       "out.png",
+       "blur --amount 60 then rotate --degrees 15 then normalise",
+       {{Effect("blur"), {60}}, {Effect("rotate"), {15}}, {Effect("normalise"), {}}}},
+      // The second brightness has no --delta: its default, not the first one's value.
+      {"in.png",
+       "out.png",
+       "brightness --delta -100 then brightness",
+       {{Effect("brightness"), {-100}}, {Effect("brightness"), {40}}}},
+      // A new plain bitmap with transparent pixels, made with an extra picture, then mirrored.
+      {"in.png",
+       "out.png",
+       "invert then gradient-for-text --from-color red --to-color 0xFF0000 --degrees 90 --mask @mask.bmp then mirror "
+       "--rows 1 --columns 0",
+       {{Effect("invert"), {}},
+        {Effect("gradient-for-text"), {0x0000FF, 0xFF0000, 90}, {Path("mask.bmp")}},
+        {Effect("mirror"), {1, 0}}}},
+      // Quarter turns keep a palette BMP's depth.
+      {"p8.bmp", "out.bmp", "rotate --degrees 90 then invert", {{Effect("rotate"), {90}}, {Effect("invert"), {}}}},
+      // Alpha from the file (written to a BMP with its alpha bytes) or from the option.
+      {"in.png", "out.bmp", "brightness", {{Effect("brightness"), {40}}}},
+      {"plain.png", "out.png", "blur --alpha-transparency", {{Effect("blur"), {50}}}, true},
+  };
+  for (const auto& c : cases) {
+    Expected expected;
+    ComputeExpected(Path(c.input), c.steps, expected, 0, c.alpha);
+    const FxRun run = RunFx(Expand(c.arguments + " @" + c.input + " @" + c.output));
+    ASSERT_EQ(run.status, 0) << run.output;
+    ExpectFileMatches(Path(c.output), expected);
+  }
+}
 
 }  // namespace
 }  // namespace ormi::test
