@@ -57,10 +57,10 @@ TEST_F(GalleryTest, CaptionsRunAsWrittenAndABrowserShowsEveryPicture) {
   // A screenshot, as the README shows (ORMI_GALLERY_SCREENSHOT names where to keep it).
   const char* keep = std::getenv("ORMI_GALLERY_SCREENSHOT");
   const std::string shot = keep ? std::string(keep) : Path("shot.png");
-  RunShell(chromium + "--window-size=1200,900 --screenshot=" + shot + " file://" + Path("g/index.html") +
-           " 2>/dev/null");
+  RunShell(chromium + "--force-device-scale-factor=0.6 --window-size=1200,800 --screenshot=" + shot + " file://" +
+           Path("g/index.html") + " 2>/dev/null");
   host::Picture screenshot = host::ReadPicture(shot);
-  EXPECT_EQ(host::FactsOfBitmap(screenshot.bitmap).width, 1200) << screenshot.error;
+  EXPECT_EQ(host::FactsOfBitmap(screenshot.bitmap).width, 720) << screenshot.error;
   if (screenshot.bitmap) GlobalFree(screenshot.bitmap);
 }
 
