@@ -40,7 +40,6 @@ TEST_F(OrmiFxTest, EachMistakeExitsWithItsStatusAndSaysWhy) {
       {0, "color-correction --help", "--primaries list of 6 numbers=0.64,0.33,0.3,0.6,0.15,0.06"},
       {0, "tile-for-text --help", "--mask-threshold integer=128"},
       {0, "invert --help", "--transparent-color colour"},
-      {0, "info @p8.bmp", "6 x 6, 8 bits"},
       {0, "brightness --delta 300 @p32.png @b.png", ""},  // the library saturates
       {0, "list", "gradient-for-text      A new 32-bit picture: the gradient where a 1-bit text mask is 0"},
       {0, "info @p8.bmp", "geometry    yes, every effect"},
@@ -72,7 +71,6 @@ TEST_F(OrmiFxTest, EachMistakeExitsWithItsStatusAndSaysWhy) {
       {2, "color-correction --primaries 0.6,0.3,nan,0.6,0.1,0.06 @p32.png @o.png", "'nan' is not a number"},
       {2, "color-correction --primaries 0.6,0.3,0.3,0.6,0.1 @p32.png @o.png", "expected 6 comma-separated numbers"},
       {2, "gradient-for-text --mask-threshold 300 --mask @p32.png @p32.png @o.png", "--mask-threshold"},
-      {2, "invert --format gif @p32.png @o.png", "--format"},
       {2, "invert --jobs 0 --out-dir @d @p32.png", "--jobs"},
       {2, "invert --transparent-color red --alpha-transparency @p32.png @o.png", "exclude each other"},
       // The command line itself: 2.
@@ -150,6 +148,7 @@ TEST_F(OrmiFxTest, MasksAreReadByTheirColours) {
   WriteFile(Path("white-first.bmp"), mask(1, {0xFFFFFF, 0}, 1, 0));
   WriteFile(Path("grey.png"), mask(32, {}, 0xFF646464, 0xFFFFFFFF));  // luminance 100 on white
   WriteFile(Path("light.png"), mask(32, {}, 0xFFFFFFFF, 0xFF000000));
+  WriteFile(Path("blue.png"), mask(32, {}, 0xFF0000FF, 0xFFFFFFFF));  // luminance 29: blue counts least
   const struct {
     std::string options;
     bool patternIsText, groundIsText;
@@ -159,7 +158,8 @@ TEST_F(OrmiFxTest, MasksAreReadByTheirColours) {
                {"--mask @grey.png --mask-threshold 100", false, false},  // 100 is not darker than 100
                {"--mask @grey.png --mask-threshold 101", true, false},
                {"--mask @light.png --mask-invert", true, false},
-               {"--mask @light.png", false, true}};
+               {"--mask @light.png", false, true},
+               {"--mask @blue.png --mask-threshold 30", true, false}};
   for (const auto& c : cases) {
     const FxRun run = RunFx("gradient-for-text " + Expand(c.options + " @p32.png @o.png"));
     ASSERT_EQ(run.status, 0) << c.options << run.output;
