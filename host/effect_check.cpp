@@ -21,24 +21,6 @@ bool Takes(const EffectInfo& effect, int depth) {
   return std::find(effect.depths.begin(), effect.depths.end(), depth) != effect.depths.end();
 }
 
-// "1, 4 and 8 bits", "32-bit pictures"
-std::string DepthList(const std::vector<int>& depths) {
-  std::string text;
-  for (size_t i = 0; i < depths.size(); ++i) {
-    if (i > 0) text += i + 1 == depths.size() ? " and " : ", ";
-    text += std::to_string(depths[i]);
-  }
-  return text + (depths.size() == 1 ? "-bit pictures" : " bits");
-}
-
-// The --depth that converts a picture into one the effect takes: 32, 24 or 8, else 0.
-int HintDepth(const EffectInfo& effect) {
-  for (const int depth : {32, 24, 8}) {
-    if (Takes(effect, depth)) return depth;
-  }
-  return 0;
-}
-
 std::string Size(const PictureFacts& facts) { return std::to_string(facts.width) + "x" + std::to_string(facts.height); }
 
 Problem Make(ProblemKind kind, std::string message) { return {kind, std::move(message)}; }
@@ -116,6 +98,22 @@ Problem CheckGammaTable(const EffectInfo& effect) {
 
 }  // namespace
 
+std::string DescribeDepths(const std::vector<int>& depths) {
+  std::string text;
+  for (size_t i = 0; i < depths.size(); ++i) {
+    if (i > 0) text += i + 1 == depths.size() ? " and " : ", ";
+    text += std::to_string(depths[i]);
+  }
+  return text + (depths.size() == 1 ? "-bit pictures" : " bits");
+}
+
+int ConvertibleDepth(const std::vector<int>& depths) {
+  for (const int depth : {32, 24, 8}) {
+    if (std::find(depths.begin(), depths.end(), depth) != depths.end()) return depth;
+  }
+  return 0;
+}
+
 PictureFacts FactsOfBitmap(HGLOBAL bitmap) {
   PictureFacts facts;
   const void* data = bitmap ? GlobalLock(bitmap) : nullptr;
@@ -163,11 +161,11 @@ Problem CheckEffect(const EffectInfo& effect, std::span<const double> values, co
   }
   if (effect.result == ResultKind::NoImage) return {};
   const std::string depth = std::to_string(picture.depth) + "-bit";
-  const int hint = HintDepth(effect);
+  const int hint = ConvertibleDepth(effect.depths);
   const std::string fix = hint ? "; add --depth " + std::to_string(hint) : "";
   if (!Takes(effect, picture.depth)) {
-    return Make(ProblemKind::Picture,
-                std::string(effect.name) + " takes " + DepthList(effect.depths) + ", not " + depth + " ones" + fix);
+    return Make(ProblemKind::Picture, std::string(effect.name) + " takes " + DescribeDepths(effect.depths) + ", not " +
+                                          depth + " ones" + fix);
   }
   if (NeedsFullTurn(effect, values) && picture.depth != 32) {
     return Make(ProblemKind::Picture, std::string(effect.name) + " --degrees " + Typed(effect.params[0], values[0]) +

@@ -49,6 +49,13 @@ Problem CheckEffect(const EffectInfo& effect, std::span<const double> values, co
 // calls of such exports must not overlap.
 bool UsesModuleState(const EffectInfo& effect);
 
+// "1, 4, 8, 16, 24 and 32 bits", "32-bit pictures"
+std::string DescribeDepths(const std::vector<int>& depths);
+
+// The depth that --depth should name to convert a picture for these depths: 32, 24 or 8 if they
+// hold one of them, else 0.
+int ConvertibleDepth(const std::vector<int>& depths);
+
 // The gamma table file the library reads: the Windows directory and the file in it.
 std::string GammaTableFolder();
 

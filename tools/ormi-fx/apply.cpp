@@ -1,7 +1,5 @@
 #include "apply.h"
 
-#include <algorithm>
-#include <cstring>
 #include <mutex>
 
 #include <ormi/win32emu_testing.h>
@@ -14,22 +12,6 @@
 
 namespace ormi::fx {
 namespace {
-
-BITMAPINFOHEADER HeaderOf(HGLOBAL image) {
-  BITMAPINFOHEADER header{};
-  HGLOBAL bitmap = host::BitmapOfImage(image);
-  const void* data = bitmap ? GlobalLock(bitmap) : nullptr;
-  if (!data) return header;
-  std::memcpy(&header, data, sizeof header);
-  GlobalUnlock(bitmap);
-  return header;
-}
-
-// The whole picture as the rectangle of the fills and the painter.
-RECT RectOf(HGLOBAL image) {
-  const BITMAPINFOHEADER header = HeaderOf(image);
-  return RECT{0, 0, header.biWidth - 1, (header.biHeight < 0 ? -header.biHeight : header.biHeight) - 1};
-}
 
 // Paints onto a memory device context of the picture's size and returns what landed there.
 intptr_t InvokePainted(const host::EffectInfo& effect, host::EffectArgs& args, HGLOBAL& painted) {
@@ -75,7 +57,8 @@ int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& value
     error = problem.message;
     return StatusOf(problem);
   }
-  host::EffectArgs args{image, values, extras, RectOf(image)};
+  // The whole picture is the rectangle of the fills and the painter.
+  host::EffectArgs args{image, values, extras, RECT{0, 0, facts.width - 1, facts.height - 1}};
   HGLOBAL painted = nullptr;
   const intptr_t result = Invoke(effect, args, painted);
   if (result == 0) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -103,22 +102,6 @@ PictureOptions Interpret(const RawOptions& raw) {
 }
 
 }  // namespace
-
-std::string DescribeDepths(const std::vector<int>& depths) {
-  std::string text;
-  for (size_t i = 0; i < depths.size(); ++i) {
-    if (i > 0) text += i + 1 == depths.size() ? " and " : ", ";
-    text += std::to_string(depths[i]);
-  }
-  return text + (depths.size() == 1 ? "-bit pictures" : " bits");
-}
-
-int ConvertibleDepth(const std::vector<int>& depths) {
-  for (const int depth : {32, 24, 8}) {
-    if (std::find(depths.begin(), depths.end(), depth) != depths.end()) return depth;
-  }
-  return 0;
-}
 
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
   if (argc <= 1) {
