@@ -92,12 +92,10 @@ inline void WriteFile(const std::string& path, HGLOBAL bitmap, bool withAlpha = 
 // record carrying alpha when the file has it (or `alpha` says so), then every step applied; a new
 // image takes the old one's place.
 struct Expected {
-  HGLOBAL bitmap = nullptr;  // 32-bit copy of the result, or 0 when a step refused
-  bool alpha = false;        // the record carries alpha afterwards
-  int depth = 0;             // the result's own depth
-  ~Expected() {
-    if (bitmap) GlobalFree(bitmap);
-  }
+  HGLOBAL bitmap = nullptr;            // 32-bit copy of the result, or 0 when a step refused
+  bool alpha = false;                  // the record carries alpha afterwards
+  int depth = 0;                       // the result's own depth
+  ~Expected() { GlobalFree(bitmap); }  // a null handle is refused, as on Windows
 };
 
 struct StepCall {
