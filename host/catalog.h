@@ -68,6 +68,12 @@ struct EffectArgs {
 // A colour parameter (a COLORREF, or any 32-bit value such as one with bit 31 set) as an int.
 inline int ColorArg(double value) { return static_cast<int>(static_cast<uint32_t>(static_cast<int64_t>(value))); }
 
+// Colour parameters (Int, a COLORREF) are the ones named "color" or "...-color".
+inline bool IsColorParam(const EffectParam& param) {
+  const std::string_view name = param.name;
+  return param.kind == ParamKind::Int && (name == "color" || name.ends_with("-color"));
+}
+
 struct EffectInfo {
   const char* exportName;
   int ordinal;

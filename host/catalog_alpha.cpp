@@ -18,7 +18,8 @@ void AppendAlphaEffects(std::vector<EffectInfo>& catalog) {
        "Write the alpha channel from an opacity level and a colour key (0: black or the record's key; "
        "bit 31 set: soft key with tolerance level - 1)",
        {{"level", ParamKind::Int, 55, 0, 255, "Opacity taken away, or the soft key's tolerance + 1"},
-        {"color", ParamKind::Int, 0, kIntMin, kColorMax, "Key colour 0xBBGGRR; 0x80000000 set: use it as given"}},
+        {"color", ParamKind::Int, 0, kIntMin, kColorMax,
+         "Key colour; 0x80000000 set (the library's form): use it as given"}},
        {32},
        ResultKind::InPlace,
        [](const EffectArgs& a) -> intptr_t { return ImgOpaque(a.image, IntArg(a.values[0]), ColorArg(a.values[1])); }});
@@ -36,7 +37,7 @@ void AppendAlphaEffects(std::vector<EffectInfo>& catalog) {
                      "insert-alpha",
                      "Give every pixel of one colour the chosen alpha",
                      {{"alpha", ParamKind::Int, 0, 0, 255, "Alpha for the pixels of the colour"},
-                      {"color", ParamKind::Int, 0xFFFFFF, 0, 0xFFFFFF, "Colour 0xBBGGRR"}},
+                      {"color", ParamKind::Int, 0xFFFFFF, 0, 0xFFFFFF, "Colour"}},
                      {32},
                      ResultKind::InPlace,
                      [](const EffectArgs& a) -> intptr_t {
@@ -57,7 +58,7 @@ void AppendAlphaEffects(std::vector<EffectInfo>& catalog) {
        300,
        "set-alpha-color",
        "Paint a colour wherever a 32-bit mask picture has alpha 0",
-       {{"color", ParamKind::Int, 0x0000FF, 0, 0xFFFFFF, "Colour 0xBBGGRR"}},
+       {{"color", ParamKind::Int, 0x0000FF, 0, 0xFFFFFF, "Colour"}},
        {24, 32},
        ResultKind::InPlace,
        [](const EffectArgs& a) -> intptr_t { return TavoSetAlphaColor(a.extras[0], a.image, ColorArg(a.values[0])); },

@@ -6,8 +6,8 @@ namespace {
 constexpr double kColorMax = 0xFFFFFF;
 
 std::vector<EffectParam> GradientParams() {
-  return {{"from-color", ParamKind::Int, 0xFF4000, 0, kColorMax, "First colour 0xBBGGRR"},
-          {"to-color", ParamKind::Int, 0x00C0FF, 0, kColorMax, "Second colour 0xBBGGRR"},
+  return {{"from-color", ParamKind::Int, 0xFF4000, 0, kColorMax, "First colour"},
+          {"to-color", ParamKind::Int, 0x00C0FF, 0, kColorMax, "Second colour"},
           {"degrees", ParamKind::Int, 45, -3600, 3600, "Direction: 0 top to bottom, 90 left to right"}};
 }
 
@@ -30,8 +30,8 @@ void AppendDecorEffects(std::vector<EffectInfo>& catalog) {
                      "emboss-icon",
                      "Emboss a palette icon in three colours: green background, rim and shape",
                      {{"threshold", ParamKind::Int, 96, 0, 255, "Palette entries whose mean is at most this are dark"},
-                      {"first-color", ParamKind::Int, 0xFFFFFF, 0, kColorMax, "Rim colour 0xBBGGRR"},
-                      {"second-color", ParamKind::Int, 0x404040, 0, kColorMax, "Shape colour 0xBBGGRR"}},
+                      {"first-color", ParamKind::Int, 0xFFFFFF, 0, kColorMax, "Rim colour"},
+                      {"second-color", ParamKind::Int, 0x404040, 0, kColorMax, "Shape colour"}},
                      {4, 8},
                      ResultKind::InPlace,
                      [](const EffectArgs& a) -> intptr_t {

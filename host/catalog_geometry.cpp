@@ -1,3 +1,5 @@
+#include <climits>
+
 #include "host/catalog_families.h"
 
 namespace ormi::host {
@@ -24,8 +26,8 @@ void AppendGeometryEffects(std::vector<EffectInfo>& catalog) {
                      42,
                      "mirror",
                      "Mirror the picture upside down (rows) and/or left to right (columns)",
-                     {{"rows", ParamKind::Int, 0, 0, 1, "1: reverse the order of the rows"},
-                      {"columns", ParamKind::Int, 1, 0, 1, "1: reverse every row"}},
+                     {{"rows", ParamKind::Int, 0, INT_MIN, INT_MAX, "not 0: reverse the order of the rows"},
+                      {"columns", ParamKind::Int, 1, INT_MIN, INT_MAX, "not 0: reverse every row"}},
                      everyDepth,
                      ResultKind::InPlace,
                      [](const EffectArgs& a) -> intptr_t { return ImgMirror(a.image, IntArg(a, 0), IntArg(a, 1)); }});

@@ -13,7 +13,28 @@
 
 #include <gtest/gtest.h>
 
+#include "host/picture_file.h"
+
 namespace ormi::test {
+
+inline void WritePictureFile(const std::string& path, host::PictureFormat format, HGLOBAL bitmap, bool withAlpha) {
+  std::string error;
+  ASSERT_TRUE(host::WritePicture(path, format, bitmap, withAlpha, error)) << error;
+}
+
+// The width and the number of rows of a packed bitmap.
+inline int WidthOf(HGLOBAL bitmap) {
+  const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(bitmap));
+  const int width = header->biWidth;
+  GlobalUnlock(bitmap);
+  return width;
+}
+inline int HeightOf(HGLOBAL bitmap) {
+  const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(bitmap));
+  const int height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+  GlobalUnlock(bitmap);
+  return height;
+}
 
 struct JpegSpec {
   int width = 16, height = 16;

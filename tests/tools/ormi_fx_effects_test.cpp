@@ -1,191 +1,171 @@
-// Every effect from the command line, on a PNG with alpha, a JPEG and a BMP of a depth it takes:
-// what ormi-fx writes must be what the export gives in this process for the same decoded picture.
+// Every effect from the command line, on a PNG with alpha, a JPEG and a BMP of a depth it takes,
+// at its defaults and with every parameter at its bounds, and chains of effects: what ormi-fx
+// writes must be what the exports give in this process for the same decoded picture.
 #include <algorithm>
-#include <functional>
 
 #include "tools/fx_run.h"
 
 namespace ormi::test {
 namespace {
 
-enum class Input { PngWithAlpha, Jpeg, Bmp };
+enum class Input { PngWithAlpha, Jpeg, Bmp, AtMinimum, AtMaximum };
 
 struct EffectCase {
   const host::EffectInfo* effect;
   Input input;
 };
 
-std::string CaseName(const ::testing::TestParamInfo<EffectCase>& info) {
-  std::string name = info.param.effect->name;
-  std::replace(name.begin(), name.end(), '-', '_');
-  const char* inputs[] = {"png", "jpeg", "bmp"};
-  return name + "_" + inputs[static_cast<int>(info.param.input)];
-}
-
 std::vector<EffectCase> AllCases() {
   std::vector<EffectCase> cases;
   for (const host::EffectInfo& effect : host::EffectCatalog()) {
     if (effect.result == host::ResultKind::NoImage) continue;
     for (const Input input : {Input::PngWithAlpha, Input::Jpeg, Input::Bmp}) cases.push_back({&effect, input});
+    const bool takes32 = std::find(effect.depths.begin(), effect.depths.end(), 32) != effect.depths.end();
+    if (takes32 && !effect.params.empty()) {
+      for (const Input input : {Input::AtMinimum, Input::AtMaximum}) cases.push_back({&effect, input});
+    }
   }
   return cases;
 }
 
-// Files for the effect's extra pictures, 13 x 9 like the input: a PNG with alpha, a 1-bit text
-// mask with a pattern of set bits, a small 32-bit tile. Returns the options that name them.
-std::string WriteExtras(const host::EffectInfo& effect, std::vector<std::string>& files,
-                        const std::function<std::string(const std::string&)>& path) {
-  std::string options;
-  for (const host::ExtraInput& extra : effect.extras) {
-    std::string file;
-    if (extra.kind == host::ExtraKind::AlphaImage) {
-      file = path(std::string(extra.name) + ".png");
-      HGLOBAL picture = MakeTestPicture(13, 9, true);
-      for (int x = 0; x < 13; ++x) WritePixel(picture, x, 4, ReadPixel(picture, x, 4) & 0xFFFFFF);  // a row at alpha 0
-      WritePictureFile(file, host::PictureFormat::Png, picture, true);
-      GlobalFree(picture);
-    } else if (extra.kind == host::ExtraKind::TextMask) {
-      file = path(std::string(extra.name) + ".bmp");
-      HGLOBAL mask = MakeBitmap({.depth = 1, .width = 13, .height = 9, .palette = {0, 0xFFFFFF}});
-      for (int r = 0; r < 9; ++r)
-        for (int x = 0; x < 13; ++x) WritePixel(mask, x, r, (x / 3 + r / 2) % 2);
-      WritePictureFile(file, host::PictureFormat::Bmp, mask, false);
-      GlobalFree(mask);
-    } else {
-      file = path(std::string(extra.name) + ".bmp");
-      HGLOBAL tile = MakeTestPicture(5, 3, false);
-      WritePictureFile(file, host::PictureFormat::Bmp, tile, false);
-      GlobalFree(tile);
-    }
-    files.push_back(file);
-    options += std::string(" --") + extra.name + " " + file;
-  }
-  return options;
-}
-
-bool Takes(const host::EffectInfo& effect, int depth) {
-  return std::find(effect.depths.begin(), effect.depths.end(), depth) != effect.depths.end();
-}
-
 class EveryEffectTest : public FxFileTest, public ::testing::WithParamInterface<EffectCase> {
  protected:
-  // A plain BMP of the test picture at `depth` (a 32-bit one with its fourth bytes 0: no alpha).
-  void WriteBmp(const std::string& path, int depth) {
-    HGLOBAL picture = MakeTestPicture(13, 9, false);
-    HGLOBAL converted = host::ConvertBitmapDepth(picture, depth);
-    GlobalFree(picture);
-    if (depth == 32) {
-      for (int r = 0; r < 9; ++r)
-        for (int x = 0; x < 13; ++x) WritePixel(converted, x, r, ReadPixel(converted, x, r) & 0xFFFFFF);
+  // Files for the effect's extra pictures, 13 x 9 like the input: a PNG with alpha and a row at
+  // alpha 0, a 1-bit text mask with a pattern, a small tile. Returns the options that name them.
+  std::string WriteExtras(const host::EffectInfo& effect, std::vector<std::string>& files) {
+    std::string options;
+    for (const host::ExtraInput& extra : effect.extras) {
+      files.push_back(Path(std::string(extra.name) + (extra.kind == host::ExtraKind::AlphaImage ? ".png" : ".bmp")));
+      if (extra.kind == host::ExtraKind::AlphaImage) {
+        HGLOBAL picture = MakeTestPicture(13, 9, true);
+        for (int x = 0; x < 13; ++x) WritePixel(picture, x, 4, ReadPixel(picture, x, 4) & 0xFFFFFF);
+        WriteFile(files.back(), picture, true);
+      } else if (extra.kind == host::ExtraKind::TextMask) {
+        HGLOBAL mask = MakeBitmap({.depth = 1, .width = 13, .height = 9, .palette = {0, 0xFFFFFF}});
+        for (int r = 0; r < 9; ++r)
+          for (int x = 0; x < 13; ++x) WritePixel(mask, x, r, (x / 3 + r / 2) % 2);
+        WriteFile(files.back(), mask);
+      } else {
+        WriteFile(files.back(), MakeTestPicture(5, 3, false));
+      }
+      options += std::string(" --") + extra.name + " " + files.back();
     }
-    WritePictureFile(path, host::PictureFormat::Bmp, converted, false);
-    GlobalFree(converted);
+    return options;
   }
 };
 
 TEST_P(EveryEffectTest, WritesWhatTheExportGives) {
   const host::EffectInfo& effect = *GetParam().effect;
   const Input input = GetParam().input;
-  const std::vector<double> values = host::DefaultValues(effect);
-  std::string in, out, depthOption;
+  std::vector<double> values = host::DefaultValues(effect);
   std::vector<std::string> extraFiles;
-  const std::string extraOptions = WriteExtras(effect, extraFiles, [this](const std::string& n) { return Path(n); });
+  std::string options = WriteExtras(effect, extraFiles);
+  if (input == Input::AtMinimum || input == Input::AtMaximum) {
+    values.clear();
+    for (const host::EffectParam& param : effect.params) {
+      const double value = input == Input::AtMaximum ? param.max : param.min;
+      char number[32];
+      std::snprintf(number, sizeof number, "%.17g", value);
+      const std::string text = host::IsColorParam(param) ? host::FormatColor(host::ColorArg(value)) : number;
+      options += std::string(" --") + param.name + " " + text;
+      for (size_t i = 1; i < host::ValueCount(param); ++i) options += "," + text;
+      values.insert(values.end(), host::ValueCount(param), value);
+    }
+  }
+  std::string in = Path("in.png"), out = Path("out.png");
+  int convertTo = 0;
   Expected expected;
   if (input == Input::Bmp) {
     // The smallest of 8, 24 and 32 bits at which the export takes the picture with these values.
     in = Path("in.bmp"), out = Path("out.bmp");
     for (const int depth : {8, 24, 32}) {
-      if (!Takes(effect, depth)) continue;
-      WriteBmp(in, depth);
+      if (std::find(effect.depths.begin(), effect.depths.end(), depth) == effect.depths.end()) continue;
+      HGLOBAL picture = host::ConvertBitmapDepth(MakeTestPicture(13, 9, false), depth);
+      WriteFile(in, picture);
       ComputeExpected(in, {{&effect, values, extraFiles}}, expected);
       if (expected.bitmap) break;
     }
   } else {
     // PNG and JPEG load at 32 bits; an effect that takes no 32-bit picture gets --depth.
-    int convertTo = 0;
     for (const int depth : {32, 24, 8}) {
-      if (Takes(effect, depth)) {
-        convertTo = depth == 32 ? 0 : depth;
-        break;
-      }
+      if (std::find(effect.depths.begin(), effect.depths.end(), depth) == effect.depths.end()) continue;
+      convertTo = depth == 32 ? 0 : depth;
+      break;
     }
-    if (convertTo) depthOption = " --depth " + std::to_string(convertTo);
-    HGLOBAL picture = MakeTestPicture(13, 9, input == Input::PngWithAlpha);
-    in = Path(input == Input::Jpeg ? "in.jpg" : "in.png"), out = Path("out.png");
-    WritePictureFile(in, input == Input::Jpeg ? host::PictureFormat::Jpeg : host::PictureFormat::Png, picture,
-                     input == Input::PngWithAlpha);
-    ComputeExpected(in, {{&effect, values, extraFiles}}, expected, std::nullopt, convertTo);
-    GlobalFree(picture);
-    if (!expected.bitmap && input == Input::PngWithAlpha) {
-      // An effect that refuses a picture whose alpha carries the transparency (inserting alpha):
-      // refused from the command line too, then run on the PNG without alpha.
-      const FxRun refused = RunFx(std::string(effect.name) + depthOption + extraOptions + " " + in + " " + out);
-      EXPECT_EQ(refused.status, 1) << refused.output;
-      EXPECT_FALSE(fs::exists(out));
-      picture = MakeTestPicture(13, 9, false);
-      WritePictureFile(in, host::PictureFormat::Png, picture, false);
-      GlobalFree(picture);
-      ComputeExpected(in, {{&effect, values, extraFiles}}, expected, std::nullopt, convertTo);
-    }
+    if (convertTo) options += " --depth " + std::to_string(convertTo);
+    if (input == Input::Jpeg) in = Path("in.jpg");
+    WriteFile(in, MakeTestPicture(13, 9, input == Input::PngWithAlpha), input == Input::PngWithAlpha);
+    ComputeExpected(in, {{&effect, values, extraFiles}}, expected, convertTo);
   }
-  ASSERT_NE(expected.bitmap, nullptr) << effect.name << " refused the test picture in this process";
-  const FxRun run = RunFx(std::string(effect.name) + depthOption + extraOptions + " " + in + " " + out);
-  ASSERT_EQ(run.status, 0) << run.output;
+  const FxRun run = RunFx(std::string(effect.name) + options + " " + in + " " + out);
+  if (!expected.bitmap) {  // the export refuses (inserting alpha into alpha): so must the tool, with a reason
+    EXPECT_GE(run.status, 1) << options << "\n" << run.output;
+    EXPECT_TRUE(Contains(run.output, effect.name)) << run.output;
+    return;
+  }
+  ASSERT_EQ(run.status, 0) << options << "\n" << run.output;
   ExpectFileMatches(out, expected);
+}
+
+std::string CaseName(const ::testing::TestParamInfo<EffectCase>& param) {
+  std::string name = param.param.effect->name;
+  std::replace(name.begin(), name.end(), '-', '_');
+  static const char* const kInputs[] = {"png", "jpeg", "bmp", "min", "max"};
+  return name + "_" + kInputs[static_cast<int>(param.param.input)];
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalog, EveryEffectTest, ::testing::ValuesIn(AllCases()), CaseName);
 
-// Non-default values reach the export: each parameter at its minimum and its maximum.
-class EffectValuesTest : public FxFileTest, public ::testing::WithParamInterface<const host::EffectInfo*> {};
+// Chains of effects joined by "then"; the record carries alpha as the file or the options say.
+const host::EffectInfo* Effect(const char* name) { return host::FindEffect(name); }
 
-TEST_P(EffectValuesTest, OptionsAtTheirBoundsReachTheExport) {
-  const host::EffectInfo& effect = *GetParam();
-  HGLOBAL picture = MakeTestPicture(13, 9, false);
-  WritePictureFile(Path("in.png"), host::PictureFormat::Png, picture, false);
-  GlobalFree(picture);
-  std::vector<std::string> extraFiles;
-  const std::string extraOptions = WriteExtras(effect, extraFiles, [this](const std::string& n) { return Path(n); });
-  for (const bool atMax : {false, true}) {
-    std::string options = extraOptions;
-    std::vector<double> values;
-    for (const host::EffectParam& param : effect.params) {
-      const double value = atMax ? param.max : param.min;
-      char text[32];
-      std::snprintf(text, sizeof text, "%.17g", value);
-      options += std::string(" --") + param.name + " ";
-      for (size_t i = 0; i < host::ValueCount(param); ++i) {
-        options += (i ? "," : "") + std::string(text);
-        values.push_back(value);
-      }
-    }
+class ChainTest : public FxFileTest {};
+
+TEST_F(ChainTest, StepsApplyInOrderAndNewPicturesTakeThePlaceOfTheOld) {
+  WriteFile(Path("in.png"), MakeTestPicture(17, 11, true), true);
+  WriteFile(Path("plain.png"), MakeTestPicture(17, 11, false));
+  WriteFile(Path("p8.bmp"), host::ConvertBitmapDepth(MakeTestPicture(17, 11, false), 8));
+  HGLOBAL mask = MakeBitmap({.depth = 1, .width = 17, .height = 11, .palette = {0, 0xFFFFFF}});
+  for (int r = 0; r < 11; ++r)
+    for (int x = 0; x < 17; ++x) WritePixel(mask, x, r, (x + r) % 3 == 0);
+  WriteFile(Path("mask.bmp"), mask);
+  const struct {
+    std::string input, output, arguments;
+    std::vector<StepCall> steps;
+    bool alpha = false;  // --alpha-transparency
+  } cases[] = {
+      // A rotation's new image (larger than the input) goes on down the chain.
+      {"in.png",
+       "out.png",
+       "blur --amount 60 then rotate --degrees 15 then normalise",
+       {{Effect("blur"), {60}}, {Effect("rotate"), {15}}, {Effect("normalise"), {}}}},
+      // The second brightness has no --delta: its default, not the first one's value.
+      {"in.png",
+       "out.png",
+       "brightness --delta -100 then brightness",
+       {{Effect("brightness"), {-100}}, {Effect("brightness"), {40}}}},
+      // A new plain bitmap with transparent pixels, made with an extra picture, then mirrored.
+      {"in.png",
+       "out.png",
+       "invert then gradient-for-text --from-color red --to-color 0xFF0000 --degrees 90 --mask @mask.bmp then mirror "
+       "--rows 1 --columns 0",
+       {{Effect("invert"), {}},
+        {Effect("gradient-for-text"), {0x0000FF, 0xFF0000, 90}, {Path("mask.bmp")}},
+        {Effect("mirror"), {1, 0}}}},
+      // Quarter turns keep a palette BMP's depth.
+      {"p8.bmp", "out.bmp", "rotate --degrees 90 then invert", {{Effect("rotate"), {90}}, {Effect("invert"), {}}}},
+      // Alpha from the file (written to a BMP with its alpha bytes) or from the option.
+      {"in.png", "out.bmp", "brightness", {{Effect("brightness"), {40}}}},
+      {"plain.png", "out.png", "blur --alpha-transparency", {{Effect("blur"), {50}}}, true},
+  };
+  for (const auto& c : cases) {
     Expected expected;
-    ComputeExpected(Path("in.png"), {{&effect, values, extraFiles}}, expected);
-    const FxRun run = RunFx(std::string(effect.name) + options + " " + Path("in.png") + " " + Path("out.png"));
-    if (!expected.bitmap) {  // the export refuses these values: so must the tool
-      EXPECT_EQ(run.status, 1) << options << "\n" << run.output;
-      continue;
-    }
-    ASSERT_EQ(run.status, 0) << options << "\n" << run.output;
-    ExpectFileMatches(Path("out.png"), expected);
+    ComputeExpected(Path(c.input), c.steps, expected, 0, c.alpha);
+    const FxRun run = RunFx(Expand(c.arguments + " @" + c.input + " @" + c.output));
+    ASSERT_EQ(run.status, 0) << run.output;
+    ExpectFileMatches(Path(c.output), expected);
   }
 }
-
-std::vector<const host::EffectInfo*> EffectsWithOptionsOn32Bits() {
-  std::vector<const host::EffectInfo*> effects;
-  for (const host::EffectInfo& effect : host::EffectCatalog()) {
-    const bool takes32 = std::find(effect.depths.begin(), effect.depths.end(), 32) != effect.depths.end();
-    if (effect.result != host::ResultKind::NoImage && takes32 && !effect.params.empty()) effects.push_back(&effect);
-  }
-  return effects;
-}
-
-INSTANTIATE_TEST_SUITE_P(Catalog, EffectValuesTest, ::testing::ValuesIn(EffectsWithOptionsOn32Bits()),
-                         [](const ::testing::TestParamInfo<const host::EffectInfo*>& param) {
-                           std::string name = param.param->name;
-                           std::replace(name.begin(), name.end(), '-', '_');
-                           return name;
-                         });
 
 }  // namespace
 }  // namespace ormi::test

@@ -1,4 +1,4 @@
-// ormi-fx's commands, messages and exit statuses.
+// ormi-fx's commands, messages and exit statuses: each mistake says what is wrong and how to fix it.
 #include <algorithm>
 
 #include "tools/fx_run.h"
@@ -8,232 +8,173 @@ namespace {
 
 class OrmiFxTest : public FxFileTest {
  protected:
-  void WriteBitmap(const std::string& name, const BitmapSpec& bitmapSpec, uint32_t firstPixel) {
-    HGLOBAL bitmap = MakeBitmap(bitmapSpec);
-    WritePixel(bitmap, 0, 0, firstPixel);
-    WritePictureFile(Path(name), host::PictureFormat::Bmp, bitmap, false);
-    GlobalFree(bitmap);
+  void SetUp() override {
+    FxFileTest::SetUp();
+    WriteFile(Path("p8.bmp"), host::ConvertBitmapDepth(MakeTestPicture(6, 6, false), 8));
+    WriteFile(Path("p32.png"), MakeTestPicture(6, 6, false));
+    WriteFile(Path("a32.png"), MakeTestPicture(6, 6, true), true);
+    WriteFile(Path("big.png"), MakeTestPicture(8, 6, true), true);
+    // An 8-bit picture with two palette entries: its depth is one emboss-icon takes, its palette not.
+    WriteFile(Path("two.bmp"),
+              MakeBitmap({.depth = 8, .width = 6, .height = 6, .clrUsed = 2, .palette = {0, 0xFFFFFF}}));
   }
 };
 
-TEST_F(OrmiFxTest, InvertWritesTheInvertedPicture) {
-  WriteBitmap("in.bmp", {.depth = 24, .width = 3, .height = 2}, 0x102030);
-  const FxRun run = RunFx("invert " + Path("in.bmp") + " " + Path("out.bmp"));
-  ASSERT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(run.output, "");  // quiet on success
-  host::BitmapResult out = host::ReadBmpFile(Path("out.bmp"));
-  ASSERT_NE(out.bitmap, nullptr) << out.error;
-  EXPECT_EQ(ReadPixel(out.bitmap, 0, 0), 0xEFDFCFu);
-  EXPECT_EQ(ReadPixel(out.bitmap, 2, 1), 0xFFFFFFu);
-  GlobalFree(out.bitmap);
-}
+struct Mistake {
+  int status;
+  std::string arguments, says, prefix = "";
+};
 
-TEST_F(OrmiFxTest, FileErrorsExitWithThreeOnOneLineNamingTheFile) {
-  std::ofstream(Path("junk.bmp")) << "BM but not really a bitmap";
-  std::ofstream(Path("cut.png")) << "\x89PNG\r\n\x1a\n and then nothing that holds together";
-  std::ofstream(Path("cut.jpg")) << "\xff\xd8\xff but no JPEG after the marker";
-  WriteBitmap("in.bmp", {.depth = 8, .width = 2, .height = 2}, 1);
-  const struct {
-    std::string arguments, names, says;
-  } cases[] = {
-      {"invert " + Path("missing.bmp") + " " + Path("out.bmp"), "missing.bmp", "No such file"},
-      {"invert " + Path("junk.bmp") + " " + Path("out.bmp"), "junk.bmp", ""},
-      {"invert " + Path("cut.png") + " " + Path("out.png"), "cut.png", "bad PNG file"},
-      {"blur then invert " + Path("cut.jpg") + " " + Path("out.png"), "cut.jpg", "bad JPEG file"},
-      {"invert " + Path("in.bmp") + " " + Path("no/such/dir/out.bmp"), "out.bmp", ""},
-      {"info " + Path("cut.png"), "cut.png", "bad PNG file"},
+TEST_F(OrmiFxTest, EachMistakeExitsWithItsStatusAndSaysWhy) {
+  const Mistake cases[] = {
+      // Help: types as words, defaults and ranges as typed, the colour syntax said once.
+      {0, "--help", "Colours are #RRGGBB, RRGGBB or a CSS name (red, teal, ...); 0x... is the library's own"},
+      {0, "--help", "2 usage error (options, extra pictures), 3 file error"},
+      {0, "--version", "ormi-fx 0.1.0, ormiEffects 0.1.0, vector level "},
+      {0, "blur --help", "--amount number=50"},
+      {0, "blur --help", "(-1000 to 1000)"},
+      {0, "blur --help", "Accepts 32-bit pictures. Other pictures: --depth 32 converts them first."},
+      {0, "brightness --help", "--delta integer=40          amount added to each component; beyond -255"},
+      {0, "gradient --help", "--from-color colour=#0040FF"},
+      {0, "emboss-icon --help", "--second-color colour=#404040"},
+      {0, "color-correction --help", "--primaries list of 6 numbers=0.64,0.33,0.3,0.6,0.15,0.06"},
+      {0, "tile-for-text --help", "--mask-threshold integer=128"},
+      {0, "invert --help", "--transparent-color colour"},
+      {0, "brightness --delta 300 @p32.png @b.png", ""},  // the library saturates
+      {0, "list", "gradient-for-text      A new 32-bit picture: the gradient where a 1-bit text mask is 0"},
+      {0, "info @p8.bmp", "geometry    yes, every effect"},
+      {0, "info @p8.bmp", "filters     no: blur (32-bit pictures)"},
+      // Pictures the effect cannot take, with the option that converts them: 1.
+      {1, "rotate --degrees 45 @p8.bmp @o.bmp",
+       "p8.bmp: rotate --degrees 45: 8-bit pictures turn only by 0, 90, 180 or 270; add --depth 32"},
+      {1, "block-rotate --degrees -90 @p8.bmp @o.bmp", "block-rotate --degrees -90: 8-bit pictures turn only by"},
+      {1, "blur @p8.bmp @o.bmp", "blur takes 32-bit pictures, not 8-bit ones; add --depth 32"},
+      {1, "invert then adj-contrast @p8.bmp @o.bmp", "step 2 of 2: adj-contrast takes 32-bit pictures"},
+      {1, "emboss-icon @p32.png @o.bmp", "emboss-icon takes 4 and 8 bits, not 32-bit ones; add --depth 8"},
+      {1, "insert-alpha @a32.png @o.png", "insert-alpha: the picture already carries its transparency"},
+      // A refusal only the library can explain names the export.
+      {1, "emboss-icon @two.bmp @o.bmp", "emboss-icon: TavoEmbossIcon refused the 8-bit 6x6 picture"},
+      // Extra pictures that do not fit: 2.
+      {2, "copy-alpha --source @big.png @p32.png @o.png", "copy-alpha: --source is 8x6, the picture 6x6"},
+      {2, "copy-alpha --source @p8.bmp @p32.png @o.png", "copy-alpha: --source is 8-bit; it takes 32-bit pictures"},
+      {2, "set-alpha-color --mask @big.png @p32.png @o.png", "set-alpha-color: --mask is 8x6, the picture 6x6"},
+      {2, "gradient-for-text --mask @big.png @p32.png @o.png", "gradient-for-text: --mask is 8x6, the picture 6x6"},
+      {2, "tile-for-text --tile @p8.bmp --mask @a32.png @big.png @o.png", "--mask is 6x6, the picture 8x6"},
+      // Values: 2.
+      {2, "blur --amount abc @p32.png @o.png", "--amount: 'abc' is not a number (see ormi-fx blur --help)"},
+      {2, "brightness --delta 1.5 @p32.png @o.png", "--delta: '1.5' is not a whole number"},
+      {2, "brightness --delta 9999999999 @p32.png @o.png", "'9999999999' is outside"},
+      {2, "block-rotate --level 4 @p32.png @o.png", "--level: '4' is outside 1 to 3"},
+      {2, "gradient --to-color bluish @p32.png @o.png", "--to-color: 'bluish' is not a colour"},
+      {2, "insert-alpha --color 0x1000000 @p32.png @o.png", "sets bits above 0xFFFFFF"},
+      {2, "invert --transparent-color 12345 @p32.png @o.png", "'12345' is not a colour"},
+      {2, "color-correction --primaries 0.6,0.3,nan,0.6,0.1,0.06 @p32.png @o.png", "'nan' is not a number"},
+      {2, "color-correction --primaries 0.6,0.3,0.3,0.6,0.1 @p32.png @o.png", "expected 6 comma-separated numbers"},
+      {2, "gradient-for-text --mask-threshold 300 --mask @p32.png @p32.png @o.png", "--mask-threshold"},
+      {2, "invert --jobs 0 --out-dir @d @p32.png", "--jobs"},
+      {2, "invert --transparent-color red --alpha-transparency @p32.png @o.png", "exclude each other"},
+      // The command line itself: 2.
+      {2, "", "'ormi-fx list' shows the effects"},
+      {2, "--out-dir @d", "an effect or a command is needed"},
+      {2, "no-such-effect a.bmp b.bmp", "unknown effect 'no-such-effect' (ormi-fx list shows them all)"},
+      {2, "invert only-one.bmp", "expected INPUT OUTPUT"},
+      {2, "then invert @p32.png @o.png", "'then'"},
+      {2, "invert @p32.png then blur @o.png", "before 'then'"},
+      {2, "invert --out-dir @d", "needs at least one INPUT"},
+      {2, "list then invert", "cannot be chained"},
+      {2, "load-gamma-table @p32.png", "takes no picture"},
+      // Files: 3.
+      {3, "invert @missing.bmp @o.bmp", "missing.bmp: No such file"},
+      {3, "invert @p32.png @no/such/dir/o.png", "o.png"},
+      {3, "gradient-for-text --mask @missing.png @p32.png @o.png", "missing.png"},
+      {3, "gamma-correction @p32.png @o.png", "no gammalut.tbl in /nonexistent (set WINDIR to another folder)",
+       "WINDIR=/nonexistent"},
+      {3, "load-gamma-table", "load-gamma-table: no gammalut.tbl in /nonexistent", "WINDIR=/nonexistent"},
   };
-  for (const auto& c : cases) {
-    const FxRun run = RunFx(c.arguments);
-    EXPECT_EQ(run.status, 3) << c.arguments << "\n" << run.output;
-    EXPECT_TRUE(Contains(run.output, c.names)) << run.output;
-    if (c.says.empty() || c.arguments.starts_with("info")) continue;
-    EXPECT_TRUE(Contains(run.output, c.says)) << run.output;
-    EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+  for (const Mistake& c : cases) {
+    const FxRun run = RunFx(Expand(c.arguments), c.prefix);
+    EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.output;
+    EXPECT_TRUE(Contains(run.output, Expand(c.says))) << c.arguments << "\n" << run.output;
+    const bool oneLine =
+        c.status == 0 || c.arguments.empty() || std::count(run.output.begin(), run.output.end(), '\n') == 1;
+    EXPECT_TRUE(oneLine) << run.output;
+    const size_t note = run.output.find("Colours are");
+    EXPECT_EQ(run.output.find("Colours are", note == std::string::npos ? note : note + 1), std::string::npos);
+    EXPECT_FALSE(fs::remove(Path("o.bmp")) || fs::remove(Path("o.png"))) << c.arguments;
   }
-  EXPECT_FALSE(fs::exists(Path("out.bmp")));
-  EXPECT_FALSE(fs::exists(Path("out.png")));
+  host::Picture saturated = host::ReadPicture(Path("b.png"));
+  ASSERT_NE(saturated.bitmap, nullptr);
+  EXPECT_EQ(ReadPixel(saturated.bitmap, 0, 0) & 0xFFFFFF, 0xFFFFFFu);  // 0x0000C8 + 300 saturates
+  GlobalFree(saturated.bitmap);
+  // Another host may pass a top-down picture (files are read bottom-up): the same check says what fixes it.
+  const host::PictureFacts top{6, 6, 32, true};
+  EXPECT_EQ(host::CheckEffect(*host::FindEffect("sharpen"), std::vector<double>{50}, top).message,
+            "sharpen: the picture stores its rows top-down; add --depth 32 to store them bottom-up");
+  EXPECT_FALSE(host::CheckEffect(*host::FindEffect("invert"), {}, top));
 }
 
-TEST_F(OrmiFxTest, UsageErrorsExitWithTwo) {
-  WriteBitmap("in.bmp", {.depth = 32, .width = 2, .height = 2}, 1);
-  const std::string in = Path("in.bmp"), out = Path("out.bmp");
+// Every colour syntax names the same colour: a gradient between one colour and itself is that
+// colour, and as a colour key the colour stays through invert.
+TEST_F(OrmiFxTest, ColoursAreReadTheSameWayEverywhere) {
+  HGLOBAL keyed = MakeTestPicture(6, 6, false);
   const struct {
-    std::string arguments, says;
+    std::string typed;
+    uint32_t rgb;
   } cases[] = {
-      {"no-such-effect a.bmp b.bmp", "unknown effect 'no-such-effect'"},
-      {"blur then no-such-effect a.bmp b.bmp", "unknown effect 'no-such-effect'"},
-      {"invert only-one.bmp", "expected INPUT OUTPUT"},
-      {"invert a.bmp b.bmp c.bmp", "got 3 files"},
-      {"", ""},
-      {"then invert " + in + " " + out, "'then'"},
-      {"invert then " + in + " " + out, "unknown effect"},
-      {"invert then", "'then'"},
-      {"invert " + in + " then blur " + out, "before 'then'"},
-      {"brightness --delta 256 " + in + " " + out, "--delta"},
-      {"brightness --delta 1.5 " + in + " " + out, "--delta"},
-      {"brightness --no-such-option 1 " + in + " " + out, "no-such-option"},
-      {"blur --amount nan " + in + " " + out, "not a finite number"},
-      {"color-correction --primaries 0.6,0.3,nan,0.6,0.1,0.06 " + in + " " + out, "'nan' is not in"},
-      {"color-correction --primaries 0.6,0.3,0.3,0.6,0.1 " + in + " " + out, "expected 6 comma-separated"},
-      {"invert --format gif " + in + " " + out, "--format"},
-      {"invert --depth 16 " + in + " " + out, "--depth"},
-      {"invert --transparent-color 12345 " + in + " " + out, "RRGGBB"},
-      {"invert --transparent-color 102030 --alpha-transparency " + in + " " + out, "exclude each other"},
-      {"invert --out-dir " + Path("d"), "needs at least one INPUT"},
-      {"list then invert", "cannot be chained"},
-      {"load-gamma-table " + in, "takes no picture"},
-  };
+      {"red", 0xFF0000},      {"RebeccaPurple", 0x663399}, {"'#00FF80'", 0x00FF80},           {"00ff80", 0x00FF80},
+      {"0x0000FF", 0xFF0000}, {"0x00FF8000", 0x0080FF},    {"lightgoldenrodyellow", 0xFAFAD2}};
   for (const auto& c : cases) {
-    const FxRun run = RunFx(c.arguments);
-    EXPECT_EQ(run.status, 2) << c.arguments << "\n" << run.output;
-    EXPECT_TRUE(Contains(run.output, c.says)) << c.arguments << "\n" << run.output;
+    WritePixel(keyed, 2, 2, 0xFF000000u | c.rgb);
+    WriteFile(Path("keyed.png"), host::CopyGlobalBlock(keyed));
+    const std::string on = Expand(" @p32.png @o.png"), color = c.typed;
+    ASSERT_EQ(RunFx("gradient --from-color " + color + " --to-color " + color + on).status, 0) << color;
+    ASSERT_EQ(RunFx("invert --transparent-color " + color + Expand(" @keyed.png @k.png")).status, 0) << color;
+    host::Picture painted = host::ReadPicture(Path("o.png")), inverted = host::ReadPicture(Path("k.png"));
+    EXPECT_EQ(ReadPixel(painted.bitmap, 4, 1) & 0xFFFFFF, c.rgb) << c.typed;
+    EXPECT_EQ(ReadPixel(inverted.bitmap, 2, 2) & 0xFFFFFF, c.rgb) << c.typed;  // the key stays
+    EXPECT_EQ(ReadPixel(inverted.bitmap, 1, 2) & 0xFFFFFF, ~ReadPixel(keyed, 1, 2) & 0xFFFFFF) << c.typed;
+    GlobalFree(painted.bitmap);
+    GlobalFree(inverted.bitmap);
   }
-  EXPECT_FALSE(fs::exists(out));
+  GlobalFree(keyed);
 }
 
-TEST_F(OrmiFxTest, RefusalsExitWithOneAndSayWhatTheEffectTakes) {
-  WriteBitmap("in.bmp", {.depth = 8, .width = 3, .height = 3}, 1);
-  FxRun run = RunFx("blur " + Path("in.bmp") + " " + Path("out.bmp"));
-  EXPECT_EQ(run.status, 1) << run.output;
-  EXPECT_TRUE(Contains(run.output,
-                       "in.bmp: blur refused the 8-bit picture (it accepts 32-bit pictures); "
-                       "--depth 32 converts it first"))
-      << run.output;
-  EXPECT_FALSE(fs::exists(Path("out.bmp")));
-
-  // In a chain the step is named; nothing is written.
-  run = RunFx("invert then adj-contrast " + Path("in.bmp") + " " + Path("out.bmp"));
-  EXPECT_EQ(run.status, 1) << run.output;
-  EXPECT_TRUE(Contains(run.output, "step 2 of 2: adj-contrast refused")) << run.output;
-  EXPECT_FALSE(fs::exists(Path("out.bmp")));
-
-  // A depth the effect takes, but an angle that needs 32 bits.
-  run = RunFx("rotate --degrees 30 " + Path("in.bmp") + " " + Path("out.bmp"));
-  EXPECT_EQ(run.status, 1) << run.output;
-  EXPECT_TRUE(Contains(run.output, "refused the 8-bit picture with these values")) << run.output;
-
-  // --depth converts first.
-  run = RunFx("blur --depth 32 " + Path("in.bmp") + " " + Path("out.bmp"));
-  EXPECT_EQ(run.status, 0) << run.output;
-  host::Picture out = host::ReadPicture(Path("out.bmp"));
-  ASSERT_NE(out.bitmap, nullptr);
-  EXPECT_EQ(DepthOfBitmap(out.bitmap), 32);
-  GlobalFree(out.bitmap);
-}
-
-TEST_F(OrmiFxTest, HelpListsEveryEffectAndEachEffectsDepths) {
-  FxRun run = RunFx("--help");
-  EXPECT_EQ(run.status, 0);
-  const FxRun list = RunFx("list");
-  EXPECT_EQ(list.status, 0);
-  for (const host::EffectInfo& effect : host::EffectCatalog()) {
-    EXPECT_TRUE(Contains(run.output, effect.name)) << effect.name;
-    EXPECT_TRUE(Contains(list.output, std::string(effect.name) + " ")) << effect.name;
-    EXPECT_TRUE(Contains(list.output, effect.description)) << effect.name;
-    const FxRun help = RunFx(std::string(effect.name) + " --help");
-    EXPECT_EQ(help.status, 0) << effect.name;
-    for (const host::EffectParam& param : effect.params) {
-      EXPECT_TRUE(Contains(help.output, std::string("--") + param.name)) << effect.name;
-    }
+// A text mask from any picture: darker than the threshold is text (the fill is opaque there,
+// transparent elsewhere), a 1-bit mask by its colours whatever its palette order.
+TEST_F(OrmiFxTest, MasksAreReadByTheirColours) {
+  const auto mask = [](int depth, std::vector<uint32_t> palette, uint32_t text, uint32_t ground) {
+    HGLOBAL bitmap = MakeBitmap({.depth = depth, .width = 6, .height = 6, .palette = palette});
+    for (int r = 0; r < 6; ++r)
+      for (int x = 0; x < 6; ++x) WritePixel(bitmap, x, r, (x + 2 * r) % 5 == 0 ? text : ground);
+    return bitmap;
+  };
+  WriteFile(Path("black-first.bmp"), mask(1, {0, 0xFFFFFF}, 0, 1));
+  WriteFile(Path("white-first.bmp"), mask(1, {0xFFFFFF, 0}, 1, 0));
+  WriteFile(Path("grey.png"), mask(32, {}, 0xFF646464, 0xFFFFFFFF));  // luminance 100 on white
+  WriteFile(Path("light.png"), mask(32, {}, 0xFFFFFFFF, 0xFF000000));
+  WriteFile(Path("blue.png"), mask(32, {}, 0xFF0000FF, 0xFFFFFFFF));  // luminance 29: blue counts least
+  const struct {
+    std::string options;
+    bool patternIsText, groundIsText;
+  } cases[] = {{"@black-first.bmp", true, false},
+               {"@white-first.bmp", true, false},
+               {"@grey.png", true, false},
+               {"@grey.png --mask-threshold 100", false, false},
+               {"@grey.png --mask-threshold 101", true, false},
+               {"@light.png --mask-invert", true, false},
+               {"@light.png", false, true},
+               {"@blue.png --mask-threshold 30", true, false}};
+  for (const auto& c : cases) {
+    const FxRun run = RunFx("gradient-for-text --mask " + Expand(c.options + " @p32.png @o.png"));
+    ASSERT_EQ(run.status, 0) << c.options << run.output;
+    host::Picture out = host::ReadPicture(Path("o.png"));
+    ASSERT_TRUE(out.hasAlpha) << c.options;  // also where no pixel is text
+    for (int r = 0; r < 6; ++r)
+      for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(ReadPixel(out.bitmap, x, r) >> 24, ((x + 2 * r) % 5 == 0 ? c.patternIsText : c.groundIsText) * 255u)
+            << c.options << " " << x << "," << r;
+    GlobalFree(out.bitmap);
   }
-  run = RunFx("invert --help");
-  EXPECT_TRUE(Contains(run.output, "Accepts 1, 4, 8, 16, 24 and 32 bits.")) << run.output;
-  run = RunFx("blur --help");
-  EXPECT_TRUE(Contains(run.output, "Accepts 32-bit pictures. Other pictures: --depth 32 converts them first."))
-      << run.output;
-  EXPECT_TRUE(Contains(run.output, "--amount")) << run.output;
-  EXPECT_TRUE(Contains(run.output, "--out-dir")) << run.output;
-}
-
-TEST_F(OrmiFxTest, AnEffectWithoutAPictureRunsAlone) {
-  const FxRun run = RunFx("load-gamma-table");
-  EXPECT_EQ(run.status, 0) << run.output;
-}
-
-TEST_F(OrmiFxTest, InfoShowsTheHeaderTheColourTableAndWhatEachFamilyTakes) {
-  WriteBitmap("palette.bmp", {.depth = 8, .width = 5, .height = -3, .clrUsed = 16}, 1);
-  FxRun run = RunFx("info " + Path("palette.bmp"));
-  ASSERT_EQ(run.status, 0) << run.output;
-  for (const char* part :
-       {"(BMP)", "5 x 3, 8 bits", "biHeight 3 (bottom-up)", "biBitCount 8", "colour table: 16 entries (64 bytes)",
-        "geometry    yes, every effect", "filters     no: blur (32-bit pictures)"}) {
-    EXPECT_TRUE(Contains(run.output, part)) << part << "\n" << run.output;
-  }
-  HGLOBAL picture = MakeTestPicture(4, 3, true);
-  WritePictureFile(Path("alpha.png"), host::PictureFormat::Png, picture, true);
-  GlobalFree(picture);
-  run = RunFx("info " + Path("alpha.png"));
-  ASSERT_EQ(run.status, 0) << run.output;
-  for (const char* part : {"(PNG, read as a 32-bit picture)", "4 x 3, 32 bits, alpha channel",
-                           "colour table: 0 entries", "filters     yes, every effect"}) {
-    EXPECT_TRUE(Contains(run.output, part)) << part << "\n" << run.output;
-  }
-  BitmapSpec masked{.depth = 16, .width = 2, .height = 2, .compression = BI_BITFIELDS};
-  masked.masks = {0xF800, 0x07E0, 0x001F};
-  WriteBitmap("masked.bmp", masked, 0);
-  run = RunFx("info " + Path("masked.bmp"));
-  ASSERT_EQ(run.status, 0) << run.output;
-  EXPECT_TRUE(Contains(run.output, "masks red 0000F800 green 000007E0 blue 0000001F")) << run.output;
-  EXPECT_TRUE(Contains(run.output, "tone        ")) << run.output;
-}
-
-TEST_F(OrmiFxTest, DemoWritesAPngGalleryOfEveryEffect) {
-  HGLOBAL picture = MakeTestPicture(24, 16, true);
-  WritePictureFile(Path("mine.png"), host::PictureFormat::Png, picture, true);
-  GlobalFree(picture);
-  const FxRun run = RunFx("demo " + Path("demo") + " --input " + Path("mine.png"));
-  ASSERT_EQ(run.status, 0) << run.output;
-  const std::string page = ReadText(Path("demo/index.html"));
-  EXPECT_TRUE(Contains(page, "src=\"sample.png\"")) << page;
-  EXPECT_TRUE(Contains(page, "src=\"input-original.png\"")) << page;
-  EXPECT_TRUE(Contains(page, "<h2>mine.png</h2>")) << page;
-  for (const host::EffectInfo& effect : host::EffectCatalog()) {
-    // Every effect with its parameters in the caption; a picture of it on both sources.
-    std::string caption = effect.name;
-    for (const host::EffectParam& param : effect.params) caption += std::string(" --") + param.name + " ";
-    EXPECT_TRUE(Contains(page, "<code>" + std::string(effect.name))) << effect.name;
-    for (const host::EffectParam& param : effect.params) {
-      EXPECT_TRUE(Contains(page, std::string(" --") + param.name + " ")) << effect.name;
-    }
-    if (effect.result == host::ResultKind::NoImage) continue;
-    for (const std::string prefix : {"", "input-"}) {
-      const std::string file = prefix + effect.name + ".png";
-      if (!prefix.empty() && !fs::exists(Path("demo/" + file))) {
-        // An effect may refuse the user's picture (inserting alpha into one that has it): the
-        // tile says so.
-        EXPECT_TRUE(Contains(page, std::string(effect.name) + " refused the 32-bit picture")) << file;
-        continue;
-      }
-      EXPECT_TRUE(Contains(page, "src=\"" + file + "\"")) << file;
-      EXPECT_TRUE(fs::exists(Path("demo/" + file))) << file;
-    }
-  }
-  EXPECT_TRUE(Contains(page, "invert</code>")) << page;
-  EXPECT_TRUE(Contains(page, "brightness --delta 40</code>")) << page;
-
-  // The pictures are the effects' results: the inverted sample against the sample.
-  host::Picture sample = host::ReadPicture(Path("demo/sample.png"));
-  host::Picture inverted = host::ReadPicture(Path("demo/invert.png"));
-  ASSERT_NE(sample.bitmap, nullptr);
-  ASSERT_NE(inverted.bitmap, nullptr);
-  EXPECT_EQ(sample.format, host::PictureFormat::Png);
-  for (const int x : {0, 10, 100}) {
-    EXPECT_EQ(ReadPixel(inverted.bitmap, x, 10) & 0xFFFFFF, ~ReadPixel(sample.bitmap, x, 10) & 0xFFFFFF);
-  }
-  GlobalFree(sample.bitmap);
-  GlobalFree(inverted.bitmap);
-  // The input's transparency followed its file: its alpha is kept in the results.
-  host::Picture inputInverted = host::ReadPicture(Path("demo/input-invert.png"));
-  ASSERT_NE(inputInverted.bitmap, nullptr);
-  EXPECT_TRUE(inputInverted.hasAlpha);
-  GlobalFree(inputInverted.bitmap);
-}
-
-TEST_F(OrmiFxTest, DemoOfAnUnreadableInputIsAFileError) {
-  const FxRun run = RunFx("demo " + Path("demo") + " --input " + Path("missing.png"));
-  EXPECT_EQ(run.status, 3) << run.output;
-  EXPECT_TRUE(Contains(run.output, "missing.png")) << run.output;
 }
 
 }  // namespace

@@ -1,34 +1,17 @@
 #include "apply.h"
 
-#include <algorithm>
-#include <cstring>
+#include <mutex>
 
 #include <ormi/win32emu_testing.h>
 
-#include "command_line.h"
 #include "exit_status.h"
 #include "extras.h"
 #include "host/bitmap_convert.h"
+#include "host/effect_check.h"
 #include "host/image_handle.h"
 
 namespace ormi::fx {
 namespace {
-
-BITMAPINFOHEADER HeaderOf(HGLOBAL image) {
-  BITMAPINFOHEADER header{};
-  HGLOBAL bitmap = host::BitmapOfImage(image);
-  const void* data = bitmap ? GlobalLock(bitmap) : nullptr;
-  if (!data) return header;
-  std::memcpy(&header, data, sizeof header);
-  GlobalUnlock(bitmap);
-  return header;
-}
-
-// The whole picture as the rectangle of the fills and the painter.
-RECT RectOf(HGLOBAL image) {
-  const BITMAPINFOHEADER header = HeaderOf(image);
-  return RECT{0, 0, header.biWidth - 1, (header.biHeight < 0 ? -header.biHeight : header.biHeight) - 1};
-}
 
 // Paints onto a memory device context of the picture's size and returns what landed there.
 intptr_t InvokePainted(const host::EffectInfo& effect, host::EffectArgs& args, HGLOBAL& painted) {
@@ -41,33 +24,47 @@ intptr_t InvokePainted(const host::EffectInfo& effect, host::EffectArgs& args, H
   return result;
 }
 
-std::string RefusalOf(const host::EffectInfo& effect, int depth) {
-  std::string error = std::string(effect.name) + " refused the " + std::to_string(depth) + "-bit picture";
-  if (std::find(effect.depths.begin(), effect.depths.end(), depth) != effect.depths.end()) {
-    // The depth is one it takes: the values, the contents or the extra pictures are what it refused.
-    error += std::string(" with these values (") + effect.description + ")";
-  } else {
-    error += " (it accepts " + DescribeDepths(effect.depths) + ")";
-    if (const int convertible = ConvertibleDepth(effect.depths); convertible != 0) {
-      error += "; --depth " + std::to_string(convertible) + " converts it first";
-    }
+// Exports that keep module state run one at a time, whichever job of a batch calls them.
+std::mutex g_moduleState;
+
+intptr_t Invoke(const host::EffectInfo& effect, host::EffectArgs& args, HGLOBAL& painted) {
+  std::unique_lock<std::mutex> lock(g_moduleState, std::defer_lock);
+  if (host::UsesModuleState(effect)) lock.lock();
+  return effect.result == host::ResultKind::Painted ? InvokePainted(effect, args, painted) : effect.invoke(args);
+}
+
+int StatusOf(const host::Problem& problem) {
+  switch (problem.kind) {
+    case host::ProblemKind::None: return kDone;
+    case host::ProblemKind::Picture: return kRefused;
+    case host::ProblemKind::Usage: return kUsageError;
+    case host::ProblemKind::File: return kFileError;
   }
-  for (const host::ExtraInput& extra : effect.extras) {
-    error += std::string(", or its --") + extra.name + " (" + extra.help + ")";
-  }
-  return error;
+  return kRefused;
 }
 
 }  // namespace
 
 int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& values, HGLOBAL& image, std::string& error,
                 std::span<const HGLOBAL> extras) {
-  host::EffectArgs args{image, values, extras, RectOf(image)};
+  const host::PictureFacts facts = host::FactsOfImage(image);
+  std::vector<host::PictureFacts> extraFacts;
+  for (size_t i = 0; i < extras.size(); ++i) {
+    const bool isImage = i < effect.extras.size() && effect.extras[i].kind == host::ExtraKind::AlphaImage;
+    extraFacts.push_back(isImage ? host::FactsOfImage(extras[i]) : host::FactsOfBitmap(extras[i]));
+  }
+  if (const host::Problem problem = host::CheckEffect(effect, values, facts, extraFacts)) {
+    error = problem.message;
+    return StatusOf(problem);
+  }
+  // The whole picture is the rectangle of the fills and the painter.
+  host::EffectArgs args{image, values, extras, RECT{0, 0, facts.width - 1, facts.height - 1}};
   HGLOBAL painted = nullptr;
-  const intptr_t result =
-      effect.result == host::ResultKind::Painted ? InvokePainted(effect, args, painted) : effect.invoke(args);
+  const intptr_t result = Invoke(effect, args, painted);
   if (result == 0) {
-    error = RefusalOf(effect, HeaderOf(image).biBitCount);
+    // Nothing the catalog knows explains it: the export's own conditions (contents, memory).
+    error = std::string(effect.name) + ": " + effect.exportName + " refused the " + std::to_string(facts.depth) +
+            "-bit " + std::to_string(facts.width) + "x" + std::to_string(facts.height) + " picture";
     return kRefused;
   }
   HGLOBAL replacement = nullptr;
@@ -84,18 +81,23 @@ int ApplyEffect(const host::EffectInfo& effect, const std::vector<double>& value
     error = "out of memory";
     return kFileError;
   }
-  // A new plain bitmap is a fresh picture: like a file, it carries alpha when its alpha bytes say so.
-  if (effect.result == host::ResultKind::NewBitmap && host::HasNonZeroAlpha(host::BitmapOfImage(replacement))) {
-    host::SetAlphaTransparency(replacement);
-  }
+  // The text fills' new bitmaps say their transparency in the alpha bytes, also when every pixel
+  // is transparent (a mask without text).
+  if (effect.result == host::ResultKind::NewBitmap) host::SetAlphaTransparency(replacement);
   host::FreeImageHandle(image);
   image = replacement;
   return kDone;
 }
 
 int RunWithoutImage(const host::EffectInfo& effect, const std::vector<double>& values, std::string& error) {
-  if (effect.invoke(host::EffectArgs{nullptr, values}) == 0) {
-    error = std::string(effect.name) + " failed (" + effect.description + ")";
+  if (const host::Problem problem = host::CheckEffect(effect, values, {})) {
+    error = problem.message;
+    return StatusOf(problem);
+  }
+  host::EffectArgs args{nullptr, values};
+  HGLOBAL painted = nullptr;
+  if (Invoke(effect, args, painted) == 0) {
+    error = std::string(effect.name) + ": " + effect.exportName + " failed";
     return kRefused;
   }
   return kDone;

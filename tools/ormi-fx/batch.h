@@ -8,10 +8,6 @@
 
 namespace ormi::fx {
 
-// The path that an input gets in DIR: its own name, with the extension of --format when that
-// names another format.
-std::string OutputPathFor(const std::string& input, const PictureOptions& options);
-
 // Runs the chain on every input. A failing file is reported on one line and the others go on;
 // the status is kDone when every file was written, else the highest status of a failure.
 int RunFiles(const std::vector<Step>& steps, const std::vector<std::string>& files, const PictureOptions& options);

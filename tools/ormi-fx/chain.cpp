@@ -14,7 +14,7 @@ int ApplyChain(const std::vector<Step>& steps, HGLOBAL& image, std::string& erro
     // Read for every picture: an effect may change its extra pictures.
     ExtraPictures extras;
     int status = kFileError;
-    if (!LoadExtras(*step.effect, step.extraFiles, extras, error)) {
+    if (!LoadExtras(*step.effect, step.extraFiles, extras, error, {step.maskThreshold, step.maskInvert})) {
       error = std::string(step.effect->name) + ": " + error;
     } else if (step.effect->result == host::ResultKind::NoImage) {
       status = RunWithoutImage(*step.effect, step.values, error);

@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
+#include <thread>
 
 #include <CLI/CLI.hpp>
 
 #include "effect_options.h"
 #include "exit_status.h"
+#include "host/color_text.h"
 
 namespace ormi::fx {
 namespace {
@@ -19,22 +20,25 @@ struct Parser {
   std::vector<EffectStorage> effects;
   CLI::App *list = nullptr, *info = nullptr, *demo = nullptr;
   std::string infoFile, demoDir, demoInput;
+  bool version = false;
 };
+
+constexpr const char* kSynopsis =
+    "  ormi-fx EFFECT [--option VALUE]... [then EFFECT [--option VALUE]...]... INPUT OUTPUT\n"
+    "  ormi-fx EFFECT [--option VALUE]... --out-dir DIR [--jobs N] INPUT...\n"
+    "  ormi-fx info FILE | demo OUT_DIR [--input FILE] | list | --version";
 
 std::unique_ptr<Parser> MakeParser(RawOptions& raw) {
   auto parser = std::make_unique<Parser>();
   parser->app = std::make_unique<CLI::App>(
-      "ormi-fx: apply ormiEffects to BMP, PNG and JPEG pictures.\n"
-      "  ormi-fx EFFECT [--option VALUE]... [then EFFECT [--option VALUE]...]... INPUT OUTPUT\n"
-      "  ormi-fx EFFECT [--option VALUE]... --out-dir DIR INPUT...",
-      "ormi-fx");
+      std::string("ormi-fx: apply ormiEffects to BMP, PNG and JPEG pictures.\n") + kSynopsis, "ormi-fx");
   CLI::App& app = *parser->app;
-  app.require_subcommand(1);
-  app.failure_message([](const CLI::App*, const CLI::Error& e) {
-    return std::string("ormi-fx: ") + e.what() + " (see ormi-fx --help)\n";
-  });
+  app.require_subcommand(0, 1);
   app.set_help_all_flag("--help-all", "Show the help of every effect");
-  app.footer("Exit status: 0 done, 1 an effect refused the picture, 2 usage error, 3 file error.\n");
+  app.add_flag("--version", parser->version, "Show the version of ormi-fx and of the library, and its vector level");
+  app.footer(std::string(kColourNote) +
+             "\nExit status: 0 done, 1 an effect cannot take the picture (the message says what converts it), "
+             "2 usage error (options, extra pictures), 3 file error.\n");
   AddPictureOptions(app, raw);
 
   parser->list = app.add_subcommand("list", "List every effect with a one-line description");
@@ -51,6 +55,12 @@ std::unique_ptr<Parser> MakeParser(RawOptions& raw) {
     AddEffect(app, parser->effects[i], raw);
   }
   return parser;
+}
+
+// The words after the reason of a usage error: where the options of what was typed are shown.
+std::string SeeHelp(const std::vector<std::string>& words) {
+  if (!words.empty() && host::FindEffect(words[0])) return " (see ormi-fx " + words[0] + " --help)";
+  return " (see ormi-fx --help)";
 }
 
 CommandLine UsageError(const std::string& message) {
@@ -85,34 +95,23 @@ PictureOptions Interpret(const RawOptions& raw) {
   options.outDir = raw.outDir;
   if (!raw.format.empty()) options.format = host::FormatFromName(raw.format);
   options.depth = raw.depth;
-  if (!raw.transparentColor.empty()) {
-    const auto rgb = static_cast<uint32_t>(std::strtoul(raw.transparentColor.c_str(), nullptr, 16));
-    options.transparentColor = (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;  // as a COLORREF
-  }
+  if (!raw.transparentColor.empty()) options.transparentColor = host::ParseColor(raw.transparentColor);
   options.alphaTransparency = raw.alphaTransparency;
   options.file = raw.file;
+  options.jobs = raw.jobs > 0 ? raw.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   return options;
 }
 
 }  // namespace
 
-std::string DescribeDepths(const std::vector<int>& depths) {
-  std::string text;
-  for (size_t i = 0; i < depths.size(); ++i) {
-    if (i > 0) text += i + 1 == depths.size() ? " and " : ", ";
-    text += std::to_string(depths[i]);
-  }
-  return text + (depths.size() == 1 ? "-bit pictures" : " bits");
-}
-
-int ConvertibleDepth(const std::vector<int>& depths) {
-  for (const int depth : {32, 24, 8}) {
-    if (std::find(depths.begin(), depths.end(), depth) != depths.end()) return depth;
-  }
-  return 0;
-}
-
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
+  if (argc <= 1) {
+    std::fprintf(stderr,
+                 "ormi-fx: apply ormiEffects to pictures.\n%s\n'ormi-fx list' shows the effects, "
+                 "'ormi-fx EFFECT --help' the options of one.\n",
+                 kSynopsis);
+    return {.action = Action::Exit, .exitStatus = kUsageError};
+  }
   std::vector<std::vector<std::string>> segments;
   if (!SplitAtThen(argc, argv, segments)) return UsageError("'then' needs an effect on both sides");
   RawOptions raw;
@@ -125,12 +124,19 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     }
     std::vector<const char*> args{argv[0]};
     for (const std::string& word : words) args.push_back(word.c_str());
+    parser->app->failure_message([&words](const CLI::App*, const CLI::Error& e) {
+      return std::string("ormi-fx: ") + e.what() + SeeHelp(words) + "\n";
+    });
     try {
       parser->app->parse(static_cast<int>(args.size()), args.data());
     } catch (const CLI::ParseError& e) {
       return {.action = Action::Exit, .exitStatus = parser->app->exit(e) == 0 ? kDone : kUsageError};
     }
+    if (parser->version) return {.action = Action::Version};
     const bool chained = segments.size() > 1;
+    if (parser->app->get_subcommands().empty()) {
+      return UsageError("an effect or a command is needed; 'ormi-fx list' shows the effects");
+    }
     if (parser->list->parsed() || parser->info->parsed() || parser->demo->parsed()) {
       if (chained) return UsageError("list, info and demo cannot be chained with 'then'");
       line.action = parser->list->parsed() ? Action::List : parser->info->parsed() ? Action::Info : Action::Demo;
@@ -141,7 +147,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     }
     for (const EffectStorage& entry : parser->effects) {
       if (!entry.command->parsed()) continue;
-      line.steps.push_back({entry.effect, entry.values(), entry.extraFiles});
+      line.steps.push_back({entry.effect, entry.values(), entry.extraFiles, entry.maskThreshold, entry.maskInvert});
       if (s + 1 < segments.size() && !entry.files.empty()) {
         return UsageError("'" + entry.files.front() + "' before 'then': the files come after the last effect");
       }

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "host/effect_check.h"
 #include "options.h"
 
 namespace ormi::fx {
 
-enum class Action { Exit, List, Info, Demo, Effects };
+enum class Action { Exit, List, Info, Demo, Effects, Version };
 
 struct CommandLine {
   Action action = Action::Exit;
@@ -23,10 +24,8 @@ struct CommandLine {
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);
 
-// "1, 4, 8, 16, 24 and 32 bits", "32-bit pictures"
-std::string DescribeDepths(const std::vector<int>& depths);
-
-// The depth that --depth should name for an effect: 32, 24 or 8 if it takes one of them, else 0.
-int ConvertibleDepth(const std::vector<int>& depths);
+// The depths an effect takes, said and converted to, are the host's words.
+using host::ConvertibleDepth;
+using host::DescribeDepths;
 
 }  // namespace ormi::fx

@@ -1,5 +1,6 @@
 #include "extras.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -108,13 +109,46 @@ bool ExtraPictures::add(host::ExtraKind kind, HGLOBAL bitmap, bool hasAlpha) {
   return true;
 }
 
+HGLOBAL MakeTextMaskFrom(HGLOBAL picture, MaskRule rule) {
+  HGLOBAL wide = host::ConvertBitmapDepth(picture, 32);
+  const PictureSize size = SizeOf(wide);
+  const auto* from = static_cast<const uint8_t*>(wide ? GlobalLock(wide) : nullptr);
+  if (!from) return wide ? GlobalFree(wide) : nullptr;
+  NewBitmap b = AllocateBitmap(size.width, size.height, 1, 2);
+  if (b.data) {
+    std::memcpy(b.data + 44, "\xFF\xFF\xFF\x00", 4);
+    for (int r = 0; r < size.height; ++r) {
+      for (int x = 0; x < size.width; ++x) {
+        const uint8_t* p = from + 40 + 4 * (static_cast<size_t>(r) * size.width + x);
+        const int luminance = (299 * p[2] + 587 * p[1] + 114 * p[0]) / 1000;
+        if ((luminance < rule.threshold) == rule.invert) b.row(r)[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+      }
+    }
+  }
+  GlobalUnlock(wide);
+  GlobalFree(wide);
+  return b.data ? b.Unlock() : nullptr;
+}
+
 bool LoadExtras(const host::EffectInfo& effect, const std::vector<std::string>& files, ExtraPictures& extras,
-                std::string& error) {
+                std::string& error, MaskRule rule) {
   for (size_t i = 0; i < effect.extras.size(); ++i) {
     host::Picture loaded = host::ReadPicture(files[i]);
     if (!loaded.bitmap) {
       error = files[i] + ": " + loaded.error;
       return false;
+    }
+    const host::ExtraKind kind = effect.extras[i].kind;
+    if (kind != host::ExtraKind::AlphaImage) {
+      HGLOBAL made = kind == host::ExtraKind::TextMask ? MakeTextMaskFrom(loaded.bitmap, rule)
+                                                       : host::ConvertBitmapDepth(loaded.bitmap, 32);
+      GlobalFree(loaded.bitmap);
+      loaded.bitmap = made;
+      if (!made) {
+        error = files[i] + ": not a picture that can be read as a " +
+                (kind == host::ExtraKind::TextMask ? "mask" : "tile") + " (malformed or out of memory)";
+        return false;
+      }
     }
     if (!extras.add(effect.extras[i].kind, loaded.bitmap, loaded.hasAlpha)) {
       error = files[i] + ": out of memory";
@@ -124,39 +158,14 @@ bool LoadExtras(const host::EffectInfo& effect, const std::vector<std::string>& 
   return true;
 }
 
-bool MakeDemoExtras(const host::EffectInfo& effect, HGLOBAL sample, ExtraPictures& extras) {
-  const PictureSize size = SizeOf(sample);
-  for (const host::ExtraInput& extra : effect.extras) {
-    HGLOBAL made = nullptr;
-    switch (extra.kind) {
-      case host::ExtraKind::AlphaImage: made = MakeAlphaPicture(sample); break;
-      case host::ExtraKind::TextMask: made = MakeTextMask(size.width, size.height); break;
-      case host::ExtraKind::Tile: made = MakeTile(); break;
-    }
-    if (!extras.add(extra.kind, made, extra.kind == host::ExtraKind::AlphaImage)) return false;
-  }
-  return true;
-}
-
-HGLOBAL MakeGreyPalettePicture(HGLOBAL picture) {
+HGLOBAL MakeDemoExtra(host::ExtraKind kind, HGLOBAL picture) {
   const PictureSize size = SizeOf(picture);
-  const auto* from = static_cast<const uint8_t*>(picture ? GlobalLock(picture) : nullptr);
-  if (!from) return nullptr;
-  NewBitmap b = AllocateBitmap(size.width, size.height, 8, 256);
-  if (b.data) {
-    for (uint32_t i = 0; i < 256; ++i) {
-      const uint32_t grey = i << 16 | i << 8 | i;
-      std::memcpy(b.data + 40 + 4 * i, &grey, 4);
-    }
-    for (int r = 0; r < size.height; ++r) {
-      for (int x = 0; x < size.width; ++x) {
-        const uint8_t* p = from + 40 + 4 * (static_cast<size_t>(r) * size.width + x);
-        b.row(r)[x] = static_cast<uint8_t>((p[0] + p[1] + p[2]) / 3);
-      }
-    }
+  switch (kind) {
+    case host::ExtraKind::AlphaImage: return MakeAlphaPicture(picture);
+    case host::ExtraKind::TextMask: return MakeTextMask(size.width, size.height);
+    case host::ExtraKind::Tile: return MakeTile();
   }
-  GlobalUnlock(picture);
-  return b.data ? b.Unlock() : nullptr;
+  return nullptr;
 }
 
 HGLOBAL BitmapFromMemoryDC(HDC dc, int width, int height) {

@@ -27,16 +27,25 @@ class ExtraPictures {
   std::vector<HGLOBAL> handles_;
 };
 
-// Reads the files given for the effect's extras.
+// How a picture becomes a text mask: its pixels darker than `threshold` (luminance 0..255) are
+// text, or the lighter ones with `invert`. A 1-bit picture is read by its colours too, so dark
+// text is text whatever the order of its palette.
+struct MaskRule {
+  int threshold = 128;
+  bool invert = false;
+};
+
+// Reads the files given for the effect's extras: a mask from any picture, a tile at 32 bits, an
+// alpha picture as it is.
 bool LoadExtras(const host::EffectInfo& effect, const std::vector<std::string>& files, ExtraPictures& extras,
-                std::string& error);
+                std::string& error, MaskRule rule = {});
 
-// Extras made from the sample for the demo: the sample with a transparent ellipse, a 1-bit mask
-// with block letters, a small checker tile.
-bool MakeDemoExtras(const host::EffectInfo& effect, HGLOBAL sample, ExtraPictures& extras);
+// The 1-bit text mask of a picture of any depth (bit 0 text, palette black and white).
+HGLOBAL MakeTextMaskFrom(HGLOBAL picture, MaskRule rule);
 
-// An 8-bit grey copy of a 32-bit picture (256 grey entries), for effects that take palettes.
-HGLOBAL MakeGreyPalettePicture(HGLOBAL picture);
+// An extra picture for the demo, made from a 32-bit picture: the picture with a transparent
+// ellipse, dark block letters on white at its size, or a small checker tile.
+HGLOBAL MakeDemoExtra(host::ExtraKind kind, HGLOBAL picture);
 
 // A new opaque 32-bit bottom-up bitmap of a memory device context's pixels.
 HGLOBAL BitmapFromMemoryDC(HDC dc, int width, int height);

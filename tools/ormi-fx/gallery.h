@@ -1,4 +1,6 @@
-// The demo's index.html: sections of pictures, each beside its effect name and parameters.
+// The demo's index.html: for each picture, the effects grouped by family, each result beside its
+// command and a one-line description; a click shows the result beside the original, larger.
+// Plain HTML and CSS, nothing from outside the folder.
 #pragma once
 
 #include <string>
@@ -7,14 +9,21 @@
 namespace ormi::fx {
 
 struct GalleryTile {
-  std::string file;     // picture file next to index.html; empty for an effect without a picture
-  std::string caption;  // the command that made it, e.g. "blur --amount 60"
-  std::string note;     // optional second line (why a picture is missing, a conversion)
+  std::string file;         // picture file next to index.html; empty for an effect without a picture
+  std::string caption;      // the command that made it, runnable in the folder
+  std::string description;  // what the effect does
+  std::string note;         // optional: why a picture is missing
+};
+
+struct GalleryGroup {
+  std::string heading, description;  // a family of effects
+  std::vector<GalleryTile> tiles;
 };
 
 struct GallerySection {
   std::string heading;
-  std::vector<GalleryTile> tiles;
+  std::string original;  // the picture the effects ran on, as shown
+  std::vector<GalleryGroup> groups;
 };
 
 // Writes the page; false with a reason when it cannot.

@@ -13,6 +13,7 @@
 #include "exit_status.h"
 #include "host/catalog.h"
 #include "info.h"
+#include "simd/simd_level.h"
 
 namespace {
 
@@ -20,6 +21,13 @@ int ListEffects() {
   for (const ormi::host::EffectInfo& effect : ormi::host::EffectCatalog()) {
     std::printf("%-22s %s\n", effect.name, effect.description);
   }
+  return ormi::fx::kDone;
+}
+
+int PrintVersion() {
+  static const char* const levels[] = {"scalar", "SSE2", "AVX2", "AVX-512 (BW, VBMI)"};
+  std::printf("ormi-fx %s, ormiEffects %s, vector level %s\n", ORMI_VERSION, ORMI_VERSION,
+              levels[static_cast<int>(ormi::DetectedSimdLevel())]);
   return ormi::fx::kDone;
 }
 
@@ -42,6 +50,7 @@ int main(int argc, char** argv) {
   switch (line.action) {
     case ormi::fx::Action::Exit: return line.exitStatus;
     case ormi::fx::Action::List: return ListEffects();
+    case ormi::fx::Action::Version: return PrintVersion();
     case ormi::fx::Action::Info: return ormi::fx::RunInfo(line.infoFile);
     case ormi::fx::Action::Demo: return ormi::fx::RunDemo(line.demoDir, line.demoInput);
     case ormi::fx::Action::Effects:

@@ -20,6 +20,7 @@ struct PictureOptions {
   std::optional<uint32_t> transparentColor;   // a colour key (COLORREF) for the record
   bool alphaTransparency = false;             // mark the record as carrying alpha
   FileOptions file;                           // limits and encoder settings
+  int jobs = 1;                               // batch: files worked on at once
 };
 
 // One effect of a chain, with its parameter values laid out as the catalog's invoke expects.
@@ -27,6 +28,8 @@ struct Step {
   const host::EffectInfo* effect = nullptr;
   std::vector<double> values;
   std::vector<std::string> extraFiles;  // the files of the effect's extra pictures, in catalog order
+  int maskThreshold = 128;              // a mask that is not 1-bit: darker than this is text
+  bool maskInvert = false;              // light is text
 };
 
 }  // namespace ormi::fx

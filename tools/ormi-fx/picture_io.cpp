@@ -2,8 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
-#include "batch.h"
 #include "exit_status.h"
 #include "host/bitmap_convert.h"
 #include "host/file_access.h"
@@ -112,6 +112,14 @@ int CheckFormat(const std::string& output, const PictureOptions& options) {
 }
 
 }  // namespace
+
+std::string OutputPathFor(const std::string& input, const PictureOptions& options) {
+  std::filesystem::path name = std::filesystem::path(input).filename();
+  if (options.format && host::FormatFromPath(name.string()) != options.format) {
+    name.replace_extension(ExtensionOf(*options.format));
+  }
+  return (std::filesystem::path(options.outDir) / name).string();
+}
 
 int CheckOutputs(const std::vector<std::string>& files, const PictureOptions& options) {
   if (options.outDir.empty()) return CheckFormat(files.at(1), options);

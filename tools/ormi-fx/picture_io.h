@@ -33,6 +33,10 @@ int LoadImage(const std::string& path, const PictureOptions& options, LoadedImag
 int SaveImage(HGLOBAL image, const std::string& path, host::PictureFormat format, std::string& error,
               const FileOptions& file = {}, bool fullChroma = false);
 
+// The path that an input gets in DIR: its own name, with the extension of --format when that
+// names another format.
+std::string OutputPathFor(const std::string& input, const PictureOptions& options);
+
 // Before any file is read: every output has a format that can be written and agrees with
 // --format, and --out-dir replaces none of its inputs unless --overwrite says so. Prints the
 // reason and returns kUsageError when not.

@@ -4,8 +4,9 @@
 
 namespace ormi::fx {
 
-// The built-in sample picture: a 32-bit opaque scene with smooth ramps, hard edges, fine
-// detail and a few flat areas, so that every effect has something to show.
-HGLOBAL MakeSampleBitmap(int width = 320, int height = 240);
+// The built-in sample picture, the same every time: a 32-bit landscape with a smooth sky, a soft
+// sun, noisy grass, a house with hard edges, a sign of small lettering, a few speckles, and a
+// transparent corner with a soft edge (its alpha bytes carry the transparency).
+HGLOBAL MakeSampleBitmap(int width = 400, int height = 300);
 
 }  // namespace ormi::fx
