@@ -1,5 +1,5 @@
-// Picture files in the formats that ormi-fx reads and writes: BMP at its own depth, PNG and JPEG
-// as 32-bit pictures.
+// Picture files in the formats that ormi-fx reads and writes: BMP at its own depth, PNG, JPEG,
+// TIFF and WebP as 32-bit pictures; GIF is read only.
 #pragma once
 
 #include <cstdint>
@@ -12,12 +12,15 @@
 
 namespace ormi::host {
 
-enum class PictureFormat { Bmp, Png, Jpeg };
+enum class PictureFormat { Bmp, Png, Jpeg, Tiff, Webp, Gif };
 
-// "bmp", "png", "jpg"/"jpeg" (any case); nullopt for anything else.
+// "bmp", "png", "jpg"/"jpeg", "tif"/"tiff", "webp", "gif" (any case); nullopt for anything else.
 std::optional<PictureFormat> FormatFromName(std::string_view name);
 // From the file's extension.
 std::optional<PictureFormat> FormatFromPath(const std::string& path);
+
+// Whether WritePicture can write the format (every one but GIF).
+bool CanWrite(PictureFormat format);
 
 struct Picture {
   HGLOBAL bitmap = nullptr;  // a packed bitmap the caller owns

@@ -32,7 +32,7 @@ TEST(PictureFormatTest, FollowsTheNameOrExtension) {
   EXPECT_EQ(host::FormatFromPath("x.bmp"), PictureFormat::Bmp);
   EXPECT_EQ(host::FormatFromPath("dir.png/file"), std::nullopt);
   EXPECT_EQ(host::FormatFromPath("noext"), std::nullopt);
-  EXPECT_EQ(host::FormatFromName("gif"), std::nullopt);
+  EXPECT_EQ(host::FormatFromName("xcf"), std::nullopt);
 }
 
 TEST_F(PictureFileTest, PngKeepsAlphaAndPixelsExactly) {

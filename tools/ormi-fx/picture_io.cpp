@@ -50,6 +50,9 @@ const char* ExtensionOf(host::PictureFormat format) {
     case host::PictureFormat::Bmp: return ".bmp";
     case host::PictureFormat::Png: return ".png";
     case host::PictureFormat::Jpeg: return ".jpg";
+    case host::PictureFormat::Tiff: return ".tif";
+    case host::PictureFormat::Webp: return ".webp";
+    case host::PictureFormat::Gif: return ".gif";
   }
   return "";
 }
