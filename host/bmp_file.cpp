@@ -126,12 +126,11 @@ BitmapResult DecodeBmp(const uint8_t* data, size_t size, uint64_t maxPixels) {
   // In the file the masks of a 40-byte header follow it; longer headers hold them inside.
   const size_t masksAt = kFileHeaderBytes + kInfoHeaderBytes;
   const size_t colorsAt = kFileHeaderBytes + infoSize + (bitfields && infoSize == kInfoHeaderBytes ? 12 : 0);
-  if (pixelOffset < colorsAt) return Fail("pixel offset points into the headers");
   if (colorsAt > size) return Fail("truncated BMP file");
   const size_t entryBytes = core ? 3 : 4;
   if (core) {
     // OS/2 files do not count their colours: the table runs to the pixels, at most 2^depth.
-    const uint64_t room = (pixelOffset - colorsAt) / 3;
+    const uint64_t room = pixelOffset > colorsAt ? (pixelOffset - colorsAt) / 3 : 0;
     info.biClrUsed = info.biBitCount <= 8 ? static_cast<DWORD>(std::min<uint64_t>(room, 1u << info.biBitCount)) : 0;
     if (info.biBitCount <= 8 && info.biClrUsed == 0) return Fail("no colour table");
   }
@@ -143,7 +142,8 @@ BitmapResult DecodeBmp(const uint8_t* data, size_t size, uint64_t maxPixels) {
   info.biCompression = bitfields ? BI_BITFIELDS : BI_RGB;
   info.biSizeImage = static_cast<DWORD>(pixelBytes);
   const uint64_t colorCount = DibColorCount(info);
-  if (colorsAt + entryBytes * colorCount > pixelOffset) return Fail("pixel offset points into the colour table");
+  if (colorsAt + entryBytes * colorCount > pixelOffset)
+    return Fail("pixel offset points into the headers or colour table");
   if (colorsAt + entryBytes * colorCount > size || (bitfields && masksAt + 12 > size))
     return Fail("truncated BMP file");
   if (pixelOffset > size || (!rle && size - pixelOffset < pixelBytes)) return Fail("truncated BMP file");

@@ -144,13 +144,6 @@ uint32_t SampleAt(const uint8_t* line, uint32_t index, uint16_t bits) {
 bool ReadScanlines(TIFF* tif, const Layout& l, uint8_t* bgra) {
   std::vector<uint8_t> line(static_cast<size_t>(TIFFScanlineSize64(tif)));
   const uint32_t maxSample = (1u << l.bits) - 1;
-  // Some writers keep 8-bit values in the 16-bit colour map; read those as they are.
-  bool wideMap = false;
-  if (l.photometric == PHOTOMETRIC_PALETTE) {
-    for (uint32_t i = 0; i <= maxSample; ++i)
-      wideMap = wideMap || l.red[i] > 255 || l.green[i] > 255 || l.blue[i] > 255;
-  }
-  const int mapShift = wideMap ? 8 : 0;
   for (uint32_t y = 0; y < l.height; ++y) {
     if (line.size() < static_cast<size_t>(l.width) * l.samples * l.bits / 8 ||
         TIFFReadScanline(tif, line.data(), y) < 0) {
@@ -165,7 +158,7 @@ bool ReadScanlines(TIFF* tif, const Layout& l, uint8_t* bgra) {
         if (l.samples == 4) a = p[3];
       } else if (l.photometric == PHOTOMETRIC_PALETTE) {
         const uint32_t i = SampleAt(line.data(), x, l.bits);
-        r = l.red[i] >> mapShift, g = l.green[i] >> mapShift, b = l.blue[i] >> mapShift;
+        r = (l.red[i] + 128u) / 257, g = (l.green[i] + 128u) / 257, b = (l.blue[i] + 128u) / 257;
       } else {
         uint32_t v = SampleAt(line.data(), x * l.samples, l.bits) * 255 / maxSample;
         if (l.photometric == PHOTOMETRIC_MINISWHITE) v = 255 - v;
@@ -288,10 +281,18 @@ bool EncodeTiff(HGLOBAL bitmap, bool withAlpha, TiffCompression compression, std
       TIFFSetField(t, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
       TIFFSetField(t, TIFFTAG_COMPRESSION, kCompression[static_cast<int>(compression)]);
       if (compression == TiffCompression::Jpeg) TIFFSetField(t, TIFFTAG_JPEGQUALITY, 92);
+      // JPEG stores colour as YCbCr, as other writers do, at full resolution (colour edges stay
+      // sharp); libjpeg converts the RGB rows.
+      const bool ycbcr = compression == TiffCompression::Jpeg && samples == 3;
       TIFFSetField(t, TIFFTAG_PHOTOMETRIC,
                    grey      ? PHOTOMETRIC_MINISBLACK
                    : palette ? PHOTOMETRIC_PALETTE
+                   : ycbcr   ? PHOTOMETRIC_YCBCR
                              : PHOTOMETRIC_RGB);
+      if (ycbcr) {
+        TIFFSetField(t, TIFFTAG_YCBCRSUBSAMPLING, 1, 1);
+        TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+      }
       if (alpha) {
         const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extra);

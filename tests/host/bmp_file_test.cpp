@@ -257,7 +257,8 @@ std::vector<MalformedCase> MalformedFiles() {
   cases.push_back({"Rle4RunPastThePadding", HandMadeFile(40, 4, 2, 4, 2, Gray(4), {9, 0x12, 0, 1})});
   cases.push_back({"TopDownRle", HandMadeFile(40, 4, -2, 8, 1, Gray(4), {0, 1})});
   for (const uint32_t offset : {0u, 20u, 54u + 8u}) {  // 0, inside the headers, inside the colour table
-    std::vector<uint8_t> file = HandMadeFile(40, 4, 2, 8, BI_RGB, Gray(4), std::vector<uint8_t>(64));
+    std::vector<uint8_t> file = offset < 54 ? HandMadeFile(40, 4, 2, 24, BI_RGB, {}, std::vector<uint8_t>(64))
+                                            : HandMadeFile(40, 4, 2, 8, BI_RGB, Gray(4), std::vector<uint8_t>(64));
     std::memcpy(file.data() + 10, &offset, 4);
     cases.push_back({offset == 0    ? "PixelOffsetZero"
                      : offset == 20 ? "PixelOffsetInHeader"

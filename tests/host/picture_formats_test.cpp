@@ -20,8 +20,9 @@ constexpr int kWidth = 7, kHeight = 5;
 // The test picture, 0xAARRGGBB with rows from the top: colours of every kind and alphas 0..255, or
 // six colours of alpha 0 or 255 for the palette formats.
 uint32_t Colorful(int x, int y) {
-  return uint32_t((x + y) * 40 % 256) << 24 | uint32_t(x * 37 + y * 11) % 256 << 16 |
-         uint32_t(x * 5 + y * 71) % 256 << 8 | uint32_t(x * x * 3 + y * 29) % 256;
+  static const uint32_t kAlphas[] = {0, 255, 128, 1, 254, 77};
+  return kAlphas[(x + 2 * y) % 6] << 24 | uint32_t(x * 37 + y * 11) % 256 << 16 | uint32_t(x * 5 + y * 71) % 256 << 8 |
+         uint32_t(x * x * 3 + y * 29) % 256;
 }
 constexpr uint32_t kSix[] = {0xFFFF0000, 0xFF00FF00, 0x000000FF, 0xFFFFFF00, 0xFF0A141E, 0x00C86432};
 int SixIndex(int x, int y) { return (x * 3 + y * 2) % 6; }
@@ -33,7 +34,7 @@ HGLOBAL MakeSource(Source kind, std::vector<uint32_t>& argb) {
   static const std::map<Source, test::BitmapSpec> kSpecs = {
       {Source::Rgba32, {.depth = 32}},
       {Source::Rgb24, {.depth = 24}},
-      {Source::Palette8, {.depth = 8, .clrUsed = 6}},
+      {Source::Palette8, {.depth = 8}},
       {Source::Palette4, {.depth = 4, .clrUsed = 6}},
       {Source::Palette1, {.depth = 1}},
       {Source::Grey8, {.depth = 8}},
@@ -149,6 +150,7 @@ const WriteCase kWriteCases[] = {
     {"TiffRgbDeflate", Source::Rgba32, Tiff(TiffCompression::Deflate, false), false, 0},
     {"TiffGreyDeflate", Source::Grey8, Tiff(TiffCompression::Deflate, false), false, 0},
     {"TiffPaletteLzw", Source::Palette8, Tiff(TiffCompression::Lzw, false), false, 0},
+    {"TiffPaletteFourBits", Source::Palette4, Tiff(TiffCompression::Deflate, false), false, 0},
     {"TiffPaletteOneBit", Source::Palette1, Tiff(TiffCompression::None, false), false, 0},
     {"TiffRgbJpeg", Source::Rgb24, Tiff(TiffCompression::Jpeg, false), false, 40},
     {"TiffGreyJpeg", Source::Grey8, Tiff(TiffCompression::Jpeg, false), false, 24},
