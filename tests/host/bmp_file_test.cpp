@@ -203,7 +203,7 @@ TEST_P(ValidBmpTest, ReadsAsDrawnAndAsImageMagickShowsIt) {
   EXPECT_EQ(test::BitmapRgba(decoded.bitmap), RgbaBytes(c.argb));
   GlobalFree(decoded.bitmap);
   ORMI_SKIP_WITHOUT_CONVERT();
-  const std::string path = ::testing::TempDir() + "/ormi_valid_" + c.name + ".bmp";
+  const std::string path = test::TempPath(std::string("valid_") + c.name + ".bmp");
   test::WriteBytes(path, c.file);
   EXPECT_EQ(test::ConvertToRgba(path), RgbaBytes(c.argb));
   std::remove(path.c_str());
@@ -294,7 +294,7 @@ INSTANTIATE_TEST_SUITE_P(Files, MalformedBmpTest, ::testing::ValuesIn(MalformedF
                          [](const auto& param) { return std::string(param.param.name); });
 
 TEST_F(BmpFileTest, FilesAreWrittenAndReadBack) {
-  const std::string path = ::testing::TempDir() + "/ormi_bmp_file_test.bmp";
+  const std::string path = test::TempPath("bmp_file_test.bmp");
   HGLOBAL bitmap = RandomBitmap({.depth = 24, .width = 5, .height = 2}, 7);
   std::string error;
   ASSERT_TRUE(host::WriteBmpFile(path, bitmap, error)) << error;

@@ -135,7 +135,7 @@ TEST_P(PictureWriteTest, ReadsBackAndAsImageMagickShowsIt) {
   GlobalFree(picture.bitmap);
   EXPECT_LE(Distance(ours, Rgba(argb), c.tolerance == 0), c.tolerance);
   ORMI_SKIP_WITHOUT_CONVERT();
-  const std::string path = ::testing::TempDir() + "/ormi_written_" + c.name;
+  const std::string path = test::TempPath(std::string("written_") + c.name);
   test::WriteBytes(path, file);
   EXPECT_EQ(Distance(test::ConvertToRgba(path), ours), 0);
   std::remove(path.c_str());
@@ -178,8 +178,7 @@ TEST_P(ImageMagickFileTest, ReadAsImageMagickShowsThem) {
   std::vector<uint32_t> argb;
   for (int y = 0; y < kHeight; ++y)
     for (int x = 0; x < kWidth; ++x) argb.push_back(c.six ? kSix[SixIndex(x, y)] : Colorful(x, y));
-  const std::string raw = ::testing::TempDir() + "/ormi_made.rgba",
-                    path = ::testing::TempDir() + "/ormi_made_" + c.name;
+  const std::string raw = test::TempPath("made.rgba"), path = test::TempPath(std::string("made_") + c.name);
   test::WriteBytes(raw, Rgba(argb));
   ASSERT_TRUE(test::RunConvert("-size 7x5 -depth 8 rgba:" + raw + " " + c.options + ":" + path));
   const std::vector<uint8_t> file = test::ReadBytes(path);

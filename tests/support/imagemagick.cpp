@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include <unistd.h>
+
 #include "host/bitmap_convert.h"
 #include "support/test_image.h"
 
@@ -47,6 +49,10 @@ std::vector<uint8_t> BitmapRgba(HGLOBAL bitmap) {
   }
   GlobalFree(bitmap32);
   return rgba;
+}
+
+std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + "/ormi_" + std::to_string(getpid()) + "_" + name;
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {

@@ -17,6 +17,8 @@ std::vector<uint8_t> ConvertToRgba(const std::string& path);
 // A bitmap of any depth as RGBA bytes, rows from the top.
 std::vector<uint8_t> BitmapRgba(HGLOBAL bitmap);
 std::vector<uint8_t> ReadBytes(const std::string& path);
+// A temporary file name of this process, so that tests running at once never share one.
+std::string TempPath(const std::string& name);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace ormi::test
