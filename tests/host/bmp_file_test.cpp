@@ -189,23 +189,16 @@ std::vector<ValidCase> ValidFiles() {
 
 class ValidBmpTest : public BmpFileTest, public ::testing::WithParamInterface<ValidCase> {};
 
-std::vector<uint8_t> RgbaBytes(const std::vector<uint32_t>& argb) {
-  std::vector<uint8_t> rgba;
-  for (const uint32_t p : argb)
-    rgba.insert(rgba.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
-  return rgba;
-}
-
 TEST_P(ValidBmpTest, ReadsAsDrawnAndAsImageMagickShowsIt) {
   const ValidCase& c = GetParam();
   host::BitmapResult decoded = host::DecodeBmp(c.file.data(), c.file.size());
   ASSERT_NE(decoded.bitmap, nullptr) << decoded.error;
-  EXPECT_EQ(test::BitmapRgba(decoded.bitmap), RgbaBytes(c.argb));
+  EXPECT_EQ(test::BitmapRgba(decoded.bitmap), test::ArgbToRgba(c.argb));
   GlobalFree(decoded.bitmap);
   ORMI_SKIP_WITHOUT_CONVERT();
   const std::string path = test::TempPath(std::string("valid_") + c.name + ".bmp");
   test::WriteBytes(path, c.file);
-  EXPECT_EQ(test::ConvertToRgba(path), RgbaBytes(c.argb));
+  EXPECT_EQ(test::ConvertToRgba(path), test::ArgbToRgba(c.argb));
   std::remove(path.c_str());
 }
 

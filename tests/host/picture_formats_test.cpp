@@ -72,13 +72,6 @@ HGLOBAL MakeSource(Source kind, std::vector<uint32_t>& argb) {
   return bitmap;
 }
 
-std::vector<uint8_t> Rgba(const std::vector<uint32_t>& argb) {
-  std::vector<uint8_t> rgba;
-  for (const uint32_t p : argb)
-    rgba.insert(rgba.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
-  return rgba;
-}
-
 // Largest channel difference; colours under alpha 0 count only when `hiddenToo`.
 int Distance(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, bool hiddenToo = true) {
   if (a.size() != b.size()) return 256;
@@ -88,6 +81,25 @@ int Distance(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, bool 
     worst = std::max(worst, std::abs(a[i] - b[i]));
   }
   return worst;
+}
+
+// Whether the reader of `format` takes the file under a limit of exactly its pixels and refuses
+// it, before reading any, under one pixel less.
+bool KeepsThePixelLimit(host::PictureFormat format, const std::vector<uint8_t>& file) {
+  bool keeps = true;
+  for (const uint64_t limit : {uint64_t{kWidth * kHeight}, uint64_t{kWidth * kHeight - 1}}) {
+    HGLOBAL bitmap = nullptr;
+    switch (format) {
+      case host::PictureFormat::Bmp: bitmap = host::DecodeBmp(file.data(), file.size(), limit).bitmap; break;
+      case host::PictureFormat::Tiff: bitmap = host::DecodeTiff(file.data(), file.size(), limit).bitmap; break;
+      case host::PictureFormat::Webp: bitmap = host::DecodeWebp(file.data(), file.size(), limit).bitmap; break;
+      case host::PictureFormat::Gif: bitmap = host::DecodeGif(file.data(), file.size(), limit).bitmap; break;
+      default: return true;  // PNG and JPEG: not ours
+    }
+    keeps = keeps && (bitmap != nullptr) == (limit == kWidth * kHeight);
+    if (bitmap) GlobalFree(bitmap);
+  }
+  return keeps;
 }
 
 using Encoder = std::function<bool(HGLOBAL, std::vector<uint8_t>&, std::string&)>;
@@ -131,9 +143,10 @@ TEST_P(PictureWriteTest, ReadsBackAndAsImageMagickShowsIt) {
   host::Picture picture = host::DecodePicture(file.data(), file.size());
   ASSERT_NE(picture.bitmap, nullptr) << picture.error;
   EXPECT_EQ(picture.hasAlpha, c.alpha);
+  EXPECT_TRUE(KeepsThePixelLimit(picture.format, file));
   const std::vector<uint8_t> ours = test::BitmapRgba(picture.bitmap);
   GlobalFree(picture.bitmap);
-  EXPECT_LE(Distance(ours, Rgba(argb), c.tolerance == 0), c.tolerance);
+  EXPECT_LE(Distance(ours, test::ArgbToRgba(argb), c.tolerance == 0), c.tolerance);
   ORMI_SKIP_WITHOUT_CONVERT();
   const std::string path = test::TempPath(std::string("written_") + c.name);
   test::WriteBytes(path, file);
@@ -179,7 +192,7 @@ TEST_P(ImageMagickFileTest, ReadAsImageMagickShowsThem) {
   for (int y = 0; y < kHeight; ++y)
     for (int x = 0; x < kWidth; ++x) argb.push_back(c.six ? kSix[SixIndex(x, y)] : Colorful(x, y));
   const std::string raw = test::TempPath("made.rgba"), path = test::TempPath(std::string("made_") + c.name);
-  test::WriteBytes(raw, Rgba(argb));
+  test::WriteBytes(raw, test::ArgbToRgba(argb));
   ASSERT_TRUE(test::RunConvert("-size 7x5 -depth 8 rgba:" + raw + " " + c.options + ":" + path));
   const std::vector<uint8_t> file = test::ReadBytes(path);
   if (c.header >= 0) {
@@ -187,6 +200,7 @@ TEST_P(ImageMagickFileTest, ReadAsImageMagickShowsThem) {
   }
   host::Picture picture = host::DecodePicture(file.data(), file.size());
   ASSERT_NE(picture.bitmap, nullptr) << picture.error;
+  EXPECT_TRUE(KeepsThePixelLimit(picture.format, file));
   EXPECT_EQ(Distance(test::BitmapRgba(picture.bitmap), test::ConvertToRgba(path)), 0);
   GlobalFree(picture.bitmap);
   std::remove(path.c_str());

@@ -35,6 +35,13 @@ std::vector<uint8_t> ConvertToRgba(const std::string& path) {
   return rgba;
 }
 
+std::vector<uint8_t> ArgbToRgba(const std::vector<uint32_t>& argb) {
+  std::vector<uint8_t> rgba;
+  for (const uint32_t p : argb)
+    rgba.insert(rgba.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
+  return rgba;
+}
+
 std::vector<uint8_t> BitmapRgba(HGLOBAL bitmap) {
   HGLOBAL bitmap32 = host::ConvertBitmapDepth(bitmap, 32);
   std::vector<uint8_t> rgba;

@@ -14,6 +14,8 @@ bool HaveConvert();
 bool RunConvert(const std::string& args, std::vector<uint8_t>* out = nullptr);
 // A file as convert decodes it: RGBA bytes, rows from the top.
 std::vector<uint8_t> ConvertToRgba(const std::string& path);
+// 0xAARRGGBB values as RGBA bytes.
+std::vector<uint8_t> ArgbToRgba(const std::vector<uint32_t>& argb);
 // A bitmap of any depth as RGBA bytes, rows from the top.
 std::vector<uint8_t> BitmapRgba(HGLOBAL bitmap);
 std::vector<uint8_t> ReadBytes(const std::string& path);
