@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <map>
 
@@ -49,24 +48,21 @@ HGLOBAL MakeSource(Source kind, std::vector<uint32_t>& argb) {
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       const uint32_t c = Colorful(x, y), index = uint32_t(kind == Source::Palette1 ? (x + y) % 2 : SixIndex(x, y));
-      const uint32_t grey = uint32_t(x * 40 + y * 13) % 256, rgb565 = uint32_t(x * 7 + y) % 8;
-      const uint32_t shown[] = {
-          c,
-          c | 0xFF000000,
-          kSix[index] | 0xFF000000,
-          kSix[index] | 0xFF000000,
-          kSix[index] | 0xFF000000,
-          grey * 0x010101u | 0xFF000000,
-          0xFF000000 | (rgb565 & 4 ? 0xFF0000 : 0) | (rgb565 & 2 ? 0xFF00 : 0) | (rgb565 & 1 ? 0xFF : 0)};
-      const uint32_t stored[] = {c,
-                                 c & 0xFFFFFF,
-                                 index,
-                                 index,
-                                 index,
-                                 grey,
-                                 (rgb565 & 4 ? 0xF800u : 0) | (rgb565 & 2 ? 0x07E0u : 0) | (rgb565 & 1 ? 0x1Fu : 0)};
-      argb.push_back(shown[static_cast<int>(kind)]);
-      test::WritePixel(bitmap, x, kHeight - 1 - y, stored[static_cast<int>(kind)]);
+      const uint32_t grey = uint32_t(x * 40 + y * 13) % 256, bits = uint32_t(x * 7 + y) % 8;
+      const bool palette = kind == Source::Palette8 || kind == Source::Palette4 || kind == Source::Palette1;
+      const uint32_t stored = kind == Source::Rgba32  ? c
+                              : kind == Source::Rgb24 ? c & 0xFFFFFF
+                              : palette               ? index
+                              : kind == Source::Grey8
+                                  ? grey
+                                  : (bits & 4 ? 0xF800u : 0) | (bits & 2 ? 0x07E0u : 0) | (bits & 1 ? 0x1Fu : 0);
+      const uint32_t shown = palette                 ? kSix[index]
+                             : kind == Source::Grey8 ? grey * 0x010101u
+                             : kind == Source::Bitfields565
+                                 ? (bits & 4 ? 0xFF0000 : 0) | (bits & 2 ? 0xFF00 : 0) | (bits & 1 ? 0xFF : 0)
+                                 : c;
+      argb.push_back(kind == Source::Rgba32 ? shown : shown | 0xFF000000);
+      test::WritePixel(bitmap, x, kHeight - 1 - y, stored);
     }
   }
   return bitmap;
