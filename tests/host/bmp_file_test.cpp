@@ -3,8 +3,8 @@
 #include <cstring>
 #include <random>
 
-#include "host/bitmap_convert.h"
 #include "host/bmp_file.h"
+#include "image/dib.h"
 #include "support/imagemagick.h"
 #include "support/test_image.h"
 
@@ -31,12 +31,6 @@ HGLOBAL RandomBitmap(BitmapSpec bitmapSpec, unsigned seed) {
   return bitmap;
 }
 
-uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
-  uint32_t value;
-  std::memcpy(&value, bytes.data() + at, 4);
-  return value;
-}
-
 class BmpRoundTripTest : public BmpFileTest, public ::testing::WithParamInterface<std::tuple<int, int>> {};
 
 TEST_P(BmpRoundTripTest, EncodeThenDecodeGivesTheSameBitmap) {
@@ -57,10 +51,10 @@ TEST_P(BmpRoundTripTest, EncodeThenDecodeGivesTheSameBitmap) {
     EXPECT_EQ(file[1], 'M');
     EXPECT_EQ(file[14], alpha && depth == 32 ? 124 : 40);
     if (depth == 32 && alpha) {
-      EXPECT_EQ(Le32(file, 14 + 52), 0xFF000000u);  // the alpha mask
+      EXPECT_EQ(LoadPixel<uint32_t>(file.data() + 14 + 52), 0xFF000000u);  // the alpha mask
     }
     if (depth == 16) {
-      EXPECT_EQ(Le32(file, 54), 0xF800u);
+      EXPECT_EQ(LoadPixel<uint32_t>(file.data() + 54), 0xF800u);
     }
     host::BitmapResult decoded = host::DecodeBmp(file.data(), file.size());
     ASSERT_NE(decoded.bitmap, nullptr) << decoded.error;

@@ -81,9 +81,9 @@ int Distance(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, bool 
 
 // Whether the reader of `format` takes the file under a limit of exactly its pixels and refuses
 // it, before reading any, under one pixel less.
-bool KeepsThePixelLimit(host::PictureFormat format, const std::vector<uint8_t>& file) {
+bool KeepsThePixelLimit(host::PictureFormat format, const std::vector<uint8_t>& file, uint64_t pixels) {
   bool keeps = true;
-  for (const uint64_t limit : {uint64_t{kWidth * kHeight}, uint64_t{kWidth * kHeight - 1}}) {
+  for (const uint64_t limit : {pixels, pixels - 1}) {
     HGLOBAL bitmap = nullptr;
     switch (format) {
       case host::PictureFormat::Bmp: bitmap = host::DecodeBmp(file.data(), file.size(), limit).bitmap; break;
@@ -92,7 +92,7 @@ bool KeepsThePixelLimit(host::PictureFormat format, const std::vector<uint8_t>& 
       case host::PictureFormat::Gif: bitmap = host::DecodeGif(file.data(), file.size(), limit).bitmap; break;
       default: return true;  // PNG and JPEG: not ours
     }
-    keeps = keeps && (bitmap != nullptr) == (limit == kWidth * kHeight);
+    keeps = keeps && (bitmap != nullptr) == (limit == pixels);
     if (bitmap) GlobalFree(bitmap);
   }
   return keeps;
@@ -139,7 +139,7 @@ TEST_P(PictureWriteTest, ReadsBackAndAsImageMagickShowsIt) {
   host::Picture picture = host::DecodePicture(file.data(), file.size());
   ASSERT_NE(picture.bitmap, nullptr) << picture.error;
   EXPECT_EQ(picture.hasAlpha, c.alpha);
-  EXPECT_TRUE(KeepsThePixelLimit(picture.format, file));
+  EXPECT_TRUE(KeepsThePixelLimit(picture.format, file, kWidth * kHeight));
   const std::vector<uint8_t> ours = test::BitmapRgba(picture.bitmap);
   GlobalFree(picture.bitmap);
   EXPECT_LE(Distance(ours, test::ArgbToRgba(argb), c.tolerance == 0), c.tolerance);
@@ -176,6 +176,7 @@ struct MadeCase {
   bool six;             // made from the six-colour picture
   int header;           // offset and value of a byte that shows the variant, or -1
   uint8_t value;
+  const char* reading = "";  // convert's options for showing it
 };
 
 class ImageMagickFileTest : public test::MemoryCheckedTest, public ::testing::WithParamInterface<MadeCase> {};
@@ -196,8 +197,9 @@ TEST_P(ImageMagickFileTest, ReadAsImageMagickShowsThem) {
   }
   host::Picture picture = host::DecodePicture(file.data(), file.size());
   ASSERT_NE(picture.bitmap, nullptr) << picture.error;
-  EXPECT_TRUE(KeepsThePixelLimit(picture.format, file));
-  EXPECT_EQ(Distance(test::BitmapRgba(picture.bitmap), test::ConvertToRgba(path)), 0);
+  const std::vector<uint8_t> ours = test::BitmapRgba(picture.bitmap);
+  EXPECT_TRUE(KeepsThePixelLimit(picture.format, file, ours.size() / 4));
+  EXPECT_EQ(Distance(ours, test::ConvertToRgba(path, c.reading)), 0);
   GlobalFree(picture.bitmap);
   std::remove(path.c_str());
   std::remove(raw.c_str());
@@ -217,6 +219,8 @@ const MadeCase kMadeCases[] = {
     {"WebpLossy", "-quality 75 WEBP", false, -1, 0},
     {"GifTransparent", "GIF", true, -1, 0},
     {"GifInterlaced", "-interlace GIF GIF", true, -1, 0},
+    // A frame at (2, 1) on a 10 x 8 screen: the screen outside it is transparent.
+    {"GifFrameOnAScreen", "-page 10x8+2+1 GIF", true, -1, 0, "-background none -flatten"},
 };
 INSTANTIATE_TEST_SUITE_P(Variants, ImageMagickFileTest, ::testing::ValuesIn(kMadeCases),
                          [](const auto& param) { return std::string(param.param.name); });

@@ -29,9 +29,9 @@ bool RunConvert(const std::string& args, std::vector<uint8_t>* out) {
   return pclose(pipe) == 0;
 }
 
-std::vector<uint8_t> ConvertToRgba(const std::string& path) {
+std::vector<uint8_t> ConvertToRgba(const std::string& path, const std::string& options) {
   std::vector<uint8_t> rgba;
-  EXPECT_TRUE(RunConvert("'" + path + "[0]' -depth 8 rgba:-", &rgba)) << path;
+  EXPECT_TRUE(RunConvert("'" + path + "[0]' " + options + " -depth 8 rgba:-", &rgba)) << path;
   return rgba;
 }
 

@@ -12,8 +12,8 @@ namespace ormi::test {
 bool HaveConvert();
 // Runs `convert ARGS` through the shell; false when it fails. Its standard output in `out`.
 bool RunConvert(const std::string& args, std::vector<uint8_t>* out = nullptr);
-// A file as convert decodes it: RGBA bytes, rows from the top.
-std::vector<uint8_t> ConvertToRgba(const std::string& path);
+// A file's first picture as convert decodes it (after `options`): RGBA bytes, rows from the top.
+std::vector<uint8_t> ConvertToRgba(const std::string& path, const std::string& options = "");
 // 0xAARRGGBB values as RGBA bytes.
 std::vector<uint8_t> ArgbToRgba(const std::vector<uint32_t>& argb);
 // A bitmap of any depth as RGBA bytes, rows from the top.
