@@ -1,11 +1,13 @@
 // Writes the seed corpus: for every catalog export, a valid image at each depth it accepts with
 // its default arguments (catalog harness), and a valid bitmap and image at every depth (bitmap
-// harness). Usage: ormi-fuzz-seeds CATALOG_DIR DIB_DIR
+// harness), and small files of every picture format and variant (picture harness).
+// Usage: ormi-fuzz-seeds CATALOG_DIR DIB_DIR PICTURE_DIR
 #include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "fuzz/fuzz_input.h"
+#include "fuzz/picture_seeds.h"
 
 namespace {
 
@@ -21,8 +23,8 @@ constexpr int kDepths[] = {1, 4, 8, 16, 24, 32};
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s CATALOG_DIR DIB_DIR\n", argv[0]);
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s CATALOG_DIR DIB_DIR PICTURE_DIR\n", argv[0]);
     return 2;
   }
   const std::vector<host::EffectInfo>& catalog = host::EffectCatalog();
@@ -56,5 +58,6 @@ int main(int argc, char** argv) {
     fuzz::WriteImage(out, depth, 6, 4, depth + 1);
     Save(std::string(argv[2]) + "/depth-" + std::to_string(depth), out);
   }
+  fuzz::WritePictureSeeds(argv[3]);
   return 0;
 }

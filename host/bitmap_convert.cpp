@@ -1,5 +1,6 @@
 #include "host/bitmap_convert.h"
 
+#include <bit>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -9,11 +10,31 @@
 namespace ormi::host {
 namespace {
 
+// One colour field of a 32-bit pixel, widened to 0..255.
+struct Field {
+  uint32_t mask = 0;
+  int shift = 0;
+  explicit Field(uint32_t m = 0) : mask(m), shift(m == 0 ? 0 : std::countr_zero(m)) {}
+  uint32_t operator()(uint32_t pixel) const {
+    const uint32_t max = mask >> shift;
+    return max == 0 ? 0 : static_cast<uint32_t>((uint64_t{(pixel & mask) >> shift} * 255 + max / 2) / max);
+  }
+};
+
 // Reads any supported pixel as 0xAARRGGBB (alpha 255 unless the source is 32-bit).
 class PixelReader {
  public:
   explicit PixelReader(const DibView& view) : view_(view) {
     if (view.bitCount == 16) layout_ = DibRgb16Layout(view);
+    // 32-bit masks other than the plain B, G, R, A byte order are applied; the bits no colour
+    // takes are the alpha, as the fourth byte is in the plain order.
+    if (view.bitCount == 32 && view.maskBytes == 12) {
+      const uint8_t* masks = view.bits() - 12;
+      const uint32_t r = LoadPixel<uint32_t>(masks), g = LoadPixel<uint32_t>(masks + 4),
+                     b = LoadPixel<uint32_t>(masks + 8);
+      masked32_ = r != 0x00FF0000u || g != 0x0000FF00u || b != 0x000000FFu;
+      red_ = Field(r), green_ = Field(g), blue_ = Field(b), alpha_ = Field(~(r | g | b));
+    }
   }
 
   uint32_t operator()(const uint8_t* row, uint32_t x) const {
@@ -23,7 +44,11 @@ class PixelReader {
       case 8: return Palette(row[x]);
       case 16: return From16(LoadPixel<uint16_t>(row + 2 * x));
       case 24: return 0xFF000000u | row[3 * x] | row[3 * x + 1] << 8 | static_cast<uint32_t>(row[3 * x + 2]) << 16;
-      default: return LoadPixel<uint32_t>(row + 4 * x);
+      default: {
+        const uint32_t p = LoadPixel<uint32_t>(row + 4 * x);
+        if (!masked32_) return p;
+        return (alpha_.mask == 0 ? 255u : alpha_(p)) << 24 | red_(p) << 16 | green_(p) << 8 | blue_(p);
+      }
     }
   }
 
@@ -43,6 +68,8 @@ class PixelReader {
 
   DibView view_;
   Rgb16Layout layout_{};
+  bool masked32_ = false;
+  Field red_, green_, blue_, alpha_;
 };
 
 uint8_t CubeLevel(uint32_t component) { return static_cast<uint8_t>((component * 5 + 127) / 255); }

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <vector>
 
 #include "host/bitmap_convert.h"
 #include "host/bmp_file.h"
 #include "host/file_access.h"
+#include "host/format_codecs.h"
 #include "image/dib.h"
 
 namespace ormi::host {
@@ -60,6 +62,9 @@ std::optional<PictureSize> DeclaredSize(PictureFormat format, const uint8_t* dat
       if (size >= 24 && std::equal(data + 12, data + 16, "IHDR")) return PictureSize{Be32(data + 16), Be32(data + 20)};
       return std::nullopt;
     case PictureFormat::Jpeg: return JpegSize(data, size);
+    case PictureFormat::Tiff:
+    case PictureFormat::Webp:
+    case PictureFormat::Gif: return std::nullopt;  // their decoders check the size before allocating
   }
   return std::nullopt;
 }
@@ -93,10 +98,15 @@ std::optional<PictureFormat> FormatFromName(std::string_view name) {
   if (lower == "bmp") return PictureFormat::Bmp;
   if (lower == "png") return PictureFormat::Png;
   if (lower == "jpg" || lower == "jpeg") return PictureFormat::Jpeg;
+  if (lower == "tif" || lower == "tiff") return PictureFormat::Tiff;
+  if (lower == "webp") return PictureFormat::Webp;
+  if (lower == "gif") return PictureFormat::Gif;
   return std::nullopt;
 }
 
-std::string WritableFormatNames() { return "bmp, png, jpg"; }
+std::string WritableFormatNames() { return "bmp, png, jpg, tiff, webp"; }
+
+bool CanWrite(PictureFormat format) { return format != PictureFormat::Gif; }
 
 bool HasExtension(const std::string& path) {
   const size_t dot = path.find_last_of('.');
@@ -114,6 +124,15 @@ std::optional<PictureFormat> SniffFormat(const uint8_t* data, size_t size) {
   if (size >= 8 && std::equal(kPngSignature, kPngSignature + 8, data)) return PictureFormat::Png;
   if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return PictureFormat::Jpeg;
   if (size >= 2 && data[0] == 'B' && data[1] == 'M') return PictureFormat::Bmp;
+  if (size >= 4 && (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0)) {
+    return PictureFormat::Tiff;
+  }
+  if (size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBP", 4) == 0) {
+    return PictureFormat::Webp;
+  }
+  if (size >= 6 && (std::memcmp(data, "GIF87a", 6) == 0 || std::memcmp(data, "GIF89a", 6) == 0)) {
+    return PictureFormat::Gif;
+  }
   return std::nullopt;
 }
 
@@ -124,7 +143,7 @@ std::string TooManyPixels(uint64_t width, uint64_t height, uint64_t maxPixels) {
 
 Picture DecodePicture(const uint8_t* data, size_t size, const ReadOptions& options) {
   const std::optional<PictureFormat> format = SniffFormat(data, size);
-  if (!format) return Failed("not a BMP, PNG or JPEG file");
+  if (!format) return Failed("not a BMP, PNG, JPEG, TIFF, WebP or GIF file");
   if (const auto declared = DeclaredSize(*format, data, size); declared && OverLimit(*declared, options.maxPixels)) {
     return Failed(TooManyPixels(declared->width, declared->height, options.maxPixels), *format);
   }
@@ -133,12 +152,15 @@ Picture DecodePicture(const uint8_t* data, size_t size, const ReadOptions& optio
     case PictureFormat::Png: picture = DecodePng(data, size, options); break;
     case PictureFormat::Jpeg: picture = DecodeJpeg(data, size, options); break;
     case PictureFormat::Bmp: {
-      BitmapResult bmp = DecodeBmp(data, size);
+      BitmapResult bmp = DecodeBmp(data, size, options.maxPixels);
       picture.bitmap = bmp.bitmap;
       picture.hasAlpha = bmp.bitmap && HasNonZeroAlpha(bmp.bitmap);
       picture.error = bmp.error;
       break;
     }
+    case PictureFormat::Tiff: picture = DecodeTiff(data, size, options.maxPixels); break;
+    case PictureFormat::Webp: picture = DecodeWebp(data, size, options.maxPixels); break;
+    case PictureFormat::Gif: picture = DecodeGif(data, size, options.maxPixels); break;
   }
   picture.format = *format;
   return picture;
@@ -150,7 +172,7 @@ Picture ReadPicture(const std::string& path, const ReadOptions& options) {
   std::string error;
   if (!file.open(path, error) || !file.readUpTo(bytes, kSniffBytes, error)) return Failed(error);
   const std::optional<PictureFormat> format = SniffFormat(bytes.data(), bytes.size());
-  if (!format) return Failed("not a BMP, PNG or JPEG file");
+  if (!format) return Failed("not a BMP, PNG, JPEG, TIFF, WebP or GIF file");
   // What the header declares bounds the file: a small picture in a huge file (or a device that
   // never ends) is refused before it is read whole.
   const std::optional<PictureSize> declared = DeclaredSize(*format, bytes.data(), bytes.size());
@@ -175,12 +197,18 @@ bool WritePicture(const std::string& path, PictureFormat format, HGLOBAL bitmap,
                   const WriteOptions& options) {
   std::vector<uint8_t> file;
   if (format == PictureFormat::Bmp) {
-    if (!EncodeBmp(bitmap, file, error)) return false;
+    if (!EncodeBmp(bitmap, file, error, withAlpha)) return false;
+  } else if (format == PictureFormat::Tiff) {
+    if (!EncodeTiff(bitmap, withAlpha, TiffCompression::Lzw, file, error)) return false;
+  } else if (!CanWrite(format)) {
+    error = "GIF files are read, not written";
+    return false;
   } else {
     HGLOBAL bitmap32 = ThirtyTwoBitCopy(bitmap, error);
     if (!bitmap32) return false;
-    const bool encoded = format == PictureFormat::Png
-                             ? EncodePng(bitmap32, withAlpha, file, error, options.compression)
+    const bool encoded = format == PictureFormat::Png ? EncodePng(bitmap32, withAlpha, file, error, options.compression)
+                         : format == PictureFormat::Webp
+                             ? EncodeWebp(bitmap32, withAlpha, true, 100, file, error)
                              : EncodeJpeg(bitmap32, options.quality, file, error, options.fullChroma);
     GlobalFree(bitmap32);
     if (!encoded) return false;

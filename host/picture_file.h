@@ -1,6 +1,7 @@
-// Picture files in the formats that ormi-fx reads and writes: BMP at its own depth, PNG and JPEG
-// as 32-bit pictures. Reading is bounded: a picture over the pixel limit is refused before its
-// pixels are allocated, and a file is never read past what its header accounts for.
+// Picture files in the formats that ormi-fx reads and writes: BMP at its own depth, PNG, JPEG,
+// TIFF and WebP as 32-bit pictures; GIF is read only. Reading is bounded: a picture over the pixel
+// limit is refused before its pixels are allocated, and a file is never read past what its header
+// accounts for.
 #pragma once
 
 #include <cstdint>
@@ -11,11 +12,13 @@
 
 #include <ormi/win32.h>
 
+#include "host/picture_limits.h"
+
 namespace ormi::host {
 
-enum class PictureFormat { Bmp, Png, Jpeg };
+enum class PictureFormat { Bmp, Png, Jpeg, Tiff, Webp, Gif };
 
-// "bmp", "png", "jpg"/"jpeg" (any case); nullopt for anything else.
+// "bmp", "png", "jpg"/"jpeg", "tif"/"tiff", "webp", "gif" (any case); nullopt for anything else.
 std::optional<PictureFormat> FormatFromName(std::string_view name);
 // From the file's extension.
 std::optional<PictureFormat> FormatFromPath(const std::string& path);
@@ -26,7 +29,6 @@ std::string WritableFormatNames();
 // From the file's first bytes; nullopt when they are no format read here.
 std::optional<PictureFormat> SniffFormat(const uint8_t* data, size_t size);
 
-constexpr uint64_t kDefaultMaxPixels = uint64_t{1} << 28;
 constexpr int kDefaultJpegQuality = 92;
 // zlib level 4 (the first with lazy matching) writes photos about as small as level 6 in well
 // under half the time.
@@ -43,6 +45,9 @@ struct WriteOptions {
   int compression = kDefaultPngCompression;  // PNG: zlib level 0..9
   bool fullChroma = false;                   // JPEG: 4:4:4 sampling instead of 4:2:0
 };
+
+// Whether WritePicture can write the format (every one but GIF).
+bool CanWrite(PictureFormat format);
 
 struct Picture {
   HGLOBAL bitmap = nullptr;  // a packed bitmap the caller owns

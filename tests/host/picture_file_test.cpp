@@ -49,11 +49,12 @@ TEST(PictureFormatTest, FollowsTheNameOrExtension) {
   EXPECT_EQ(host::FormatFromPath("a/b.PNG"), PictureFormat::Png);
   EXPECT_EQ(host::FormatFromPath("x.jpeg"), PictureFormat::Jpeg);
   EXPECT_EQ(host::FormatFromPath("x.bmp"), PictureFormat::Bmp);
-  EXPECT_TRUE(host::HasExtension("x.tiff") && !host::FormatFromPath("x.tiff"));
+  EXPECT_TRUE(host::HasExtension("x.xcf") && !host::FormatFromPath("x.xcf"));
   for (const char* none : {"dir.png/file", "noext", "-", "dir/.hidden", "trailing."}) {
     EXPECT_FALSE(host::HasExtension(none)) << none;
     EXPECT_EQ(host::FormatFromPath(none), std::nullopt) << none;
   }
+  EXPECT_EQ(host::FormatFromName("xcf"), std::nullopt);
 }
 
 // Round trips through each encoder and its settings: PNG keeps every byte, JPEG at quality 100
@@ -193,8 +194,8 @@ TEST_F(PictureFileTest, DamagedFilesAreErrorsUnlessLenient) {
     }
   }
   GlobalFree(bitmap);
-  const uint8_t junk[] = "GIF89a";
-  EXPECT_EQ(host::DecodePicture(junk, sizeof junk).error, "not a BMP, PNG or JPEG file");
+  const uint8_t junk[] = "XCF v";
+  EXPECT_EQ(host::DecodePicture(junk, sizeof junk).error, "not a BMP, PNG, JPEG, TIFF, WebP or GIF file");
 }
 
 // Every allocation of a read or write failing in turn: the call reports "out of memory" or gives

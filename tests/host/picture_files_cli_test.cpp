@@ -96,7 +96,7 @@ TEST_F(PictureFilesCliTest, HostileFilesAreRefusedInBoundedMemory) {
       {fx_ + " invert " + Path("limit.png") + out, "too little image data for 16384 x 16384"},
       {fx_ + " invert " + Path("cut.png") + out, "bad PNG file"},
       {fx_ + " invert --max-pixels 255 " + Path("ok.png") + out, "16 x 16 pixels (limit 255"},
-      {fx_ + " invert /dev/zero" + out, "not a BMP, PNG or JPEG file"},
+      {fx_ + " invert /dev/zero" + out, "not a BMP, PNG, JPEG, TIFF, WebP or GIF file"},
       {fx_ + " invert " + Path("sparse.bmp") + out, "file too large"},
       {"(cat " + Path("small.bmp") + "; cat /dev/zero) | " + fx_ + " invert -" + out, "file too large"},
       {fx_ + " invert " + Path("ok.png") + " /dev/full", "No space left on device"},
@@ -144,8 +144,9 @@ TEST_F(PictureFilesCliTest, OutputFormatsAreCheckedAndDashIsAStream) {
   const std::string in = Noise("in.png", 5);
   const struct {
     std::string arguments, says;
-  } cases[] = {{in + " " + Path("out.tiff"), "bmp, png, jpg"},
+  } cases[] = {{in + " " + Path("out.xcf"), "bmp, png, jpg, tiff, webp"},
                {"--format png " + in + " " + Path("out.jpg"), "contradicts"},
+               {in + " " + Path("out.gif"), "read, not written"},
                {in + " -", "needs --format"},
                {"--out-dir " + Path("d") + " -", "standard input"}};
   for (const auto& c : cases) {

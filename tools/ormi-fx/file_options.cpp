@@ -23,7 +23,8 @@ void AddFileOptions(CLI::App& app, FileOptions& options, const std::string& grou
 CLI::Validator WritableFormat() {
   return CLI::Validator(
       [](std::string& name) {
-        return host::FormatFromName(name)
+        const auto format = host::FormatFromName(name);
+        return format && host::CanWrite(*format)
                    ? std::string()
                    : "'" + name + "' is not a format ormi-fx writes (" + host::WritableFormatNames() + ")";
       },

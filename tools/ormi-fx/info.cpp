@@ -18,6 +18,9 @@ const char* FormatName(host::PictureFormat format) {
     case host::PictureFormat::Bmp: return "BMP";
     case host::PictureFormat::Png: return "PNG";
     case host::PictureFormat::Jpeg: return "JPEG";
+    case host::PictureFormat::Tiff: return "TIFF";
+    case host::PictureFormat::Webp: return "WebP";
+    case host::PictureFormat::Gif: return "GIF";
   }
   return "?";
 }

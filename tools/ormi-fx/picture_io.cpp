@@ -26,6 +26,9 @@ const char* ExtensionOf(host::PictureFormat format) {
     case host::PictureFormat::Bmp: return ".bmp";
     case host::PictureFormat::Png: return ".png";
     case host::PictureFormat::Jpeg: return ".jpg";
+    case host::PictureFormat::Tiff: return ".tif";
+    case host::PictureFormat::Webp: return ".webp";
+    case host::PictureFormat::Gif: return ".gif";
   }
   return "";
 }
@@ -104,6 +107,11 @@ int CheckFormat(const std::string& output, const PictureOptions& options) {
   if (output == "-" && !options.format) return Usage("writing to standard output needs --format");
   if (host::HasExtension(output) && !named && !options.format) {
     return Usage(output + ": unknown picture format (ormi-fx writes " + host::WritableFormatNames() + ")");
+  }
+  const std::optional<host::PictureFormat> chosen = options.format ? options.format : named;
+  if (chosen && !host::CanWrite(*chosen)) {
+    return Usage(output + ": " + ExtensionOf(*chosen) + " files are read, not written (ormi-fx writes " +
+                 host::WritableFormatNames() + ")");
   }
   if (named && options.format && *named != *options.format) {
     return Usage(output + ": --format contradicts the extension (" + ExtensionOf(*options.format) + " expected)");
