@@ -6,7 +6,7 @@
 namespace ormi {
 namespace {
 
-SimdLevel Detect() {
+SimdLevel DetectProcessor() {
 #if defined(__x86_64__) || defined(__i386__)
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi")) {
@@ -19,6 +19,23 @@ SimdLevel Detect() {
 #else
   return SimdLevel::Scalar;
 #endif
+}
+
+// A test build may cap the level (ORMI_SIMD_CAP in CMake). The note stays in the binary so that a
+// script can tell a capped module from a shipped one.
+#if defined(ORMI_SIMD_CAP_SSE2)
+constexpr SimdLevel kCap = SimdLevel::Sse2;
+[[gnu::used]] const char kCapNote[] = "ormiEffects test build: SIMD level capped at sse2";
+#elif defined(ORMI_SIMD_CAP_AVX2)
+constexpr SimdLevel kCap = SimdLevel::Avx2;
+[[gnu::used]] const char kCapNote[] = "ormiEffects test build: SIMD level capped at avx2";
+#else
+constexpr SimdLevel kCap = SimdLevel::Avx512;
+#endif
+
+SimdLevel Detect() {
+  const SimdLevel level = DetectProcessor();
+  return level < kCap ? level : kCap;
 }
 
 // -1: no level forced.
