@@ -2,10 +2,11 @@
 
 Builds ormi-time natively and, with MinGW-w64, as a Windows program against the DLL (in
 build-wine-bench; also in build-wine-bench-avx2 with the SIMD level capped at AVX2 when the build
-has ORMI_SIMD_CAP), then runs them one after the other: native with transparent huge pages, native
-on 4 KB pages (ORMI_HUGE_PAGES=0, the pages a Windows host gets), and each DLL under Wine. Prints
-each case's median and its ratio to the BM_Memcpy of its own run, the DLL's ratio over the native
-4 KB one against its goal, and the 4 KB-page goals.
+has ORMI_SIMD_CAP), then times each case in every configuration one after the other: native with
+transparent huge pages, native on 4 KB pages (ORMI_HUGE_PAGES=0, the pages a Windows host gets), and
+each DLL under Wine. Every run times BM_Memcpy before its case, so each ratio divides by a memcpy of
+the same moment, which keeps them comparable on a machine whose load changes. Prints each case's
+median and ratio, the DLL's ratio over the native 4 KB one against its goal, and the 4 KB-page goals.
 """
 import os
 import shutil
@@ -26,9 +27,8 @@ def pinned(command, args):
     return command
 
 
-def time_args(args):
-    flags = ["--size", str(args.size), "--repetitions", str(args.repetitions)]
-    return flags + (["--filter", args.filter] if args.filter else [])
+def time_args(args, case):
+    return ["--size", str(args.size), "--repetitions", str(args.repetitions), "--case", case]
 
 
 def parse(out):
@@ -40,13 +40,13 @@ def parse(out):
     return medians
 
 
-def run_native(args, huge_pages):
+def native_run(args, huge_pages):
     env = dict(os.environ)
     if not huge_pages:
         env["ORMI_HUGE_PAGES"] = "0"
-    command = pinned([os.path.join(args.build, "bench", "ormi-time")] + time_args(args), args)
-    print("running:", "" if huge_pages else "ORMI_HUGE_PAGES=0", " ".join(command), file=sys.stderr)
-    return parse(subprocess.run(command, check=True, stdout=subprocess.PIPE, env=env).stdout)
+    binary = os.path.join(args.build, "bench", "ormi-time")
+    return lambda case: parse(subprocess.run(pinned([binary] + time_args(args, case), args), check=True,
+                                             stdout=subprocess.PIPE, env=env).stdout)
 
 
 def has_simd_cap():
@@ -71,7 +71,7 @@ def build_windows(directory, cap):
     return exe
 
 
-def run_wine(args, exe, label):
+def wine_run(args, exe):
     env = dict(os.environ)
     env.setdefault("WINEDEBUG", "-all")
     env["WINEPREFIX"] = os.environ.get("WINEPREFIX", os.path.join(os.path.dirname(os.path.dirname(exe)), "wineprefix"))
@@ -82,9 +82,8 @@ def run_wine(args, exe, label):
     table = os.path.join(args.build, "share", "ormi", "gammalut.tbl")
     if os.path.exists(table) and os.path.isdir(windows):
         shutil.copy(table, windows)
-    command = pinned(["wine", exe] + time_args(args), args)
-    print("running (%s):" % label, " ".join(command), file=sys.stderr)
-    return parse(subprocess.run(command, check=True, stdout=subprocess.PIPE, env=env).stdout)
+    return lambda case: parse(subprocess.run(pinned(["wine", exe] + time_args(args, case), args), check=True,
+                                             stdout=subprocess.PIPE, env=env).stdout)
 
 
 def verdict(value, goal):
@@ -99,36 +98,43 @@ def main(args):
     if has_simd_cap():
         builds.append(("DLL avx2", build_windows(os.path.join(ROOT, "build-wine-bench-avx2"), "avx2")))
 
-    huge = run_native(args, True)
-    small = run_native(args, False)
-    dlls = [(label, run_wine(args, exe, label)) for label, exe in builds]
+    listing = subprocess.run([os.path.join(args.build, "bench", "ormi-time"), "--list"], check=True,
+                             stdout=subprocess.PIPE).stdout.decode().split()
+    cases = [name for name in listing if not args.filter or args.filter in name]
+    runs = [("native", native_run(args, True)), ("native 4 KB", native_run(args, False))]
+    runs += [(label, wine_run(args, exe)) for label, exe in builds]
+    tables = {label: {} for label, _ in runs}
+    memcpys = {label: [] for label, _ in runs}
+    for case in cases:
+        print("timing", case, file=sys.stderr)
+        for label, run in runs:
+            medians = run(case)
+            memcpys[label].append(medians["BM_Memcpy"])
+            # The case's time, and its ratio to the memcpy of the same run.
+            tables[label][case] = (medians[case], medians[case] / medians["BM_Memcpy"])
+    huge, small = tables["native"], tables["native 4 KB"]
+    dlls = [(label, tables[label]) for label, _ in builds]
 
-    def ratio(table, name):
-        return table[name] / table["BM_Memcpy"] if name in table and "BM_Memcpy" in table else None
+    def median(values):
+        values = sorted(values)
+        return values[len(values) // 2] if values else 0
 
-    print("size %dx%d, %d repetitions, medians in ms, each ratio to its own run's BM_Memcpy" %
+    print("size %dx%d, %d repetitions, medians in ms; each ratio is to the BM_Memcpy timed in the same run" %
           (args.size, args.size, args.repetitions))
-    print("BM_Memcpy: native %.2f, native 4 KB %.2f, %s" %
-          (huge["BM_Memcpy"], small["BM_Memcpy"], ", ".join("%s %.2f" % (l, t["BM_Memcpy"]) for l, t in dlls)))
+    print("BM_Memcpy medians over the runs: " + ", ".join("%s %.2f" % (label, median(memcpys[label])) for label, _ in runs))
     header = "%-26s %16s %16s" % ("case", "native  ms   /mc", "4 KB  ms   /mc")
     for label, _ in dlls:
-        header += " %16s %11s" % ((label + "  ms   /mc")[-16:], "/4KB  <=1.2")
+        header += " %18s %11s" % (label + "  ms   /mc", "/4KB  <=1.2")
     header += "  %s" % "4 KB goal"
     print(header)
-    for name in sorted(huge, key=lambda n: (n.startswith("BM_Img") or n.startswith("BM_Tavo"), n)):
-        if name == "BM_Memcpy":
-            continue
-        line = "%-26s %7.2f %8.2f %7.2f %8.2f" % (name, huge[name], ratio(huge, name), small.get(name, 0),
-                                                   ratio(small, name) or 0)
-        worst = ratio(small, name) or 0
+    for name in cases:
+        line = "%-26s %7.2f %8.2f %7.2f %8.2f" % (name, huge[name][0], huge[name][1], small[name][0], small[name][1])
+        worst = small[name][1]
         for _, table in dlls:
-            r = ratio(table, name)
-            if r is None:
-                line += " %16s %11s" % ("-", "")
-                continue
-            over = r / ratio(small, name)
+            ms, r = table[name]
+            over = r / small[name][1]
             worst = max(worst, r)
-            line += " %7.2f %8.2f %6.2f %4s" % (table[name], r, over, verdict(over, DLL_GOAL))
+            line += " %9.2f %8.2f %6.2f %4s" % (ms, r, over, verdict(over, DLL_GOAL))
         if name in PAGE_GOALS:
             line += "  <=%g %s" % (PAGE_GOALS[name], verdict(worst, PAGE_GOALS[name]))
         print(line)

@@ -4,7 +4,10 @@
 // under Wine). Each repetition calls one case until --min-time seconds have passed; the median of
 // the repetitions' times per call is printed, one "name<TAB>milliseconds" line per case.
 //
-//   ormi-time [--size W] [--repetitions N] [--min-time S] [--filter SUBSTRING]
+//   ormi-time [--size W] [--repetitions N] [--min-time S] [--filter SUBSTRING | --case NAME] [--list]
+//
+// --case times one case by its exact name (and BM_Memcpy, which every run times first, for its ratio);
+// --list prints the names of the cases and times nothing.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,6 +26,14 @@ struct Options {
   int repetitions = 5;
   double minTime = 0.2;
   std::string filter;
+  bool exact = false;
+  bool list = false;
+
+  bool selects(const std::string& name) const {
+    if (name == "BM_Memcpy") return !list;  // the unit of every ratio
+    if (list) std::printf("%s\n", name.c_str());
+    return !list && (exact ? name == filter : name.find(filter) != std::string::npos);
+  }
 };
 
 // Keeps a result alive so that no call can be dropped as unused.
@@ -49,7 +60,7 @@ double MedianMilliseconds(const Options& options, const std::function<void()>& o
 }
 
 void Report(const Options& options, const std::string& name, const std::function<void()>& once) {
-  if (!options.filter.empty() && name.find(options.filter) == std::string::npos && name != "BM_Memcpy") return;
+  if (!options.selects(name)) return;
   std::printf("%s\t%.3f\n", name.c_str(), MedianMilliseconds(options, once));
   std::fflush(stdout);
 }
@@ -58,16 +69,23 @@ void Report(const Options& options, const std::string& name, const std::function
 
 int main(int argc, char** argv) {
   Options options;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  for (int i = 1; i < argc; i += 2) {
     const std::string flag = argv[i];
-    if (flag == "--size") {
+    if (flag == "--list") {
+      options.list = true;
+      --i;
+    } else if (i + 1 == argc) {
+      std::fprintf(stderr, "ormi-time: %s needs a value\n", argv[i]);
+      return 2;
+    } else if (flag == "--size") {
       options.size = std::max(8, std::atoi(argv[i + 1]));
     } else if (flag == "--repetitions") {
       options.repetitions = std::max(1, std::atoi(argv[i + 1]));
     } else if (flag == "--min-time") {
       options.minTime = std::atof(argv[i + 1]);
-    } else if (flag == "--filter") {
+    } else if (flag == "--filter" || flag == "--case") {
       options.filter = argv[i + 1];
+      options.exact = flag == "--case";
     } else {
       std::fprintf(stderr, "ormi-time: unknown option %s\n", argv[i]);
       return 2;
@@ -89,7 +107,7 @@ int main(int argc, char** argv) {
   for (const ormi::host::EffectInfo& effect : ormi::host::EffectCatalog()) {
     for (const ormi::bench::Variant& variant : ormi::bench::VariantsOf(effect)) {
       const std::string name = std::string("BM_") + effect.exportName + variant.suffix;
-      if (!options.filter.empty() && name.find(options.filter) == std::string::npos) continue;
+      if (!options.selects(name)) continue;
       ormi::bench::ExportCall call(effect, variant, options.size);
       Report(options, name, [&] { g_sink = call(); });
     }
