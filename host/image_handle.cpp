@@ -40,7 +40,7 @@ HGLOBAL WrapBitmap(HGLOBAL bitmap) {
     GlobalUnlock(bitmap);
     return nullptr;
   }
-  std::memcpy(header, bits, tables);
+  std::memcpy(header, bits, static_cast<size_t>(tables));  // at most the bitmap's size
   std::memcpy(record->magic, ORMI_RECORD_MAGIC, 4);
   record->header = OrmiFieldFromPointer(header);
   record->flags = 16;

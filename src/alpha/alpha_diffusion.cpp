@@ -5,6 +5,11 @@
 // rows in memory order) times k / (k + 1), truncated. Each row's new alphas wait in one of two
 // row buffers until the next row is computed, so a pass reads only the previous pass's values.
 // The outermost ring keeps alpha 0.
+// A neighbour of alpha 1 gives 0 and one of 2 or more gives at least 1 whatever k is, so whether a
+// pass changes anything depends on the picture alone: after the first pass that changes nothing,
+// none does, and the diffusion ends there (at most 255 passes change anything, since each new
+// alpha is below the one it came from). After j passes no alpha lies farther than j from the
+// source, so a pass only visits the source grown by the passes done so far.
 #include "alpha/alpha_diffusion.h"
 
 #include <array>
@@ -87,12 +92,18 @@ struct VectorPass {
   static size_t Run(const uint8_t* row, size_t x, size_t end, uint8_t* buffer) { return Kernel(row, x, end, buffer); }
 };
 
+// A part of the canvas: rows top..bottom - 1, columns left..right - 1.
+struct Window {
+  size_t top, bottom, left, right;
+};
+
 template <class Pass>
-bool ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& scaled, uint8_t* buffer) {
+bool ComputeRow(const Canvas& canvas, const Window& window, size_t r, const std::array<uint8_t, 256>& scaled,
+                uint8_t* buffer) {
   const uint8_t *above = canvas.row(r - 1), *here = canvas.row(r), *below = canvas.row(r + 1);
   bool changed = false;
-  const size_t end = canvas.width - 1;
-  for (size_t x = 1; x < end; ++x) {
+  const size_t end = window.right;
+  for (size_t x = window.left; x < end; ++x) {
     if constexpr (Pass::kVector) {
       x = Pass::Run(here, x, end, buffer);
       if (x == end) break;
@@ -110,73 +121,84 @@ bool ComputeRow(const Canvas& canvas, size_t r, const std::array<uint8_t, 256>& 
 
 // Only pixels of alpha 0 can have changed: every other one's buffer entry is its own alpha.
 template <class Pass>
-void StoreRow(const Canvas& canvas, size_t r, const uint8_t* buffer) {
+void StoreRow(const Canvas& canvas, const Window& window, size_t r, const uint8_t* buffer) {
   uint8_t* p = canvas.row(r);
-  for (size_t x = 0; x < canvas.width; ++x) {
+  for (size_t x = window.left; x < window.right; ++x) {
     if constexpr (Pass::kVector) {
-      x = Pass::Run(p, x, canvas.width, nullptr);
-      if (x == canvas.width) break;
+      x = Pass::Run(p, x, window.right, nullptr);
+      if (x == window.right) break;
     }
     p[4 * x + 3] = buffer[x];
   }
 }
 
 // One pass in the pipeline: its divisor k + 1 as a table, the two row buffers that hold its last two
-// rows until they may be stored, and whether those rows changed.
+// rows until they may be stored, whether those rows changed, and whether any row did.
 struct PassStage {
   std::array<uint8_t, 256> scaled;
   uint8_t* odd;
   uint8_t* even;
   bool changed[2];
+  bool moved;
 
-  void start(int k, uint8_t* oddRow, uint8_t* evenRow, size_t width) {
+  void start(int k, uint8_t* oddRow, uint8_t* evenRow) {
     for (int a = 0; a < 256; ++a) scaled[static_cast<size_t>(a)] = static_cast<uint8_t>(int64_t{a} * k / (k + 1));
     odd = oddRow;
     even = evenRow;
-    odd[0] = odd[width - 1] = even[0] = even[width - 1] = 0;
-    changed[0] = changed[1] = false;
+    changed[0] = changed[1] = moved = false;
   }
   uint8_t* buffer(size_t r) const { return r % 2 ? odd : even; }
 };
 
-// Up to kStages passes go down the picture together, each two rows behind the one before it: when
+// Up to kStages passes go down the window together, each two rows behind the one before it: when
 // a pass computes row r, the pass before it has just stored row r + 1 and is done with rows up to
 // r, and its own row r - 1 waits in its buffer. Every pass thus reads exactly the rows the previous
 // pass left, while the picture is read and written once per group of passes instead of per pass.
+// True when the group's last pass changed an alpha.
 template <class Pass>
-void DiffuseGroup(const Canvas& canvas, int firstK, int count, uint8_t* odd, uint8_t* even) {
+bool DiffuseGroup(const Canvas& canvas, const Window& window, int firstK, int count, uint8_t* odd, uint8_t* even) {
   std::array<PassStage, kStages> stages;
   for (int s = 0; s < count; ++s) {
     stages[static_cast<size_t>(s)].start(firstK - s, odd + static_cast<size_t>(s) * canvas.width,
-                                         even + static_cast<size_t>(s) * canvas.width, canvas.width);
+                                         even + static_cast<size_t>(s) * canvas.width);
   }
-  const size_t lastRow = canvas.height - 2;
-  for (size_t step = 1; step <= lastRow + 1 + 2 * static_cast<size_t>(count - 1); ++step) {
+  const size_t rows = window.bottom - window.top;
+  for (size_t step = 1; step <= rows + 1 + 2 * static_cast<size_t>(count - 1); ++step) {
     for (size_t s = 0; s < static_cast<size_t>(count); ++s) {
       if (step < 2 * s + 1) break;
       PassStage& stage = stages[s];
-      const size_t r = step - 2 * s;
-      if (r <= lastRow) {
-        stage.changed[r % 2] = ComputeRow<Pass>(canvas, r, stage.scaled, stage.buffer(r));
-        if (r > 1 && stage.changed[(r - 1) % 2]) StoreRow<Pass>(canvas, r - 1, stage.buffer(r - 1));
-      } else if (r == lastRow + 1 && stage.changed[lastRow % 2]) {
-        StoreRow<Pass>(canvas, lastRow, stage.buffer(lastRow));
+      const size_t i = step - 1 - 2 * s, r = window.top + i;
+      if (i < rows) {
+        stage.changed[r % 2] = ComputeRow<Pass>(canvas, window, r, stage.scaled, stage.buffer(r));
+        stage.moved |= stage.changed[r % 2];
+        if (i > 0 && stage.changed[(r - 1) % 2]) StoreRow<Pass>(canvas, window, r - 1, stage.buffer(r - 1));
+      } else if (i == rows && stage.changed[(r - 1) % 2]) {
+        StoreRow<Pass>(canvas, window, r - 1, stage.buffer(r - 1));
       }
     }
   }
+  return stages[static_cast<size_t>(count - 1)].moved;
 }
 
-void Diffuse(const Canvas& canvas, int passes, uint8_t* odd, uint8_t* even) {
+// `source` is the source's place in the canvas.
+void Diffuse(const Canvas& canvas, const Window& source, int passes, uint8_t* odd, uint8_t* even) {
   const SimdLevel level = ActiveSimdLevel();
+  size_t done = 0;
   for (int k = passes; k >= 1; k -= kStages) {
     const int count = k < kStages ? k : kStages;
+    // The border is passes + 1 wide, so the grown source stays inside the outermost ring.
+    const size_t reach = done + static_cast<size_t>(count);
+    const Window window{source.top - reach, source.bottom + reach, source.left - reach, source.right + reach};
+    bool moved;
     if (HasAvx2(level)) {
-      DiffuseGroup<VectorPass<PassNonZeroAlphasAvx2>>(canvas, k, count, odd, even);
+      moved = DiffuseGroup<VectorPass<PassNonZeroAlphasAvx2>>(canvas, window, k, count, odd, even);
     } else if (level == SimdLevel::Sse2) {
-      DiffuseGroup<VectorPass<PassNonZeroAlphasSse2>>(canvas, k, count, odd, even);
+      moved = DiffuseGroup<VectorPass<PassNonZeroAlphasSse2>>(canvas, window, k, count, odd, even);
     } else {
-      DiffuseGroup<NoPass>(canvas, k, count, odd, even);
+      moved = DiffuseGroup<NoPass>(canvas, window, k, count, odd, even);
     }
+    if (!moved) return;
+    done = reach;
   }
 }
 
@@ -212,9 +234,11 @@ HGLOBAL ImgDiffImage(const ImageRecord& source, int passes) {
   WritePlainInfoHeader(bitmapLock.data(), static_cast<int32_t>(size->width), static_cast<int32_t>(size->height), 32);
   const Canvas canvas{bitmapLock.data() + kInfoHeaderBytes, canvasWidth, static_cast<size_t>(size->height)};
   const uint32_t fill = LoadPixel<uint32_t>(view->bits()) & 0x00FFFFFFu;
-  CopyIntoCanvas(canvas, *view, static_cast<size_t>(passes) + 1, fill);
+  const size_t border = static_cast<size_t>(passes) + 1;
+  CopyIntoCanvas(canvas, *view, border, fill);
   sourceLock.unlock();
-  if (passes > 0) Diffuse(canvas, passes, odd.get(), even.get());
+  const Window placed{border, border + view->rows, border, border + static_cast<size_t>(source.width)};
+  if (passes > 0) Diffuse(canvas, placed, passes, odd.get(), even.get());
   bitmapLock.unlock();
 
   HGLOBAL image = CreateImageRecord(bitmap.handle(), 1, ORMI_ALPHA_TRANSPARENCY);

@@ -1,7 +1,6 @@
-// Mirroring in place. Rows: stored row r changes place with row H-1-r, whole strides exchanged
-// through one LocalAlloc row buffer. Columns: pixel x changes place with pixel W-1-x in every row,
-// by whole pixels at 8 to 32 bits and through the bit tables' row reversals at 1 and 4 bits,
-// which keep the unused bits of the last byte. Padding is never moved. A top-down bitmap is
+// Mirroring in place. Rows: stored row r changes place with row H-1-r, whole strides exchanged. Columns: pixel x
+// changes place with pixel W-1-x in every row, by whole pixels at 8 to 32 bits and through the bit tables' row
+// reversals at 1 and 4 bits, which keep the unused bits of the last byte. Padding is never moved. A top-down bitmap is
 // mirrored the same way over its |biHeight| stored rows.
 #include "geometry/mirror.h"
 
@@ -51,29 +50,27 @@ void ReverseRow(uint8_t* row, uint32_t width, unsigned bitCount) {
   }
 }
 
-bool FlipRows(const DibView& view) {
+// The exchanges need no buffer, but the row buffer is still taken (and given back at once), so that
+// a mirror fails where memory for one row is refused, as it always has.
+bool TakeRowBuffer(const DibView& view) {
   if (view.rows < 2 || view.stride == 0) return true;
   void* buffer = LocalAlloc(LMEM_FIXED, view.stride);
   if (!buffer) return false;
-  for (uint32_t r = 0; r < view.rows / 2; ++r) {
-    uint8_t* low = view.row(r);
-    uint8_t* high = view.row(view.rows - 1 - r);
-    std::memcpy(buffer, high, view.stride);
-    std::memcpy(high, low, view.stride);
-    std::memcpy(low, buffer, view.stride);
-  }
   LocalFree(buffer);
   return true;
 }
 
+bool FlipRows(const DibView& view) {
+  if (!TakeRowBuffer(view)) return false;
+  const RowExchangeKernel exchange = SelectRowExchange(ActiveSimdLevel());
+  for (uint32_t r = 0; r < view.rows / 2; ++r) exchange(view.row(r), view.row(view.rows - 1 - r), view.stride);
+  return true;
+}
+
 // 32 bits both ways in one pass: each pair of rows exchanged and reversed together, the middle row
-// of an odd height reversed alone. The row buffer is still taken, as the two-pass mirror takes it.
+// of an odd height reversed alone.
 bool FlipBoth32(const DibView& view) {
-  if (view.rows >= 2 && view.stride != 0) {
-    void* buffer = LocalAlloc(LMEM_FIXED, view.stride);
-    if (!buffer) return false;
-    LocalFree(buffer);
-  }
+  if (!TakeRowBuffer(view)) return false;
   const Mirror32Kernels kernels = SelectMirror32(ActiveSimdLevel());
   const size_t width = static_cast<uint32_t>(view.width);
   for (uint32_t r = 0; r < view.rows / 2; ++r)

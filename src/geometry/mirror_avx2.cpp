@@ -11,6 +11,18 @@ __attribute__((target("avx2"))) static inline __m256i Reversed8(__m256i v) {
   return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
 }
 
+__attribute__((target("avx2"))) void ExchangeRowsAvx2(uint8_t* low, uint8_t* high, size_t bytes) {
+  size_t i = 0;
+  for (; i + 32 <= bytes; i += 32) {
+    auto* a = reinterpret_cast<__m256i*>(low + i);
+    auto* b = reinterpret_cast<__m256i*>(high + i);
+    const __m256i va = _mm256_loadu_si256(a), vb = _mm256_loadu_si256(b);
+    _mm256_storeu_si256(a, vb);
+    _mm256_storeu_si256(b, va);
+  }
+  ExchangeRowTails(low, high, bytes, i);
+}
+
 __attribute__((target("avx2"))) void Reverse32Avx2(uint8_t* row, size_t width) {
   size_t x = 0;
   for (; x + 8 <= width / 2; x += 8) {
@@ -38,6 +50,7 @@ __attribute__((target("avx2"))) void ExchangeReversed32Avx2(uint8_t* low, uint8_
 }  // namespace ormi
 #else
 namespace ormi {
+void ExchangeRowsAvx2(uint8_t* low, uint8_t* high, size_t bytes) { ExchangeRowsScalar(low, high, bytes); }
 void Reverse32Avx2(uint8_t* row, size_t width) { Reverse32Scalar(row, width); }
 void ExchangeReversed32Avx2(uint8_t* low, uint8_t* high, size_t width) { ExchangeReversed32Scalar(low, high, width); }
 }  // namespace ormi

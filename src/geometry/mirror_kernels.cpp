@@ -32,6 +32,17 @@ static void CrossExchange32(uint8_t* low, uint8_t* high, size_t width, size_t fr
   }
 }
 
+// A bitmap row's stride is a whole number of 32-bit words.
+void ExchangeRowTails(uint8_t* low, uint8_t* high, size_t bytes, size_t from) {
+  for (size_t i = from; i < bytes; i += 4) {
+    const uint32_t value = LoadPixel<uint32_t>(low + i);
+    StorePixel<uint32_t>(low + i, LoadPixel<uint32_t>(high + i));
+    StorePixel<uint32_t>(high + i, value);
+  }
+}
+
+void ExchangeRowsScalar(uint8_t* low, uint8_t* high, size_t bytes) { ExchangeRowTails(low, high, bytes, 0); }
+
 void Reverse32Scalar(uint8_t* row, size_t width) { SwapEnds32(row, width, 0, width / 2); }
 
 void ExchangeReversed32Scalar(uint8_t* low, uint8_t* high, size_t width) {
@@ -40,6 +51,18 @@ void ExchangeReversed32Scalar(uint8_t* low, uint8_t* high, size_t width) {
 
 #if defined(__SSE2__)
 static inline __m128i Reversed(__m128i v) { return _mm_shuffle_epi32(v, 0x1B); }
+
+void ExchangeRowsSse2(uint8_t* low, uint8_t* high, size_t bytes) {
+  size_t i = 0;
+  for (; i + 16 <= bytes; i += 16) {
+    auto* a = reinterpret_cast<__m128i*>(low + i);
+    auto* b = reinterpret_cast<__m128i*>(high + i);
+    const __m128i va = _mm_loadu_si128(a), vb = _mm_loadu_si128(b);
+    _mm_storeu_si128(a, vb);
+    _mm_storeu_si128(b, va);
+  }
+  ExchangeRowTails(low, high, bytes, i);
+}
 
 void Reverse32Sse2(uint8_t* row, size_t width) {
   size_t x = 0;
@@ -65,6 +88,7 @@ void ExchangeReversed32Sse2(uint8_t* low, uint8_t* high, size_t width) {
   CrossExchange32(low, high, width, x, width);
 }
 #else
+void ExchangeRowsSse2(uint8_t* low, uint8_t* high, size_t bytes) { ExchangeRowsScalar(low, high, bytes); }
 void Reverse32Sse2(uint8_t* row, size_t width) { Reverse32Scalar(row, width); }
 void ExchangeReversed32Sse2(uint8_t* low, uint8_t* high, size_t width) { ExchangeReversed32Scalar(low, high, width); }
 #endif
@@ -73,6 +97,15 @@ void ExchangeReversed32Sse2(uint8_t* low, uint8_t* high, size_t width) { Exchang
 void Mirror32Tails(uint8_t* row, size_t width, size_t from) { SwapEnds32(row, width, from, width / 2); }
 void Exchange32Tails(uint8_t* low, uint8_t* high, size_t width, size_t from) {
   CrossExchange32(low, high, width, from, width);
+}
+
+RowExchangeKernel SelectRowExchange(SimdLevel level) {
+  switch (level) {
+    case SimdLevel::Avx512:
+    case SimdLevel::Avx2: return ExchangeRowsAvx2;
+    case SimdLevel::Sse2: return ExchangeRowsSse2;
+    default: return ExchangeRowsScalar;
+  }
 }
 
 Mirror32Kernels SelectMirror32(SimdLevel level) {

@@ -1,5 +1,5 @@
-// FillRotatedPolygon. Destination rows are written in stored order, each completely from left to
-// right: zeros up to the left edge, the span between the edges, zeros to the end. The left edge
+// FillRotatedPolygon. Each destination row is zeros up to the left edge, the span between the
+// edges, zeros to the end; rows are written in tiles (FillRows) with the same bytes. The left edge
 // walks the corners backwards from the lowest one, the right edge forwards; each is re-seeded at
 // the row of every corner it reaches, with increments (target - corner) / rows, all divisions
 // truncating towards zero. A span pixel samples the source at the exact 16.16 sum of the span
@@ -140,37 +140,90 @@ void FillSpan(uint8_t* first, size_t rowBytes, int64_t cells, const ScanSource& 
   WriteSpan<B, Mode>(first + static_cast<size_t>(done) * 4 * B, rowBytes, cells - done, source, from, du, dv, key);
 }
 
+// The tiles the canvas is written in: bands of rows, each band in strips of columns. A whole row's
+// span runs diagonally through the source and meets a new source row, on its own 4 KB page, every
+// few pixels; the rows of a band read a strip's pages one after the other, while their
+// translations and lines are still cached. Eight rows by 1024 pixels measured best at 30 degrees
+// on 4 KB pages (taller bands or narrower strips were slower than whole rows).
+constexpr int64_t kBandPixels = 8, kStripPixels = 1024;
+// Strips end on a span's cell number that is a multiple of every kernel's vector length, so that
+// the kernels leave no more scalar tails than they do on whole rows.
+constexpr int64_t kVectorCells = 16;
+
+// A row of cells worked out for its band: its span, and how much of the row is written so far.
+struct RowPlan {
+  bool span;
+  int64_t xl, xr;  // the span's first and last cell
+  ScanEdge left;   // where the span starts sampling
+  int64_t du, dv;  // per cell
+  int64_t written;
+};
+
+// Writes the row's cells from where it stopped up to `end` (the strip's end, moved on to the next
+// vector boundary of the span when it falls inside the span).
+template <int B, ScanTransparency Mode>
+void FillRowPart(uint8_t* row, size_t rowBytes, RowPlan& plan, int64_t end, const ScanSource& source, uint32_t key,
+                 ScanSpanKernel vector) {
+  const int64_t from = plan.written;
+  int64_t to = end;
+  if (plan.span && to > plan.xl && to <= plan.xr) {
+    to = std::min(plan.xr + 1, plan.xl + (to - plan.xl + kVectorCells - 1) / kVectorCells * kVectorCells);
+  }
+  if (to <= from) return;
+  plan.written = to;
+  if (!plan.span) {
+    ZeroCells<B>(row, rowBytes, from, to);
+    return;
+  }
+  ZeroCells<B>(row, rowBytes, from, std::min(to, plan.xl));
+  const int64_t first = std::max(from, plan.xl), last = std::min(to, plan.xr + 1);
+  if (first < last) {
+    ScanEdge start = plan.left;
+    start.u += (first - plan.xl) * plan.du;
+    start.v += (first - plan.xl) * plan.dv;
+    FillSpan<B, Mode>(row + static_cast<size_t>(first) * 4 * B, rowBytes, last - first, source, start, plan.du, plan.dv,
+                      key, vector);
+  }
+  ZeroCells<B>(row, rowBytes, std::max(from, plan.xr + 1), to);
+}
+
 template <int B, ScanTransparency Mode>
 void FillRows(const RotatedPolygon& p, const ScanSource& source, uint8_t* canvas, uint32_t key, ScanSpanKernel vector) {
+  constexpr int64_t kBandRows = kBandPixels / B, kStripCells = kStripPixels / B;
   const int64_t cellsPerRow = p.lastColumn + 1;
   const size_t rowBytes = static_cast<size_t>(cellsPerRow) * 4 * B;
   ScanEdge left, right;
   left.vertex = right.vertex = StartVertex(p);
   if (p.lastRow == 0) SeedSingleRow(p, left, right);
   int64_t du = 0, dv = 0;
-  uint8_t* row = canvas;
-  for (int64_t y = 0; y <= p.lastRow; ++y, row += rowBytes * B) {
-    if (y != p.lastRow) {
-      Reseed(left, p, y, 3);
-      Reseed(right, p, y, 1);
+  RowPlan plans[kBandRows];
+  for (int64_t band = 0; band <= p.lastRow; band += kBandRows) {
+    const int64_t rows = std::min(kBandRows, p.lastRow + 1 - band);
+    for (int64_t i = 0; i < rows; ++i) {
+      const int64_t y = band + i;
+      if (y != p.lastRow) {
+        Reseed(left, p, y, 3);
+        Reseed(right, p, y, 1);
+      }
+      const int64_t xl = left.column >> 16, xr = right.column >> 16;
+      if (xr != xl) {
+        du = (right.u - left.u) / (xr - xl);
+        dv = (right.v - left.v) / (xr - xl);
+      }
+      // The edges stay between their corners, so this holds; it keeps every read inside the source.
+      const bool span = xl <= xr && xl >= 0 && xr < cellsPerRow && InSource(left, source) && InSource(right, source);
+      plans[i] = {span, xl, xr, left, du, dv, 0};
+      left.advance();
+      right.advance();
     }
-    const int64_t xl = left.column >> 16, xr = right.column >> 16;
-    if (xr != xl) {
-      du = (right.u - left.u) / (xr - xl);
-      dv = (right.v - left.v) / (xr - xl);
+    for (int64_t end = kStripCells;; end += kStripCells) {
+      const int64_t stripEnd = std::min(end, cellsPerRow);
+      for (int64_t i = 0; i < rows; ++i) {
+        uint8_t* row = canvas + static_cast<size_t>(band + i) * rowBytes * B;
+        FillRowPart<B, Mode>(row, rowBytes, plans[i], stripEnd, source, key, vector);
+      }
+      if (stripEnd == cellsPerRow) break;
     }
-    // The edges stay between their corners, so this holds; it keeps every read inside the source.
-    const bool span = xl <= xr && xl >= 0 && xr < cellsPerRow && InSource(left, source) && InSource(right, source);
-    int64_t next = span ? xl : std::clamp<int64_t>(xl, 0, cellsPerRow);
-    ZeroCells<B>(row, rowBytes, 0, next);
-    if (span) {
-      FillSpan<B, Mode>(row + static_cast<size_t>(xl) * 4 * B, rowBytes, xr - xl + 1, source, left, du, dv, key,
-                        vector);
-      next = xr + 1;
-    }
-    ZeroCells<B>(row, rowBytes, next, cellsPerRow);
-    left.advance();
-    right.advance();
   }
 }
 

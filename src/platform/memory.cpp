@@ -11,6 +11,7 @@
 
 #include <sys/mman.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -30,8 +31,17 @@ constexpr int kFillByte = 0xCD;
 constexpr std::size_t kFullFillLimit = std::size_t{64} << 20;
 constexpr std::size_t kPartialFill = std::size_t{4} << 20;
 // Image-sized blocks ask for transparent huge pages: a fresh 64 MB block otherwise costs 16384
-// page faults, which take longer than the effect that fills it.
+// page faults, which take longer than the effect that fills it. ORMI_HUGE_PAGES=0 in the
+// environment refuses them instead, so that benchmarks show what 4 KB pages cost a Windows host.
 constexpr std::size_t kHugePageThreshold = std::size_t{2} << 20;
+
+int HugePageAdvice() {
+  static const int advice = [] {
+    const char* setting = std::getenv("ORMI_HUGE_PAGES");
+    return setting != nullptr && std::strcmp(setting, "0") == 0 ? MADV_NOHUGEPAGE : MADV_HUGEPAGE;
+  }();
+  return advice;
+}
 
 struct Block {
   std::byte* map;
@@ -121,7 +131,7 @@ void* Allocate(UINT flags, SIZE_T bytes) {
     munmap(map, mapBytes);
     return nullptr;
   }
-  if (dataSpan >= kHugePageThreshold) madvise(map, dataSpan, MADV_HUGEPAGE);  // a hint: failure is harmless
+  if (dataSpan >= kHugePageThreshold) madvise(map, dataSpan, HugePageAdvice());  // a hint: failure is harmless
   std::byte* data = map + dataSpan - bytes;
   if ((flags & GMEM_ZEROINIT) == 0) FillGarbage(data, bytes);  // fresh mappings are already zero
 

@@ -145,7 +145,8 @@ constexpr int PixelBase(int p) { return (16 * (p / 4) + p % 4) * 0x010101; }
 
 // Sixteen pixels: the bytes of the new colour, and the alpha the pass leaves.
 template <HueTurn kTurn>
-ORMI_AVX512 inline __m512i Step(__m512i value, const HsiPass& pass, __m512d shift, __m512i orders, __m512i bases) {
+ORMI_AVX512 inline __m512i Step(__m512i value, const HsiPass& pass, __m512d shift, __m512i orders, __m512i bases,
+                                const __mmask64& colour) {
   const __m512i byteMask = _mm512_set1_epi32(255);
   const HueCase c =
       HueCaseOf(_mm512_and_si512(_mm512_srli_epi32(value, 16), byteMask),
@@ -157,10 +158,9 @@ ORMI_AVX512 inline __m512i Step(__m512i value, const HsiPass& pass, __m512d shif
       _mm512_packus_epi16(_mm512_packs_epi32(Join(low.m1, high.m1), Join(low.m2, high.m2)),
                           _mm512_packs_epi32(Join(low.rising, high.rising), Join(low.falling, high.falling)));
   const __m512i index = _mm512_add_epi32(_mm512_permutexvar_epi32(Join(low.sixth, high.sixth), orders), bases);
-  constexpr __mmask64 kColour = 0x7777777777777777ull;
-  if (!pass.keyed) return _mm512_mask_permutexvar_epi8(value, kColour, index, candidates);
+  if (!pass.keyed) return _mm512_mask_permutexvar_epi8(value, colour, index, candidates);
   // Under a colour key, changed pixels get alpha 0 and pixels equal to the key stay.
-  const __m512i rgb = _mm512_maskz_permutexvar_epi8(kColour, index, candidates);
+  const __m512i rgb = _mm512_maskz_permutexvar_epi8(colour, index, candidates);
   const __mmask16 stays = _mm512_cmpeq_epi32_mask(value, _mm512_set1_epi32(static_cast<int>(pass.key)));
   return _mm512_mask_blend_epi32(stays, rgb, value);
 }
@@ -176,15 +176,20 @@ ORMI_AVX512 void Run(uint8_t* pixels, size_t count, const HsiPass& pass) {
       _mm512_setr_epi32(PixelBase(0), PixelBase(1), PixelBase(2), PixelBase(3), PixelBase(4), PixelBase(5),
                         PixelBase(6), PixelBase(7), PixelBase(8), PixelBase(9), PixelBase(10), PixelBase(11),
                         PixelBase(12), PixelBase(13), PixelBase(14), PixelBase(15));
+  // The colour bytes of sixteen pixels. In 32-bit code a 64-bit mask constant cannot come from a
+  // general register, and GCC rebuilt it from two halves on the stack at every step (a
+  // store-forwarding stall); the empty asm makes it a value set once, kept in a mask register.
+  __mmask64 colour = 0x7777777777777777ull;
+  __asm__("" : "+k"(colour));
   size_t i = 0;
   for (; i + 16 <= count; i += 16, pixels += 64) {
     const __m512i value = _mm512_loadu_si512(pixels);
-    _mm512_storeu_si512(pixels, Step<kTurn>(value, pass, shift, orders, bases));
+    _mm512_storeu_si512(pixels, Step<kTurn>(value, pass, shift, orders, bases, colour));
   }
   if (i < count) {
     const auto lanes = static_cast<__mmask16>((1u << (count - i)) - 1);
     const __m512i value = _mm512_maskz_loadu_epi32(lanes, pixels);
-    _mm512_mask_storeu_epi32(pixels, lanes, Step<kTurn>(value, pass, shift, orders, bases));
+    _mm512_mask_storeu_epi32(pixels, lanes, Step<kTurn>(value, pass, shift, orders, bases, colour));
   }
 }
 
