@@ -1,30 +1,67 @@
 // Gamma and colour correction on hand-computed pixels at every vector level, the gamma table
 // file, and the matrix pieces of the colour correction.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <cmath>
-#include <random>
+#include <filesystem>
+#include <fstream>
 
 #include "correction/color_correction.h"
 #include "correction/color_matrix.h"
 #include "correction/gamma_correction.h"
 #include "correction/gamma_table.h"
-#include "correction/gamma_table_dir.h"
 #include "exports/module_entry.h"
 #include "support/every_level.h"
 
 namespace ormi {
 namespace {
 
-using test::GammaFile;
-using test::GammaTableDir;
 using test::TestImage;
+using GammaFile = std::vector<uint8_t>;
+
+// 14 tables, table n filled by fill(n, x).
+template <class Fill>
+GammaFile MakeGammaFile(Fill fill) {
+  GammaFile file(kGammaTableBytes);
+  for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<uint8_t>(fill(int(i / 256), int(i % 256)));
+  return file;
+}
+
+// $WINDIR at a fresh folder for the life of the object; afterwards the environment is as it was
+// and the module's table forgotten, so that the next test loads its own.
+class GammaTableDir {
+ public:
+  GammaTableDir() : dir_(std::filesystem::temp_directory_path() / ("ormi-gamma-" + std::to_string(getpid()))) {
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    if (const char* old = std::getenv("WINDIR")) saved_ = old;
+    setenv("WINDIR", dir_.c_str(), 1);
+  }
+  ~GammaTableDir() {
+    saved_ ? setenv("WINDIR", saved_->c_str(), 1) : unsetenv("WINDIR");
+    std::filesystem::remove_all(dir_);
+    ClearGammaTable();
+  }
+  std::filesystem::path file() const { return dir_ / kGammaTableFileName; }
+  void write(const GammaFile& bytes) const {
+    std::ofstream(file(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+  }
+  void remove() const { std::filesystem::remove(file()); }
+
+ private:
+  std::filesystem::path dir_;
+  std::optional<std::string> saved_;
+};
+
+GammaFile LoadedGammaTable() { return GammaFile(GammaTable, GammaTable + kGammaTableBytes); }
 
 constexpr uint32_t Px(uint32_t r, uint32_t g, uint32_t b, uint32_t a = 0xFF) { return a << 24 | r << 16 | g << 8 | b; }
 constexpr uint32_t kAlpha = 0x80000000u;
 
 // Table n holds 10 + n everywhere, so a result names the table each channel went through.
 GammaFile TablesNamedByValue() {
-  return test::MakeGammaFile([](int n, int) { return 10 + n; });
+  return MakeGammaFile([](int n, int) { return 10 + n; });
 }
 
 class GammaCorrectionExamples : public test::MemoryCheckedTest {
@@ -41,22 +78,12 @@ struct StretchCase {
 // -7 * 1.1233 + 9 = 1.1, red 21 gives 0.01 and red 20 -1.1, clamped. Profile 4 blue (16..205):
 // 100 gives 84 * 246 / 189 + 9 = 118.3; 255 is clamped.
 TEST(GammaStretchExamples, MapsLowToNineAndHighTo255) {
-  for (const StretchCase& c : {StretchCase{0, 0, 0, 0},
-                               {0, 0, 29, 9},
-                               {0, 0, 138, 131},
-                               {0, 0, 248, 255},
-                               {0, 2, 248, 254},
-                               {0, 2, 33, 9},
-                               {0, 1, 32, 9},
-                               {0, 0, 22, 1},
-                               {0, 0, 21, 0},
-                               {0, 0, 20, 0},
-                               {3, 2, 100, 118},
-                               {3, 2, 16, 9},
-                               {3, 2, 255, 255},
-                               {1, 1, 50, 9},
-                               {1, 0, 226, 255},
-                               {2, 1, 37, 9}}) {
+  // clang-format off
+  for (const StretchCase& c : {StretchCase{0, 0, 0, 0}, {0, 0, 29, 9}, {0, 0, 138, 131}, {0, 0, 248, 255},
+                               {0, 2, 248, 254}, {0, 2, 33, 9}, {0, 1, 32, 9}, {0, 0, 22, 1}, {0, 0, 21, 0},
+                               {0, 0, 20, 0}, {3, 2, 100, 118}, {3, 2, 16, 9}, {3, 2, 255, 255}, {1, 1, 50, 9},
+                               {1, 0, 226, 255}, {2, 1, 37, 9}}) {
+    // clang-format on
     int in[3] = {0, 0, 0}, out[3] = {-1, -1, -1};
     in[c.channel] = c.in;
     GammaProfileStretch(in[0], in[1], in[2], out[0], out[1], out[2], c.profile);
@@ -78,7 +105,7 @@ class GammaExampleTest : public GammaCorrectionExamples, public ::testing::WithP
 
 TEST_P(GammaExampleTest, GivesTheHandValues) {
   const GammaCase& c = GetParam();
-  tables.write(c.identityTables ? test::IdentityGammaFile() : TablesNamedByValue());
+  tables.write(c.identityTables ? MakeGammaFile([](int, int x) { return x; }) : TablesNamedByValue());
   test::ExpectExample({.depth = 32}, c.transparentColor, c.pixels,
                       [&](HGLOBAL h) { return ImgGammaCorrection(h, c.code, c.mode); });
 }
@@ -130,7 +157,7 @@ INSTANTIATE_TEST_SUITE_P(Examples, GammaExampleTest, ::testing::ValuesIn(kGammaC
 
 TEST_F(GammaCorrectionExamples, SharedTablesMapEveryValueOfEveryChannel) {
   // Table 12 complements, table 13 halves.
-  tables.write(test::MakeGammaFile([](int n, int x) { return n == 12 ? 255 - x : n == 13 ? x / 2 : 0; }));
+  tables.write(MakeGammaFile([](int n, int x) { return n == 12 ? 255 - x : n == 13 ? x / 2 : 0; }));
   std::vector<std::pair<uint32_t, uint32_t>> complement, half;
   for (uint32_t x = 0; x < 256; ++x) {
     const uint32_t b = (x * 7) & 0xFF;
@@ -177,7 +204,7 @@ TEST_F(GammaCorrectionExamples, LoadsOnFirstUseOnlyUntilReloaded) {
   EXPECT_EQ(IsGammaTableLoaded(), 1);
   EXPECT_EQ(image.pixel(0, 0), Px(22, 22, 22));
   // A changed file is not read again by the correction, but by an explicit load.
-  tables.write(test::MakeGammaFile([](int n, int) { return 100 + n; }));
+  tables.write(MakeGammaFile([](int n, int) { return 100 + n; }));
   ASSERT_EQ(ImgGammaCorrection(image.handle(), 0, 20), 1);
   EXPECT_EQ(image.pixel(0, 0), Px(22, 22, 22));
   ASSERT_EQ(ImgLoadGammaTable(), 1);
@@ -215,7 +242,7 @@ TEST_F(GammaCorrectionExamples, LoadTakesTheFilesFirstBytesAndZeroBehindThem) {
     EXPECT_EQ(IsGammaTableLoaded(), 1);
     GammaFile expected(kGammaTableBytes, 0);
     std::copy_n(bytes.begin(), std::min(length, kGammaTableBytes), expected.begin());
-    EXPECT_EQ(test::LoadedGammaTable(), expected) << "length " << length;
+    EXPECT_EQ(LoadedGammaTable(), expected) << "length " << length;
   }
   for (bool folder : {false, true}) {
     tables.write(Pattern(kGammaTableBytes, 5));
@@ -224,7 +251,7 @@ TEST_F(GammaCorrectionExamples, LoadTakesTheFilesFirstBytesAndZeroBehindThem) {
     if (folder) std::filesystem::create_directory(tables.file());
     EXPECT_EQ(ImgLoadGammaTable(), 0);
     EXPECT_EQ(IsGammaTableLoaded(), 0);
-    EXPECT_EQ(test::LoadedGammaTable(), GammaFile(kGammaTableBytes, 0));
+    EXPECT_EQ(LoadedGammaTable(), GammaFile(kGammaTableBytes, 0));
     std::filesystem::remove(tables.file());
   }
   // Attaching to a process clears the flag only.
@@ -232,7 +259,7 @@ TEST_F(GammaCorrectionExamples, LoadTakesTheFilesFirstBytesAndZeroBehindThem) {
   ASSERT_EQ(ImgLoadGammaTable(), 1);
   AttachProcess();
   EXPECT_EQ(IsGammaTableLoaded(), 0);
-  EXPECT_EQ(test::LoadedGammaTable(), Pattern(kGammaTableBytes, 4));
+  EXPECT_EQ(LoadedGammaTable(), Pattern(kGammaTableBytes, 4));
 }
 
 // The file generated into the build tree, found there without $WINDIR.
@@ -241,7 +268,7 @@ TEST(ShippedGammaTableExamples, LoadsFromTheBuildTreeWithTheDocumentedCurves) {
   const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
   unsetenv("WINDIR");
   ASSERT_EQ(ImgLoadGammaTable(), 1);
-  const GammaFile table = test::LoadedGammaTable();
+  const GammaFile table = LoadedGammaTable();
   if (saved) setenv("WINDIR", saved->c_str(), 1);
   ClearGammaTable();
   for (size_t n = 0; n < 14; ++n) {

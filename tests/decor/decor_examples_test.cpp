@@ -5,7 +5,6 @@
 #include <climits>
 #include <cstring>
 
-#include "decor_test_support.h"
 #include "support/every_level.h"
 
 namespace ormi {
@@ -15,7 +14,11 @@ using test::OwnedBitmap;
 using test::Picture;
 using test::PictureOf;
 using test::TestImage;
-using test::UniformMask;
+
+// A 1-bit mask of the given size with every bit set to `bit`.
+OwnedBitmap UniformMask(int width, int height, uint32_t bit) {
+  return OwnedBitmap({.depth = 1, .width = width, .height = height}, test::Tiled({bit}, width, height));
+}
 
 // --- TavoEmbossIcon
 

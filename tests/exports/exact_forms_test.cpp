@@ -1,7 +1,7 @@
 // The other exact formulations the vector paths use, over every value they can be fed: the
-// normalisation's stretch in fixed point, the edge tables' fixed-point products, and the AVX-512
-// divisions by 255 and by 6 of the HSI pass (with the pass over every colour against the scalar
-// pass). The exports' own results at every level are compared in levels_test.cpp.
+// normalisation's stretch in fixed point (its kernels meet the table through the exports), the edge tables' fixed-point
+// products, and the AVX-512 divisions by 255 and by 6 of the HSI pass (with the pass over every colour against the
+// scalar pass). The exports' own results at every level are compared in levels_test.cpp.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
-#include "exports/simd_levels.h"
 #include "filters/edge_kernels.h"
 #include "filters/filter_math.h"
+#include "simd/simd_level.h"
 #include "tone/hsi.h"
 #include "tone/hsi_avx512.h"
 #include "tone/hsi_kernels.h"
@@ -35,39 +35,6 @@ TEST(StretchTest, FixedPointFormGivesTheTableForEveryPairOfLevels) {
         const uint32_t d = static_cast<uint32_t>(std::min(std::max(i - lo, 0), hi - lo));
         const uint32_t value = stretch.whole * d + ((d * stretch.fraction) >> 16);
         ASSERT_EQ(value, TableValue(i, lo, hi)) << lo << ".." << hi << " at " << i;
-      }
-    }
-  }
-}
-
-// Every vector level's kernel (the scalar level has none) gives the table's bytes under each rule.
-TEST(StretchTest, EveryKernelGivesTheTableBytesUnderEachRule) {
-  EXPECT_EQ(SelectStretch(SimdLevel::Scalar), nullptr);
-  for (SimdLevel level : test::SimdLevelsToTest()) {
-    const StretchKernel kernel = SelectStretch(level);
-    if (level == SimdLevel::Scalar) continue;
-    ASSERT_NE(kernel, nullptr);
-    std::mt19937 random(77);
-    for (int lo = 0; lo < 255; lo += 7) {
-      for (int hi = lo + 1; hi < 256; hi += 11) {
-        std::array<uint8_t, 256> table{};
-        for (int i = 0; i < 256; ++i) table[i] = TableValue(i, lo, hi);
-        // 67 pixels: whole vectors and a tail; every level meets each channel somewhere.
-        std::vector<uint32_t> pixels(67);
-        for (size_t k = 0; k < pixels.size(); ++k)
-          pixels[k] = static_cast<uint32_t>(random()) ^ uint32_t(k * 0x030201u);
-        pixels[5] = pixels[9] = 0x00102030u;
-        for (const Table32Rule& rule :
-             {Table32Rule{false, 0, 0xFFFFFFFFu, 0xFF000000u}, Table32Rule{true, 0x00102030u, 0xFFFFFFFFu, 0u}}) {
-          std::vector<uint32_t> expected = pixels, actual = pixels;
-          for (uint32_t& p : expected) p = MapPixel32(p, table, rule);
-          auto* bytes = reinterpret_cast<uint8_t*>(actual.data());
-          const size_t done = kernel(bytes, actual.size(), StretchOf(lo, hi), rule);
-          ASSERT_GE(done, actual.size() - 7);
-          for (size_t k = done; k < actual.size(); ++k) actual[k] = MapPixel32(actual[k], table, rule);
-          ASSERT_EQ(actual, expected) << lo << ".." << hi << " keyed " << rule.keyed << " "
-                                      << test::SimdLevelName(level);
-        }
       }
     }
   }

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "exports/simd_levels.h"
 #include "filters/despeckle.h"
 #include "filters/emboss_edge.h"
 #include "host/catalog.h"
+#include "support/every_level.h"
 #include "support/test_image.h"
 
 namespace ormi::test {
@@ -107,6 +107,8 @@ std::vector<std::vector<double>> Groups(size_t size, std::initializer_list<doubl
   return sets;
 }
 
+// Crowded levels beside random ones: components that tie, greys, black and white.
+const std::vector<Contents> kMixed{Contents::Random, Contents::Crowded}, kBanded{Contents::Random, Contents::Band};
 const std::vector<std::pair<int, int>> kHsiLarge{{300, 230}, {1031, 70}, {257, 257}, {67, 1000}, {300, -230}};
 // Shifts of hue, saturation and intensity: turns, the full range and beyond, infinities, not-a-number.
 const std::vector<std::vector<double>> kHsiShifts =
@@ -159,89 +161,41 @@ std::vector<std::vector<double>> BlurAmounts() {
 }
 
 const std::vector<LevelRow>& LevelRows() {
+  // clang-format off
   static const std::vector<LevelRow> rows{
       {"ImgInvert", "", {{}}, {1, 2, -3, 4}},
       {"ImgBrightness", "", Groups(1, {-255, -100, -1, 0, 1, 40, 254, 255, 1000, -1000}), {1, 2, -3, 4}},
       {"ImgGamma", "", Groups(1, {-5, 0, 10, 11, 15, 20, 29, 30, 40, 99}), {1, 2, -3, 4}},
       {"ImgContrast", "", Groups(1, {-100, -99, -50, -1, 0, 1, 30, 99, 100, 500}), {1, 2, -3, 4}},
-      // Crowded levels: components that tie, greys, black and white.
-      {"ImgAdjContrast",
-       "",
-       Groups(1, {0, 1, 2}),
-       {2, -3},
-       {{300, 230}, {1031, 70}, {257, 257}, {300, -230}},
-       {Contents::Random, Contents::Crowded}},
-      {"ImgAdjContrast", "/without-table", Groups(1, {0, 1}), {}, kHsiLarge, {}, {}, WithoutWorkingMemory},
-      {"ImgEqualise", "", {{}}, {1, 5, 9, -7}, {{40, 30}, {300, 230}}, {Contents::Random, Contents::Band}},
-      {"ImgNormalise", "", {{}}, {1, 5, 9, -7}, {{40, 30}, {300, 230}}, {Contents::Random, Contents::Band}},
-      {"ImgAdjustColorRGB",
-       "",
-       {{30, 0, -30}, {255, -255, 0}, {-1, 1, 0}, {1000, -1000, 256}, {0, 0, 0}, {-32768, 32767, 7}, {128, 127, -128}},
-       {2, -3}},
-      {"ImgAdjustColorHSI", "", kHsiShifts, {2, -3}, kHsiLarge, {Contents::Random, Contents::Crowded}},
-      {"ImgAdjustColorHSI", "/without-table", kHsiShifts, {}, kHsiLarge, {}, {}, WithoutWorkingMemory},
-      {"ImgGammaCorrection",
-       "",
-       {{11, 30}, {23, 30}, {32, 30}, {43, 30}, {12, 30}, {0, 20}, {0, 40}, {41, 30}},
-       {2, 3, -2}},
+      {"ImgAdjContrast", "", Groups(1, {0, 1, 2}), {2, -3}, {{300, 230}, {1031, 70}, {257, 257}, {300, -230}}, kMixed},
+      {"ImgAdjContrast", "/without-table", Groups(1, {0, 1}), {}, kHsiLarge, kMixed, {}, WithoutWorkingMemory},
+      {"ImgEqualise", "", {{}}, {1, 5, 9, -7}, {{40, 30}, {300, 230}}, kBanded},
+      {"ImgNormalise", "", {{}}, {1, 5, 9, -7}, {{40, 30}, {300, 230}}, kBanded},
+      {"ImgAdjustColorRGB", "", {{30, 0, -30}, {255, -255, 0}, {-1, 1, 0}, {1000, -1000, 256}, {0, 0, 0},
+                                 {-32768, 32767, 7}, {128, 127, -128}}, {2, -3}},
+      {"ImgAdjustColorHSI", "", kHsiShifts, {2, -3}, kHsiLarge, kMixed},
+      {"ImgAdjustColorHSI", "/without-table", kHsiShifts, {}, kHsiLarge, kMixed, {}, WithoutWorkingMemory},
+      {"ImgGammaCorrection", "", {{11, 30}, {23, 30}, {32, 30}, {43, 30}, {12, 30}, {0, 20}, {0, 40}, {41, 30}}, {2, 3, -2}},
       {"ImgColorCorrection", "", ColourCorrections(), {3, -2}},
       {"ImgLoadGammaTable", "", {{}}, {1}},
       {"ImgBlur", "", BlurAmounts(), {3, 4, 6}, {}, {Contents::Random, Contents::BlackWhite}},
       {"ImgSharpen", "", kLinearAmounts, {3, 4, 6}, {}, {Contents::Random, Contents::BlackWhite}},
       {"ImgEmboss", "", {{}}, {3, 5}},
-      {.exportName = "ImgEmboss",
-       .routeName = "/kernel-pass",
-       .heights = {3, 5},
-       .route = EmbossPass,
-       .routeIsAPart = true},
+      {.exportName = "ImgEmboss", .routeName = "/kernel-pass", .heights = {3, 5}, .route = EmbossPass, .routeIsAPart = true},
       {"ImgEdge", "", kEdgeAmounts, {3, 5}},
-      {.exportName = "ImgEdge",
-       .routeName = "/kernel-pass",
-       .values = kEdgeAmounts,
-       .heights = {3, 4, 6},
-       .route = EdgePass,
-       .routeIsAPart = true},
-      {"ImgDespeckle",
-       "",
-       {{}},
-       {1, 2, 5},
-       {{1, 80}, {2, 72}, {31, 74}, {33, 33}, {126, 86}, {126, 87}, {254, 71}, {254, 72}, {257, 96}},
-       {Contents::Random, Contents::Crowded}},
-      {"ImgDespeckle",
-       "/planes",
-       {{}},
-       {1, 3, 6},
-       {{126, 87}},
-       {Contents::Random, Contents::Crowded},
-       {},
-       DespeckleBy<DespeckleSchedule::Planes>},
-      {"ImgDespeckle",
-       "/rows",
-       {{}},
-       {1, 3, 6},
-       {{31, 74}, {126, 86}},
-       {Contents::Random, Contents::Crowded},
-       {},
-       DespeckleBy<DespeckleSchedule::Rows>},
-      {"ImgEnhance",
-       "",
-       {{}},
-       {5, 6, 8},
-       {{5, 4}, {5, 11}, {9, 40}, {16, 11}, {67, 40}, {67, 5}},
-       {Contents::Random, Contents::Crowded}},
+      {.exportName = "ImgEdge", .routeName = "/kernel-pass", .values = kEdgeAmounts, .heights = {3, 4, 6},
+       .route = EdgePass, .routeIsAPart = true},
+      {"ImgDespeckle", "", {{}}, {1, 2, 5},
+       {{1, 80}, {2, 72}, {31, 74}, {33, 33}, {126, 86}, {126, 87}, {254, 71}, {254, 72}, {257, 96}}, kMixed},
+      {"ImgDespeckle", "/planes", {{}}, {1, 3, 6}, {{126, 87}}, kMixed, {}, DespeckleBy<DespeckleSchedule::Planes>},
+      {"ImgDespeckle", "/rows", {{}}, {1, 3, 6}, {{31, 74}, {126, 86}}, kMixed, {}, DespeckleBy<DespeckleSchedule::Rows>},
+      {"ImgEnhance", "", {{}}, {5, 6, 8}, {{5, 4}, {5, 11}, {9, 40}, {16, 11}, {67, 40}, {67, 5}}, kMixed},
       {"ImgOpaque", "", kOpaqueArgs, {2, 3}},
       {"ImgCopyAlpha", "", {{}}, {2, 3}},
       {"ImgInsertAlpha", "", {{0, 0xFFFFFF}, {77, kFirstColour}, {255, 0}, {300, kFirstColour}}, {2, 3}},
       // Up to 19 passes: more than one group of passes going down the picture together.
-      {"ImgDiff",
-       "",
-       Groups(1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}),
-       {1, 2, 5, 17},
-       {},
-       {Contents::Opaque, Contents::Clear, Contents::Random},
-       {},
-       nullptr,
-       300},
+      {"ImgDiff", "", Groups(1, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}), {1, 2, 5, 17},
+       {}, {Contents::Opaque, Contents::Clear, Contents::Random}, {}, nullptr, 300},
       {"TavoSetAlphaColor", "", Groups(1, {0x0000FF, 0xFEDCBA, 0x123456}), {1, 3, -2}},
       {"TavoGradient", "", kRamps, {1, 2, 5}, {}, {}, {32}},
       {"TavoEmbossIcon", "", {{96, 0xFFFFFF, 0x404040}, {0, 0x123456, 0}, {255, 0, 0xFFFFFF}}, {1, 5}},
@@ -251,11 +205,11 @@ const std::vector<LevelRow>& LevelRows() {
       // through the scan spans.
       {"ImgRotate", "", kTurns, {1, 7, 17, 33, 70}, {{301, 257}}},
       {"ImgMirror", "", {{1, 0}, {0, 1}, {1, 1}}, {1, 2, 6, -5}},
-      {"ImgBlockRotate",
-       "",
-       {{30, 1}, {90, 1}, {13, 2}, {200, 1}, {45, 3}, {271, 1}, {-30, 2}, {180, 1}, {135, 1}, {359, 3}},
-       {1, 7, 17}},
+      {"ImgBlockRotate", "", {{30, 1}, {90, 1}, {13, 2}, {200, 1}, {45, 3}, {271, 1}, {-30, 2}, {180, 1}, {135, 1},
+                              {359, 3}}, {1, 7, 17}},
   };
+  // clang-format on
+
   return rows;
 }
 

@@ -1,5 +1,6 @@
 // Global, local and heap memory of the Win32 emulation: sizes, zero fill, lock counts, handle
-// mapping, the guard page behind every block, bad handles, fault injection, GDI objects and DCs.
+// mapping, the guard page behind every block, bad handles, GDI objects and DCs (fault injection is
+// exercised by the failure-path test over every export).
 #include <gtest/gtest.h>
 #include <ormi/win32.h>
 #include <ormi/win32emu_testing.h>
@@ -146,50 +147,6 @@ TEST(Win32EmuMemory, BadHandlesFailWithoutCrashing) {
     ASSERT_EQ(freed.count(h), 0u) << "handle reused after " << i << " blocks";
     GlobalFree(h);
     freed.insert(h);
-  }
-}
-
-// The Nth call of a kind fails, once, and every call is counted; 0 cancels.
-struct Injection {
-  const char* kind;
-  void (*arm)(long);
-  long (*calls)();
-  bool (*attempt)(std::vector<HGLOBAL>& made);  // true when the call succeeded
-};
-
-const Injection kInjections[] = {
-    {"alloc", Win32EmuFailNextAlloc, Win32EmuAllocCalls,
-     [](std::vector<HGLOBAL>& made) {  // global and local allocations share the countdown
-       HGLOBAL h = made.size() % 2 ? LocalAlloc(LMEM_FIXED, 32) : GlobalAlloc(GMEM_MOVEABLE, 32);
-       if (h) made.push_back(h);
-       return h != nullptr;
-     }},
-    {"lock", Win32EmuFailNextLock, Win32EmuLockCalls,
-     [](std::vector<HGLOBAL>& made) {
-       if (made.empty()) made.push_back(GlobalAlloc(GMEM_MOVEABLE, 8));
-       const UINT locks = GlobalFlags(made[0]);
-       const bool locked = GlobalLock(made[0]) != nullptr;
-       EXPECT_EQ(GlobalFlags(made[0]), locks + (locked ? 1 : 0)) << "a failed lock leaves the count";
-       return locked;
-     }},
-    {"heap", Win32EmuFailNextHeapAlloc, Win32EmuHeapAllocCalls, [](std::vector<HGLOBAL>&) {
-       void* p = HeapAlloc(GetProcessHeap(), 0, 4);
-       return p != nullptr && HeapFree(GetProcessHeap(), 0, p);
-     }}};
-
-TEST(Win32EmuMemory, FaultInjectionFailsTheNthCallOnce) {
-  for (const Injection& injection : kInjections) {
-    for (long n : {0L, 1L, 2L, 5L}) {
-      SCOPED_TRACE(testing::Message() << injection.kind << " " << n);
-      std::vector<HGLOBAL> made;
-      injection.attempt(made);  // a lock needs its block first
-      const long before = injection.calls();
-      injection.arm(3);
-      injection.arm(n);  // arming again replaces the countdown
-      for (long i = 1; i <= 7; ++i) EXPECT_EQ(injection.attempt(made), i != n) << "call " << i;
-      EXPECT_EQ(injection.calls() - before, 7) << "failed calls are counted too";
-      for (HGLOBAL h : made) GlobalFree(h);
-    }
   }
 }
 

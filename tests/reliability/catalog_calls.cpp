@@ -45,17 +45,6 @@ std::unique_ptr<TestImage> RandomImage(const BitmapSpec& spec, uint32_t seed) {
 
 }  // namespace
 
-bool CallableKind(const host::EffectInfo& effect) {
-  switch (effect.result) {
-    case host::ResultKind::InPlace:
-    case host::ResultKind::NewImage:
-    case host::ResultKind::NewBitmap:
-    case host::ResultKind::Painted:
-    case host::ResultKind::NoImage: return true;
-  }
-  return false;
-}
-
 const host::EffectInfo& EffectNamed(const char* exportName) {
   const host::EffectInfo* effect = host::FindEffect(exportName);
   if (!effect) {

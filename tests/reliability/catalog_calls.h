@@ -12,10 +12,6 @@
 
 namespace ormi::test {
 
-// Whether the tests know how to build the arguments of this export's kind. Kinds added to the
-// catalog later are skipped until their inputs are built here.
-bool CallableKind(const host::EffectInfo& effect);
-
 // The catalog entry of an export name (asserted to exist).
 const host::EffectInfo& EffectNamed(const char* exportName);
 

@@ -1,7 +1,9 @@
-// Hand-computed examples run once per vector level this processor has, scalar first, so that the
-// plain scalar kernels meet the same worked values as the vector ones on any machine.
+// The vector levels a test can force, hand-computed examples run once per level this processor has
+// (scalar first, so the plain scalar kernels meet the worked values on any machine), and the pixel
+// builders the example tables share.
 #pragma once
 
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -13,24 +15,45 @@
 
 namespace ormi::test {
 
-inline const char* LevelName(SimdLevel level) {
-  constexpr const char* kNames[] = {"scalar", "SSE2", "AVX2", "AVX-512"};
+// Scalar up to the detected level.
+inline std::vector<SimdLevel> SimdLevelsToTest() {
+  std::vector<SimdLevel> levels;
+  for (int level = 0; level <= static_cast<int>(DetectedSimdLevel()); ++level)
+    levels.push_back(static_cast<SimdLevel>(level));
+  return levels;
+}
+
+inline const char* SimdLevelName(SimdLevel level) {
+  constexpr const char* kNames[] = {"scalar", "sse2", "avx2", "avx512"};
   return kNames[static_cast<int>(level)];
 }
 
-// Runs check() at every level from scalar up to the detected one, each failure naming its level;
-// the detected level is back afterwards even when a check stops early.
+class ScopedSimdLevel {
+ public:
+  explicit ScopedSimdLevel(SimdLevel level) { ForceSimdLevelForTesting(level); }
+  ~ScopedSimdLevel() { ForceSimdLevelForTesting(std::nullopt); }
+  ScopedSimdLevel(const ScopedSimdLevel&) = delete;
+  ScopedSimdLevel& operator=(const ScopedSimdLevel&) = delete;
+};
+
+// Runs check() at every level, each failure naming its level; the detected level is back
+// afterwards even when a check stops early.
 template <class Check>
 void AtEveryLevel(Check check) {
-  struct Restore {
-    ~Restore() { ForceSimdLevelForTesting(std::nullopt); }
-  } restore;
-  for (int level = 0; level <= static_cast<int>(DetectedSimdLevel()); ++level) {
-    ForceSimdLevelForTesting(static_cast<SimdLevel>(level));
-    SCOPED_TRACE(LevelName(static_cast<SimdLevel>(level)));
+  for (SimdLevel level : SimdLevelsToTest()) {
+    const ScopedSimdLevel forced(level);
+    SCOPED_TRACE(SimdLevelName(level));
     check();
   }
 }
+
+// Pixels as ReadPixel gives them: a grey or a colour with an alpha byte, and a COLORREF (the form
+// of the record's transparent colour).
+constexpr uint32_t Grey(uint32_t v, uint32_t alpha = 0) { return alpha << 24 | v * 0x010101u; }
+constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b, uint32_t alpha = 0) {
+  return alpha << 24 | r << 16 | g << 8 | b;
+}
+constexpr uint32_t ColorRef(uint32_t red, uint32_t green, uint32_t blue) { return blue << 16 | green << 8 | red; }
 
 using Picture = std::vector<std::vector<uint32_t>>;  // [stored row][x], values as ReadPixel gives them
 
@@ -38,7 +61,7 @@ using Picture = std::vector<std::vector<uint32_t>>;  // [stored row][x], values 
 inline Picture Tiled(const std::vector<uint32_t>& pattern, int width, int height) {
   std::vector<uint32_t> row(static_cast<size_t>(width));
   for (size_t x = 0; x < row.size(); ++x) row[x] = pattern[x % pattern.size()];
-  return Picture(static_cast<size_t>(height), row);
+  return Picture(static_cast<size_t>(std::abs(height)), row);
 }
 
 inline BITMAPINFOHEADER HeaderOf(HGLOBAL bitmap) {
@@ -56,6 +79,28 @@ inline Picture PictureOf(HGLOBAL bitmap) {
   }
   return picture;
 }
+
+// A plain bitmap handle (no record) built from rows, freed at the end of its scope.
+class OwnedBitmap {
+ public:
+  explicit OwnedBitmap(HGLOBAL handle) : handle_(handle) {}
+  OwnedBitmap(const BitmapSpec& bitmapSpec, const Picture& rows) : handle_(MakeBitmap(bitmapSpec)) {
+    for (size_t r = 0; r < rows.size(); ++r) {
+      for (size_t x = 0; x < rows[r].size(); ++x) WritePixel(handle_, int(x), int(r), rows[r][x]);
+    }
+  }
+  OwnedBitmap(const OwnedBitmap&) = delete;
+  OwnedBitmap& operator=(const OwnedBitmap&) = delete;
+  ~OwnedBitmap() {
+    if (handle_) GlobalFree(handle_);
+  }
+  HGLOBAL handle() const { return handle_; }
+  uint32_t pixel(int x, int row) const { return ReadPixel(handle_, x, row); }
+  BITMAPINFOHEADER header() const { return HeaderOf(handle_); }
+
+ private:
+  HGLOBAL handle_;
+};
 
 // Offsets in the block of the whole bytes behind each row's last pixel.
 inline std::vector<size_t> PaddingOffsets(HGLOBAL bitmap) {
