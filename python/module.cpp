@@ -11,6 +11,7 @@
 #include <ormi/win32emu_testing.h>
 
 #include "extras.h"
+#include "host/effect_check.h"
 #include "host/bitmap_convert.h"
 #include "host/catalog.h"
 #include "host/image_handle.h"
@@ -29,12 +30,6 @@ struct Refused : std::runtime_error {
 
 // Calls that use the library's module state take turns; all others run at once.
 std::mutex sharedStateMutex;
-
-// The gamma table (cleared and read again by every load) and the colour-correction settings.
-bool UsesModuleState(const host::EffectInfo& effect) {
-  const std::string_view name = effect.exportName;
-  return name == "ImgLoadGammaTable" || name == "ImgGammaCorrection" || name == "ImgColorCorrection";
-}
 
 const char* ResultName(host::ResultKind kind) {
   switch (kind) {
@@ -78,31 +73,6 @@ py::list Catalog() {
                             "extras"_a = extras));
   }
   return effects;
-}
-
-// "1, 4, 8, 16, 24 and 32 bits", "32-bit pictures", as ormi-fx words it.
-std::string DescribeDepths(const std::vector<int>& depths) {
-  std::string text;
-  for (size_t i = 0; i < depths.size(); ++i) {
-    if (i > 0) text += i + 1 == depths.size() ? " and " : ", ";
-    text += std::to_string(depths[i]);
-  }
-  return text + (depths.size() == 1 ? "-bit pictures" : " bits");
-}
-
-// Why the effect returned 0: the picture's depth when it is not one the effect takes, else the
-// values, the contents or the extra pictures.
-std::string RefusalReason(const host::EffectInfo& effect, int depth) {
-  std::string reason = std::string(effect.name) + " refused the " + std::to_string(depth) + "-bit picture";
-  if (std::find(effect.depths.begin(), effect.depths.end(), depth) == effect.depths.end()) {
-    reason += " (it accepts " + DescribeDepths(effect.depths) + "; Picture.convert() converts it first)";
-  } else {
-    reason += std::string(" with these values (") + effect.description + ")";
-  }
-  for (const host::ExtraInput& extra : effect.extras) {
-    reason += std::string(", or its ") + extra.name + " (" + extra.help + ")";
-  }
-  return reason;
 }
 
 // Outside the painted rectangle the picture's own pixels (in 32 bits) show, as they would on a
@@ -178,12 +148,24 @@ std::unique_ptr<Picture> Apply(const std::string& name, Picture* input, const st
   const int width = subject ? subject->width() : 0, height = subject ? subject->height() : 0;
   args.rect = rect ? RECT{(*rect)[0], (*rect)[1], (*rect)[2], (*rect)[3]} : RECT{0, 0, width - 1, height - 1};
 
+  // What the catalog can tell before the call, in ormi-fx's words.
+  std::vector<host::PictureFacts> extraFacts;
+  for (size_t i = 0; i < extras.size(); ++i) {
+    const bool image = effect->extras[i].kind == host::ExtraKind::AlphaImage;
+    extraFacts.push_back(image ? host::FactsOfImage(extras[i]) : host::FactsOfBitmap(extras[i]));
+  }
+  const host::PictureFacts facts = subject ? host::FactsOfImage(subject->image()) : host::PictureFacts{};
+  if (const host::Problem problem = host::CheckEffect(*effect, values, facts, extraFacts)) {
+    if (problem.kind == host::ProblemKind::File) throw FileError(problem.message);
+    throw Refused(problem.message);
+  }
+
   intptr_t result = 0;
   HGLOBAL painted = nullptr;
   {
     py::gil_scoped_release release;
     std::unique_lock turn(sharedStateMutex, std::defer_lock);
-    if (UsesModuleState(*effect)) turn.lock();
+    if (host::UsesModuleState(*effect)) turn.lock();
     if (effect->result == host::ResultKind::Painted) {
       args.dc = Win32EmuCreateMemoryDC(width, height);
       result = args.dc ? effect->invoke(args) : 0;
@@ -195,8 +177,10 @@ std::unique_ptr<Picture> Apply(const std::string& name, Picture* input, const st
     }
   }
   if (result == 0) {
-    if (!subject) throw Refused(name + " failed (" + effect->description + ")");
-    throw Refused(RefusalReason(*effect, depth));
+    // Nothing the catalog knows explains it: the export's own conditions (contents, memory).
+    if (!subject) throw Refused(name + ": " + effect->exportName + " failed");
+    throw Refused(name + ": " + effect->exportName + " refused the " + std::to_string(depth) + "-bit " +
+                  std::to_string(width) + "x" + std::to_string(height) + " picture");
   }
   if (!subject) return nullptr;
   HGLOBAL replacement = Replacement(*effect, result, subject->image(), painted);
