@@ -1,4 +1,5 @@
-// The picture file readers of the host (BMP in every variant, TIFF, WebP, GIF) on any bytes, and
+// The picture file readers of the host (BMP in every variant, PNG, JPEG, TIFF, WebP, GIF) on any
+// bytes, strict and lenient, and
 // the writers on whatever they read: a BMP written and read again must give the same pixels at
 // the same depth, and a TIFF (lossless) or lossless WebP the same colours and alpha.
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include "host/bitmap_convert.h"
 #include "host/bmp_file.h"
 #include "host/format_codecs.h"
+#include "host/picture_file.h"
 #include "image/dib.h"
 
 namespace {
@@ -91,19 +93,8 @@ void CheckLosslessRoundTrip(HGLOBAL bitmap, bool alpha, uint8_t choice) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 12) return 0;
-  Picture picture;
-  if (data[0] == 'B' && data[1] == 'M') {
-    BitmapResult bmp = DecodeBmp(data, size, kMaxPixels);
-    picture = {bmp.bitmap, bmp.bitmap && HasNonZeroAlpha(bmp.bitmap), bmp.error};
-  } else if (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0) {
-    picture = DecodeTiff(data, size, kMaxPixels);
-  } else if (std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBP", 4) == 0) {
-    picture = DecodeWebp(data, size, kMaxPixels);
-  } else if (std::memcmp(data, "GIF8", 4) == 0) {
-    picture = DecodeGif(data, size, kMaxPixels);
-  } else {
-    return 0;
-  }
+  // The last byte chooses lenient reading of damaged PNG and JPEG data, and the round trip.
+  Picture picture = DecodePicture(data, size, {.maxPixels = kMaxPixels, .lenient = (data[size - 1] & 0x80) != 0});
   if (!picture.bitmap) {
     if (picture.error.empty()) Finding("a refusal without a reason");
     return 0;

@@ -9,6 +9,7 @@
 #include "host/bitmap_convert.h"
 #include "host/bmp_file.h"
 #include "host/format_codecs.h"
+#include "host/picture_file.h"
 #include "image/dib.h"
 
 namespace ormi::fuzz {
@@ -123,6 +124,12 @@ void WritePictureSeeds(const std::string& dir) {
       }
     }
     if (kind.depth == 32) {
+      for (const bool alpha : {false, true}) {
+        if (host::EncodePng(bitmap, alpha, file, error)) Save(dir + "/png" + (alpha ? "-alpha" : ""), file);
+      }
+      for (const bool fullChroma : {false, true}) {
+        if (host::EncodeJpeg(bitmap, 75, file, error, fullChroma)) Save(dir + "/jpeg" + (fullChroma ? "-444" : ""), file);
+      }
       for (const bool lossless : {false, true}) {
         for (const bool alpha : {false, true}) {
           if (host::EncodeWebp(bitmap, alpha, lossless, 50, file, error)) {
