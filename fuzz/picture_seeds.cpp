@@ -128,7 +128,8 @@ void WritePictureSeeds(const std::string& dir) {
         if (host::EncodePng(bitmap, alpha, file, error)) Save(dir + "/png" + (alpha ? "-alpha" : ""), file);
       }
       for (const bool fullChroma : {false, true}) {
-        if (host::EncodeJpeg(bitmap, 75, file, error, fullChroma)) Save(dir + "/jpeg" + (fullChroma ? "-444" : ""), file);
+        if (host::EncodeJpeg(bitmap, 75, file, error, fullChroma))
+          Save(dir + "/jpeg" + (fullChroma ? "-444" : ""), file);
       }
       for (const bool lossless : {false, true}) {
         for (const bool alpha : {false, true}) {

@@ -11,9 +11,9 @@
 #include <ormi/win32emu_testing.h>
 
 #include "extras.h"
-#include "host/effect_check.h"
 #include "host/bitmap_convert.h"
 #include "host/catalog.h"
+#include "host/effect_check.h"
 #include "host/image_handle.h"
 #include "picture.h"
 
