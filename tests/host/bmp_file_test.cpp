@@ -4,9 +4,9 @@
 #include <random>
 
 #include "host/bmp_file.h"
+#include "host/effect_check.h"
+#include "host/picture_samples.h"
 #include "image/dib.h"
-#include "support/imagemagick.h"
-#include "support/test_image.h"
 
 namespace ormi {
 namespace {
@@ -95,33 +95,6 @@ std::vector<uint8_t> HandMadeFile(uint32_t infoSize, int width, int height, int 
   return file;
 }
 
-TEST_F(BmpFileTest, TopDownFilesComeBackBottomUp) {
-  const std::vector<uint8_t> rows = {1, 2, 3, 0, 4, 5, 6, 0};  // two 24-bit rows of one pixel, top row first
-  const std::vector<uint8_t> file = HandMadeFile(40, 1, -2, 24, BI_RGB, {}, rows);
-  host::BitmapResult decoded = host::DecodeBmp(file.data(), file.size());
-  ASSERT_NE(decoded.bitmap, nullptr) << decoded.error;
-  const std::vector<uint8_t> bytes = test::BlockBytes(decoded.bitmap);
-  BITMAPINFOHEADER header;
-  std::memcpy(&header, bytes.data(), sizeof header);
-  EXPECT_EQ(header.biHeight, 2);
-  EXPECT_EQ(test::ReadPixel(decoded.bitmap, 0, 0), 0x060504u);  // stored row 0 is the bottom row
-  EXPECT_EQ(test::ReadPixel(decoded.bitmap, 0, 1), 0x030201u);
-  GlobalFree(decoded.bitmap);
-}
-
-TEST_F(BmpFileTest, LongerHeadersKeepTheirMasks) {
-  const std::vector<uint8_t> masks = {0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0};
-  const std::vector<uint8_t> file = HandMadeFile(124, 2, 1, 16, BI_BITFIELDS, masks, {0x34, 0x12, 0x78, 0x56});
-  host::BitmapResult decoded = host::DecodeBmp(file.data(), file.size());
-  ASSERT_NE(decoded.bitmap, nullptr) << decoded.error;
-  const std::vector<uint8_t> bytes = test::BlockBytes(decoded.bitmap);
-  ASSERT_EQ(bytes.size(), 40u + 12u + 4u);
-  EXPECT_EQ(bytes[0], 40);  // the header becomes a 40-byte one
-  EXPECT_TRUE(std::equal(masks.begin(), masks.end(), bytes.begin() + 40));
-  EXPECT_EQ(test::ReadPixel(decoded.bitmap, 1, 0), 0x5678u);
-  GlobalFree(decoded.bitmap);
-}
-
 // A palette of n grey entries, with biClrUsed n when the file is made by HandMadeFile below.
 std::vector<uint8_t> Gray(int n) {
   std::vector<uint8_t> table;
@@ -169,6 +142,12 @@ std::vector<ValidCase> ValidFiles() {
       {"Os2OneBit", CoreFile(3, 2, 1, {0, 1, 2, 50, 51, 52}, {0xA0, 0, 0, 0, 0x40, 0, 0, 0}),
        GrayPixels({0, 1, 0, 1, 0, 1})},
       {"Os2TwentyFourBits", CoreFile(2, 1, 24, {}, {1, 2, 3, 4, 5, 6, 0, 0}), {0xFF030201, 0xFF060504}},
+      // Top-down rows come back bottom-up; a 124-byte header keeps its masks at 16 bits.
+      {"TopDown", HandMadeFile(40, 1, -2, 24, BI_RGB, {}, {1, 2, 3, 0, 4, 5, 6, 0}), {0xFF030201, 0xFF060504}},
+      {"V5Rgb565",
+       HandMadeFile(124, 3, 1, 16, BI_BITFIELDS, {0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0},
+                    {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0}),
+       {0xFFFF0000, 0xFF00FF00, 0xFF0000FF}},
       // 32 bits in R, G, B order, and a 124-byte header with its own masks and an alpha mask.
       {"RgbMasks",
        HandMadeFile(40, 2, 1, 32, BI_BITFIELDS, {0xFF, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0xFF, 0},
@@ -188,6 +167,7 @@ TEST_P(ValidBmpTest, ReadsAsDrawnAndAsImageMagickShowsIt) {
   host::BitmapResult decoded = host::DecodeBmp(c.file.data(), c.file.size());
   ASSERT_NE(decoded.bitmap, nullptr) << decoded.error;
   EXPECT_EQ(test::BitmapRgba(decoded.bitmap), test::ArgbToRgba(c.argb));
+  EXPECT_FALSE(host::FactsOfBitmap(decoded.bitmap).topDown);
   GlobalFree(decoded.bitmap);
   ORMI_SKIP_WITHOUT_CONVERT();
   const std::string path = test::TempPath(std::string("valid_") + c.name + ".bmp");

@@ -6,10 +6,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "host/bitmap_convert.h"
 #include "host/image_handle.h"
 #include "host/picture_samples.h"
-#include "support/test_image.h"
 
 namespace ormi {
 namespace {

@@ -97,7 +97,7 @@ TEST_P(EveryEffectTest, WritesWhatTheExportGives) {
     WriteFile(in, MakeTestPicture(13, 9, input == Input::PngWithAlpha), input == Input::PngWithAlpha);
     ComputeExpected(in, {{&effect, values, extraFiles}}, expected, convertTo);
   }
-  const FxRun run = RunFx(std::string(effect.name) + options + " " + in + " " + out);
+  const ShellRun run = RunFx(std::string(effect.name) + options + " " + in + " " + out);
   if (!expected.bitmap) {  // the export refuses (inserting alpha into alpha): so must the tool, with a reason
     EXPECT_GE(run.status, 1) << options << "\n" << run.output;
     EXPECT_TRUE(Contains(run.output, effect.name)) << run.output;
@@ -161,7 +161,7 @@ TEST_F(ChainTest, StepsApplyInOrderAndNewPicturesTakeThePlaceOfTheOld) {
   for (const auto& c : cases) {
     Expected expected;
     ComputeExpected(Path(c.input), c.steps, expected, 0, c.alpha);
-    const FxRun run = RunFx(Expand(c.arguments + " @" + c.input + " @" + c.output));
+    const ShellRun run = RunFx(Expand(c.arguments + " @" + c.input + " @" + c.output));
     ASSERT_EQ(run.status, 0) << run.output;
     ExpectFileMatches(Path(c.output), expected);
   }
