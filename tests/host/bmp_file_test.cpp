@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 
 #include "host/bmp_file.h"
 #include "host/effect_check.h"
 #include "host/picture_samples.h"
-#include "image/dib.h"
 
 namespace ormi {
 namespace {
@@ -14,58 +12,6 @@ namespace {
 using test::BitmapSpec;
 
 class BmpFileTest : public test::MemoryCheckedTest {};
-
-HGLOBAL RandomBitmap(BitmapSpec bitmapSpec, unsigned seed) {
-  HGLOBAL bitmap = test::MakeBitmap(bitmapSpec);
-  std::vector<uint8_t> bytes = test::BlockBytes(bitmap);
-  std::mt19937 random(seed);
-  const size_t offset = test::BitsOffsetOf(bitmapSpec);
-  for (size_t i = 40; i < offset - (bitmapSpec.compression == BI_BITFIELDS ? 12 : 0); ++i) {
-    bytes[i] = static_cast<uint8_t>(random());
-  }
-  for (size_t i = offset; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(random());
-  const uint32_t rows = static_cast<uint32_t>(bitmapSpec.height < 0 ? -bitmapSpec.height : bitmapSpec.height);
-  const uint32_t imageSize = static_cast<uint32_t>(test::StrideOf(bitmapSpec.width, bitmapSpec.depth) * rows);
-  std::memcpy(bytes.data() + 20, &imageSize, 4);
-  test::SetBlockBytes(bitmap, bytes);
-  return bitmap;
-}
-
-class BmpRoundTripTest : public BmpFileTest, public ::testing::WithParamInterface<std::tuple<int, int>> {};
-
-TEST_P(BmpRoundTripTest, EncodeThenDecodeGivesTheSameBitmap) {
-  const auto [depth, width] = GetParam();
-  BitmapSpec bitmapSpec{.depth = depth, .width = width, .height = 3};
-  if (depth == 16) {
-    bitmapSpec.compression = BI_BITFIELDS;
-    bitmapSpec.masks = {0xF800, 0x07E0, 0x001F};
-    bitmapSpec.clrUsed = 2;  // files hold the masks before this table, bitmaps after it
-  }
-  HGLOBAL bitmap = RandomBitmap(bitmapSpec, static_cast<unsigned>(depth * 31 + width));
-  for (const bool alpha : {false, true}) {  // alpha: a 124-byte header naming the fourth byte at 32 bits
-    std::vector<uint8_t> file;
-    std::string error;
-    ASSERT_TRUE(host::EncodeBmp(bitmap, file, error, alpha)) << error;
-    ASSERT_GE(file.size(), 54u);
-    EXPECT_EQ(file[0], 'B');
-    EXPECT_EQ(file[1], 'M');
-    EXPECT_EQ(file[14], alpha && depth == 32 ? 124 : 40);
-    if (depth == 32 && alpha) {
-      EXPECT_EQ(LoadPixel<uint32_t>(file.data() + 14 + 52), 0xFF000000u);  // the alpha mask
-    }
-    if (depth == 16) {
-      EXPECT_EQ(LoadPixel<uint32_t>(file.data() + 54), 0xF800u);
-    }
-    host::BitmapResult decoded = host::DecodeBmp(file.data(), file.size());
-    ASSERT_NE(decoded.bitmap, nullptr) << decoded.error;
-    EXPECT_EQ(test::BlockBytes(decoded.bitmap), test::BlockBytes(bitmap));
-    GlobalFree(decoded.bitmap);
-  }
-  GlobalFree(bitmap);
-}
-
-INSTANTIATE_TEST_SUITE_P(Depths, BmpRoundTripTest,
-                         ::testing::Combine(::testing::Values(1, 4, 8, 16, 24, 32), ::testing::Values(1, 3, 8, 9)));
 
 // A file laid out by hand: header, optional masks, palette, rows.
 std::vector<uint8_t> HandMadeFile(uint32_t infoSize, int width, int height, int depth, uint32_t compression,
@@ -179,14 +125,6 @@ TEST_P(ValidBmpTest, ReadsAsDrawnAndAsImageMagickShowsIt) {
 INSTANTIATE_TEST_SUITE_P(Files, ValidBmpTest, ::testing::ValuesIn(ValidFiles()),
                          [](const auto& param) { return std::string(param.param.name); });
 
-TEST_F(BmpFileTest, ConversionsHonourThirtyTwoBitMasks) {
-  HGLOBAL bitmap =
-      test::MakeBitmap({.depth = 32, .width = 1, .compression = BI_BITFIELDS, .masks = {0xFF, 0xFF00, 0xFF0000}});
-  test::WritePixel(bitmap, 0, 0, 0x80302010);  // red 0x10, green 0x20, blue 0x30, alpha 0x80
-  EXPECT_EQ(test::BitmapRgba(bitmap), (std::vector<uint8_t>{0x10, 0x20, 0x30, 0x80}));
-  GlobalFree(bitmap);
-}
-
 struct MalformedCase {
   const char* name;
   std::vector<uint8_t> file;
@@ -262,19 +200,15 @@ INSTANTIATE_TEST_SUITE_P(Files, MalformedBmpTest, ::testing::ValuesIn(MalformedF
 
 TEST_F(BmpFileTest, FilesAreWrittenAndReadBack) {
   const std::string path = test::TempPath("bmp_file_test.bmp");
-  HGLOBAL bitmap = RandomBitmap({.depth = 24, .width = 5, .height = 2}, 7);
+  HGLOBAL bitmap = test::MakeBitmap({.depth = 24, .width = 5, .height = 2});
+  test::WritePixel(bitmap, 4, 1, 0x123456);
   std::string error;
   ASSERT_TRUE(host::WriteBmpFile(path, bitmap, error)) << error;
   host::BitmapResult read = host::ReadBmpFile(path);
-  ASSERT_NE(read.bitmap, nullptr) << read.error;
-  EXPECT_EQ(test::BlockBytes(read.bitmap), test::BlockBytes(bitmap));
-  GlobalFree(read.bitmap);
-  GlobalFree(bitmap);
+  EXPECT_EQ(test::BitmapRgba(read.bitmap), test::BitmapRgba(bitmap)) << read.error;
+  for (HGLOBAL h : {read.bitmap, bitmap}) GlobalFree(h);
   std::remove(path.c_str());
-
-  host::BitmapResult missing = host::ReadBmpFile(path);
-  EXPECT_EQ(missing.bitmap, nullptr);
-  EXPECT_NE(missing.error.find("No such file"), std::string::npos) << missing.error;
+  EXPECT_NE(host::ReadBmpFile(path).error.find("No such file"), std::string::npos);
 }
 
 TEST_F(BmpFileTest, MalformedBitmapsAreNotEncoded) {
