@@ -206,13 +206,18 @@ TEST_F(PictureFileTest, AllocationFailuresAreReportedAndLeaveNothingLocked) {
   const std::vector<uint8_t> jpeg = test::WithOrientation(Encode(PictureFormat::Jpeg, bitmap, false), 6);
   // Each call's result as bytes: the decoded bitmap, the file written, the copy made.
   using Call = std::function<std::string(std::vector<uint8_t>&)>;
-  const auto decode = [](const std::vector<uint8_t>& file) -> Call {
-    return [&file](auto& out) {
-      auto p = host::DecodePicture(file.data(), file.size());
-      return p.bitmap ? (out = test::BlockBytes(p.bitmap), GlobalFree(p.bitmap), "") : p.error;
-    };
+  const auto kept = [](HGLOBAL made, std::vector<uint8_t>& out, const std::string& error) {
+    return made ? (out = test::BlockBytes(made), GlobalFree(made), "") : error;
   };
-  const Call calls[] = {decode(png), decode(jpeg),
+  const Call calls[] = {[&](auto& out) {
+                          const auto p = host::DecodePicture(png.data(), png.size());
+                          return kept(p.bitmap, out, p.error);
+                        },
+                        [&](auto& out) {
+                          const auto p = host::DecodePicture(jpeg.data(), jpeg.size());
+                          return kept(p.bitmap, out, p.error);
+                        },
+                        [&](auto& out) { return kept(host::BitmapWithoutAlpha(bitmap), out, "out of memory"); },
                         [&](auto& out) {
                           std::string error;
                           for (PictureFormat format : {PictureFormat::Png, PictureFormat::Jpeg, PictureFormat::Bmp}) {
@@ -220,17 +225,11 @@ TEST_F(PictureFileTest, AllocationFailuresAreReportedAndLeaveNothingLocked) {
                             out.push_back(static_cast<uint8_t>(std::filesystem::file_size(path)));
                           }
                           return error;
-                        },
-                        [&](auto& out) {
-                          HGLOBAL copy = host::BitmapWithoutAlpha(bitmap);
-                          return copy ? (out = test::BlockBytes(copy), GlobalFree(copy), "")
-                                      : std::string("out of memory");
                         }};
   for (const auto& call : calls) {
-    std::vector<uint8_t> reference;
+    std::vector<uint8_t> reference, scratch;
     ASSERT_EQ(call(reference), "");
     const long before = Win32EmuAllocCalls();
-    std::vector<uint8_t> scratch;
     call(scratch);
     const long allocations = Win32EmuAllocCalls() - before;
     for (long n = 1; n <= allocations; ++n) {
@@ -252,9 +251,10 @@ TEST_F(PictureFileTest, AllocationFailuresAreReportedAndLeaveNothingLocked) {
   EXPECT_FALSE(host::EncodePng(rgb, false, file, error));
   EXPECT_FALSE(host::EncodeJpeg(rgb, 92, file, error));
   EXPECT_FALSE(host::EncodeJpeg(wide, 92, file, error));
-  EXPECT_EQ(test::LockCount(rgb), 0);
-  EXPECT_EQ(test::LockCount(wide), 0);
-  for (HGLOBAL h : {bitmap, rgb, wide}) GlobalFree(h);
+  for (HGLOBAL h : {bitmap, rgb, wide}) {
+    EXPECT_EQ(test::LockCount(h), 0);
+    GlobalFree(h);
+  }
   std::filesystem::remove(path);
 }
 
