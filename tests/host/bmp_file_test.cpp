@@ -60,13 +60,11 @@ std::vector<uint8_t> CoreFile(uint16_t width, uint16_t height, uint16_t depth, c
   return file;
 }
 
-// 0xAARRGGBB of entry i of Gray().
-uint32_t GrayArgb(int i) {
-  return 0xFF000000u | uint32_t(i * 50 + 2) << 16 | uint32_t(i * 50 + 1) << 8 | uint32_t(i * 50);
-}
+// 0xAARRGGBB of the entries of Gray().
 std::vector<uint32_t> GrayPixels(std::initializer_list<int> indices) {
   std::vector<uint32_t> argb;
-  for (const int i : indices) argb.push_back(GrayArgb(i));
+  for (const int i : indices)
+    argb.push_back(0xFF000000u | uint32_t(i * 50 + 2) << 16 | uint32_t(i * 50 + 1) << 8 | uint32_t(i * 50));
   return argb;
 }
 
@@ -131,10 +129,16 @@ struct MalformedCase {
 };
 
 std::vector<MalformedCase> MalformedFiles() {
-  const std::vector<uint8_t> rows(8, 0);
+  const std::vector<uint8_t> rows(8, 0), rgb = HandMadeFile(40, 1, 1, 24, BI_RGB, {}, rows);
+  // A file with the 32-bit field at `at` changed.
+  const auto patched = [](std::vector<uint8_t> file, size_t at, uint32_t value) {
+    std::memcpy(file.data() + at, &value, 4);
+    return file;
+  };
+  const std::vector<uint8_t> rgb4x2 = HandMadeFile(40, 4, 2, 24, BI_RGB, {}, std::vector<uint8_t>(64));
   std::vector<MalformedCase> cases = {
       {"Empty", {}},
-      {"NotBmp", HandMadeFile(40, 1, 1, 24, BI_RGB, {}, rows)},
+      {"NotBmp", patched(rgb, 0, 0)},
       {"TwoBitDepth", HandMadeFile(40, 1, 1, 2, BI_RGB, {}, rows)},
       {"ZeroWidth", HandMadeFile(40, 0, 1, 24, BI_RGB, {}, rows)},
       {"NegativeWidth", HandMadeFile(40, -1, 1, 24, BI_RGB, {}, rows)},
@@ -146,6 +150,14 @@ std::vector<MalformedCase> MalformedFiles() {
       {"HeaderTooShort", HandMadeFile(16, 1, 1, 24, BI_RGB, {}, rows)},
       {"Os2WithoutColours", CoreFile(2, 1, 8, {}, rows)},
       {"Os2SixteenBits", CoreFile(2, 1, 16, {}, rows)},
+      {"Rle4RunPastThePadding", HandMadeFile(40, 4, 2, 4, 2, Gray(4), {9, 0x12, 0, 1})},
+      {"TopDownRle", HandMadeFile(40, 4, -2, 8, 1, Gray(4), {0, 1})},
+      {"PixelOffsetZero", patched(rgb4x2, 10, 0)},
+      {"PixelOffsetInHeader", patched(rgb4x2, 10, 20)},
+      {"PixelOffsetInTable", patched(HandMadeFile(40, 4, 2, 8, BI_RGB, Gray(4), std::vector<uint8_t>(64)), 10, 62)},
+      {"TooManyColors", patched(HandMadeFile(40, 1, 1, 8, BI_RGB, std::vector<uint8_t>(2048), rows), 46, 300)},
+      {"PixelOffsetPastTheEnd", patched(rgb, 10, 0xFFFFFFF0)},
+      {"InfoSizePastTheEnd", patched(rgb, 14, 0x7FFFFFFF)},
   };
   // RLE data that leaves the picture, or ends before its end-of-bitmap code (width 4, 2 rows).
   const std::vector<std::pair<const char*, std::vector<uint8_t>>> badRuns = {
@@ -159,30 +171,6 @@ std::vector<MalformedCase> MalformedFiles() {
       {"RleTruncatedDelta", {0, 2, 1}},
   };
   for (const auto& [name, data] : badRuns) cases.push_back({name, HandMadeFile(40, 4, 2, 8, 1, Gray(4), data)});
-  cases.push_back({"Rle4RunPastThePadding", HandMadeFile(40, 4, 2, 4, 2, Gray(4), {9, 0x12, 0, 1})});
-  cases.push_back({"TopDownRle", HandMadeFile(40, 4, -2, 8, 1, Gray(4), {0, 1})});
-  for (const uint32_t offset : {0u, 20u, 54u + 8u}) {  // 0, inside the headers, inside the colour table
-    std::vector<uint8_t> file = offset < 54 ? HandMadeFile(40, 4, 2, 24, BI_RGB, {}, std::vector<uint8_t>(64))
-                                            : HandMadeFile(40, 4, 2, 8, BI_RGB, Gray(4), std::vector<uint8_t>(64));
-    std::memcpy(file.data() + 10, &offset, 4);
-    cases.push_back({offset == 0    ? "PixelOffsetZero"
-                     : offset == 20 ? "PixelOffsetInHeader"
-                                    : "PixelOffsetInTable",
-                     file});
-  }
-  cases[1].file[0] = 'X';
-  std::vector<uint8_t> manyColors = HandMadeFile(40, 1, 1, 8, BI_RGB, std::vector<uint8_t>(2048), rows);
-  const uint32_t tooMany = 300;
-  std::memcpy(manyColors.data() + 14 + 32, &tooMany, 4);
-  cases.push_back({"TooManyColors", manyColors});
-  std::vector<uint8_t> farPixels = HandMadeFile(40, 1, 1, 24, BI_RGB, {}, rows);
-  const uint32_t far = 0xFFFFFFF0;
-  std::memcpy(farPixels.data() + 10, &far, 4);
-  cases.push_back({"PixelOffsetPastTheEnd", farPixels});
-  std::vector<uint8_t> hugeInfo = HandMadeFile(40, 1, 1, 24, BI_RGB, {}, rows);
-  const uint32_t hugeSize = 0x7FFFFFFF;
-  std::memcpy(hugeInfo.data() + 14, &hugeSize, 4);
-  cases.push_back({"InfoSizePastTheEnd", hugeInfo});
   return cases;
 }
 

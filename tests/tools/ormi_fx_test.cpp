@@ -238,8 +238,8 @@ TEST_F(OrmiFxTest, ColoursAreReadTheSameWayEverywhere) {
     std::string typed;
     uint32_t rgb;
   } cases[] = {
-      {"red", 0xFF0000},      {"RebeccaPurple", 0x663399}, {"'#00FF80'", 0x00FF80},           {"00ff80", 0x00FF80},
-      {"0x0000FF", 0xFF0000}, {"0x00FF8000", 0x0080FF},    {"lightgoldenrodyellow", 0xFAFAD2}};
+      {"red", 0xFF0000},    {"Blue", 0x0000FF},     {"RebeccaPurple", 0x663399}, {"'#00FF80'", 0x00FF80},
+      {"00ff80", 0x00FF80}, {"0x0000FF", 0xFF0000}, {"0x00FF8000", 0x0080FF},    {"lightgoldenrodyellow", 0xFAFAD2}};
   for (const auto& c : cases) {
     WritePixel(keyed, 2, 2, 0xFF000000u | c.rgb);
     WriteFile(Path("keyed.png"), host::CopyGlobalBlock(keyed));
