@@ -1,39 +1,98 @@
-// Picture files made for the tests with libjpeg and the host's encoders: JPEGs in every colour
-// space and scan layout the readers must take, EXIF blocks, and pictures of flat 8x8 blocks whose
-// colours survive JPEG compression.
+// Picture files made for the tests: JPEGs in every colour space and scan layout the readers must
+// take, EXIF blocks, pictures of flat 8x8 blocks whose colours survive JPEG compression; and the
+// shell, file bytes and ImageMagick's convert that the file and ormi-fx tests share.
 #pragma once
 
 #include <jpeglib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "host/bitmap_convert.h"
 #include "host/picture_file.h"
+#include "support/test_image.h"
 
 namespace ormi::test {
 
-inline void WritePictureFile(const std::string& path, host::PictureFormat format, HGLOBAL bitmap, bool withAlpha) {
-  std::string error;
-  ASSERT_TRUE(host::WritePicture(path, format, bitmap, withAlpha, error)) << error;
+struct ShellRun {
+  int status;
+  std::string output;  // stdout and stderr together
+};
+
+inline ShellRun Shell(const std::string& command) {
+  FILE* pipe = popen(("(" + command + ") 2>&1").c_str(), "r");
+  std::string output;
+  char chunk[512];
+  while (size_t got = std::fread(chunk, 1, sizeof chunk, pipe)) output.append(chunk, got);
+  const int raw = pclose(pipe);
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, output};
 }
 
-// The width and the number of rows of a packed bitmap.
-inline int WidthOf(HGLOBAL bitmap) {
-  const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(bitmap));
-  const int width = header->biWidth;
-  GlobalUnlock(bitmap);
-  return width;
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
-inline int HeightOf(HGLOBAL bitmap) {
-  const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(bitmap));
-  const int height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
-  GlobalUnlock(bitmap);
-  return height;
+inline std::string ReadText(const std::string& path) {
+  const std::vector<uint8_t> bytes = ReadBytes(path);
+  return {bytes.begin(), bytes.end()};
+}
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes));
+}
+// A temporary file name of this process, so that tests running at once never share one.
+inline std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + "/ormi_" + std::to_string(getpid()) + "_" + name;
+}
+
+inline bool HaveConvert() {
+  static const bool found = Shell("command -v convert").status == 0;
+  return found;
+}
+// A file's first picture as convert shows it (after `options`): RGBA bytes, rows from the top.
+inline std::vector<uint8_t> ConvertToRgba(const std::string& path, const std::string& options = "") {
+  const std::string raw = path + ".rgba";
+  EXPECT_EQ(Shell("convert '" + path + "[0]' " + options + " -depth 8 rgba:" + raw).status, 0) << path;
+  const std::vector<uint8_t> rgba = ReadBytes(raw);
+  std::remove(raw.c_str());
+  return rgba;
+}
+// 0xAARRGGBB values as RGBA bytes.
+inline std::vector<uint8_t> ArgbToRgba(const std::vector<uint32_t>& argb) {
+  std::vector<uint8_t> rgba;
+  for (const uint32_t p : argb)
+    rgba.insert(rgba.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
+  return rgba;
+}
+// A bitmap of any depth as RGBA bytes, rows from the top (none for a top-down one).
+inline std::vector<uint8_t> BitmapRgba(HGLOBAL bitmap) {
+  HGLOBAL wide = host::ConvertBitmapDepth(bitmap, 32);
+  std::vector<uint32_t> argb;
+  const auto* header = wide ? static_cast<const BITMAPINFOHEADER*>(GlobalLock(wide)) : nullptr;
+  const int width = header ? header->biWidth : 0, height = header ? header->biHeight : 0;
+  if (wide) GlobalUnlock(wide);
+  for (int r = height - 1; r >= 0; --r)
+    for (int x = 0; x < width; ++x) argb.push_back(ReadPixel(wide, x, r));
+  GlobalFree(wide);
+  return ArgbToRgba(argb);
+}
+
+// Writes the bitmap and frees it.
+inline void WriteFile(const std::string& path, HGLOBAL bitmap, bool withAlpha = false,
+                      const host::WriteOptions& options = {}) {
+  std::string error;
+  EXPECT_TRUE(host::WritePicture(path, *host::FormatFromPath(path), bitmap, withAlpha, error, options)) << error;
+  GlobalFree(bitmap);
 }
 
 struct JpegSpec {
@@ -116,3 +175,8 @@ inline bool Near(uint32_t a, uint32_t b, int tolerance) {
 }
 
 }  // namespace ormi::test
+
+#define ORMI_SKIP_WITHOUT_CONVERT()                                                        \
+  if (!::ormi::test::HaveConvert())                                                        \
+  GTEST_SKIP() << "ImageMagick's convert is not installed (apt-get install imagemagick); " \
+                  "the comparison with another program's reading is skipped"

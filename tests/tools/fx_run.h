@@ -2,53 +2,24 @@
 // decoded picture, to hold its files against.
 #pragma once
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
 
-#include <gtest/gtest.h>
-
-#include "host/bitmap_convert.h"
 #include "host/color_text.h"
 #include "host/effect_check.h"
 #include "host/image_handle.h"
-#include "host/picture_file.h"
-#include "support/test_image.h"
+#include "host/picture_samples.h"
 
 namespace ormi::test {
 
 namespace fs = std::filesystem;
 
-struct FxRun {
-  int status;
-  std::string output;  // stdout and stderr together
-};
-
-inline FxRun RunShell(const std::string& command) {
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string output;
-  char chunk[512];
-  while (size_t got = std::fread(chunk, 1, sizeof chunk, pipe)) output.append(chunk, got);
-  const int raw = pclose(pipe);
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, output};
-}
-
 // `prefix` goes before the binary (environment settings, "cd DIR &&").
-inline FxRun RunFx(const std::string& arguments, const std::string& prefix = "") {
-  return RunShell(prefix + " " + ORMI_FX + " " + arguments + " 2>&1");
+inline ShellRun RunFx(const std::string& arguments, const std::string& prefix = "") {
+  return Shell(prefix + " " + ORMI_FX + " " + arguments);
 }
 
 inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-inline std::string ReadText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
 
 // A fresh folder per test.
 class FxFileTest : public ::testing::Test {
@@ -79,13 +50,6 @@ inline HGLOBAL MakeTestPicture(int width, int height, bool alpha) {
     }
   }
   return bitmap;
-}
-
-// Writes the bitmap and frees it.
-inline void WriteFile(const std::string& path, HGLOBAL bitmap, bool withAlpha = false) {
-  std::string error;
-  EXPECT_TRUE(host::WritePicture(path, *host::FormatFromPath(path), bitmap, withAlpha, error)) << error;
-  GlobalFree(bitmap);
 }
 
 // What the exports give in this process: the file decoded (converted to `convertTo` bits), its

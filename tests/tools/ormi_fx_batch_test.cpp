@@ -38,7 +38,7 @@ TEST_F(BatchTest, FailuresAreReportedOnALineEachAndTheWorstDecidesTheStatus) {
   for (const char* jobs : {"1", "2"}) {
     for (const auto& c : cases) {
       fs::remove_all(Path("out"));
-      const FxRun run = RunFx("blur --jobs " + std::string(jobs) + Expand(" --out-dir @out " + c.files));
+      const ShellRun run = RunFx("blur --jobs " + std::string(jobs) + Expand(" --out-dir @out " + c.files));
       EXPECT_EQ(run.status, c.status) << run.output;
       for (const std::string& part : c.says) EXPECT_TRUE(Contains(run.output, part)) << part << "\n" << run.output;
       EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), static_cast<long>(c.says.size())) << run.output;
@@ -57,7 +57,7 @@ TEST_F(BatchTest, TwoJobsWriteWhatOneJobWrites) {
       "gamma-correction then color-correction --code 21 then rotate --degrees 10 then blur --format bmp";
   const std::string files = Expand(" @f0.png @f1.png @f2.png @f3.png @f4.png @f5.png @c.jpg");
   ASSERT_EQ(RunFx(chain + " --jobs 1 --out-dir " + Path("one") + files).status, 0);
-  const FxRun two = RunFx(chain + " --jobs 2 --out-dir " + Path("two") + files);
+  const ShellRun two = RunFx(chain + " --jobs 2 --out-dir " + Path("two") + files);
   ASSERT_EQ(two.status, 0) << two.output;
   for (const char* name : {"f0", "f1", "f2", "f3", "f4", "f5", "c"}) {
     const std::string one = ReadText(Path("one/" + std::string(name) + ".bmp"));
@@ -70,8 +70,8 @@ TEST_F(BatchTest, OnATerminalAProgressLineCountsTheFiles) {
   if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "script(1) is not installed";
   // script(1) runs ormi-fx on a pseudo-terminal and copies what it shows; short names keep the
   // line within the terminal's width.
-  const FxRun run = RunFx("invert --jobs 1 --out-dir out f0.png cut.png c.jpg' /dev/null",
-                          "cd " + dir_.string() + " && script -qec '");
+  const ShellRun run = RunFx("invert --jobs 1 --out-dir out f0.png cut.png c.jpg' /dev/null",
+                             "cd " + dir_.string() + " && script -qec '");
   EXPECT_EQ(run.status, 3) << run.output;
   // Each redraw clears the line; an error gets a line of its own and the count goes on below it.
   for (const char* part : {"\r\033[K[0/3] 0:00 f0.png", "\r\033[K[1/3] 0:00 cut.png",

@@ -72,32 +72,26 @@ TEST_P(EveryEffectTest, WritesWhatTheExportGives) {
       values.insert(values.end(), host::ValueCount(param), value);
     }
   }
-  std::string in = Path("in.png"), out = Path("out.png");
-  int convertTo = 0;
+  const auto takes = [&](int depth) { return std::ranges::find(effect.depths, depth) != effect.depths.end(); };
+  const bool bmp = input == Input::Bmp, alpha = input == Input::PngWithAlpha;
+  const std::string in = Path(bmp                    ? "in.bmp"
+                              : input == Input::Jpeg ? "in.jpg"
+                                                     : "in.png"),
+                    out = Path(bmp ? "out.bmp" : "out.png");
   Expected expected;
-  if (input == Input::Bmp) {
-    // The smallest of 8, 24 and 32 bits at which the export takes the picture with these values.
-    in = Path("in.bmp"), out = Path("out.bmp");
-    for (const int depth : {8, 24, 32}) {
-      if (std::find(effect.depths.begin(), effect.depths.end(), depth) == effect.depths.end()) continue;
-      HGLOBAL picture = host::ConvertBitmapDepth(MakeTestPicture(13, 9, false), depth);
-      WriteFile(in, picture);
-      ComputeExpected(in, {{&effect, values, extraFiles}}, expected);
-      if (expected.bitmap) break;
-    }
-  } else {
-    // PNG and JPEG load at 32 bits; an effect that takes no 32-bit picture gets --depth.
-    for (const int depth : {32, 24, 8}) {
-      if (std::find(effect.depths.begin(), effect.depths.end(), depth) == effect.depths.end()) continue;
-      convertTo = depth == 32 ? 0 : depth;
-      break;
-    }
-    if (convertTo) options += " --depth " + std::to_string(convertTo);
-    if (input == Input::Jpeg) in = Path("in.jpg");
-    WriteFile(in, MakeTestPicture(13, 9, input == Input::PngWithAlpha), input == Input::PngWithAlpha);
+  // A BMP at the smallest of 8, 24 and 32 bits at which the export takes the picture with these
+  // values; PNG and JPEG load at 32 bits, and an effect that takes no 32-bit picture gets --depth.
+  const int convertTo = bmp || takes(32) ? 0 : takes(24) ? 24 : 8;
+  if (convertTo) options += " --depth " + std::to_string(convertTo);
+  for (const int depth : {8, 24, 32}) {
+    if (bmp && !takes(depth)) continue;
+    HGLOBAL picture = MakeTestPicture(13, 9, alpha);
+    WriteFile(in, bmp ? host::ConvertBitmapDepth(picture, depth) : host::CopyGlobalBlock(picture), alpha);
+    GlobalFree(picture);
     ComputeExpected(in, {{&effect, values, extraFiles}}, expected, convertTo);
+    if (expected.bitmap || !bmp) break;
   }
-  const FxRun run = RunFx(std::string(effect.name) + options + " " + in + " " + out);
+  const ShellRun run = RunFx(std::string(effect.name) + options + " " + in + " " + out);
   if (!expected.bitmap) {  // the export refuses (inserting alpha into alpha): so must the tool, with a reason
     EXPECT_GE(run.status, 1) << options << "\n" << run.output;
     EXPECT_TRUE(Contains(run.output, effect.name)) << run.output;
@@ -161,7 +155,7 @@ TEST_F(ChainTest, StepsApplyInOrderAndNewPicturesTakeThePlaceOfTheOld) {
   for (const auto& c : cases) {
     Expected expected;
     ComputeExpected(Path(c.input), c.steps, expected, 0, c.alpha);
-    const FxRun run = RunFx(Expand(c.arguments + " @" + c.input + " @" + c.output));
+    const ShellRun run = RunFx(Expand(c.arguments + " @" + c.input + " @" + c.output));
     ASSERT_EQ(run.status, 0) << run.output;
     ExpectFileMatches(Path(c.output), expected);
   }

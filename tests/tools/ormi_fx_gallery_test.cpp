@@ -12,7 +12,7 @@ class GalleryTest : public FxFileTest {};
 
 TEST_F(GalleryTest, CaptionsRunAsWrittenAndABrowserShowsEveryPicture) {
   WriteFile(Path("mine.png"), MakeTestPicture(24, 16, true), true);
-  const FxRun demo = RunFx("demo " + Path("g") + " --input " + Path("mine.png"));
+  const ShellRun demo = RunFx("demo " + Path("g") + " --input " + Path("mine.png"));
   ASSERT_EQ(demo.status, 0) << demo.output;
   const std::string page = ReadText(Path("g/index.html"));
   std::set<std::string> captions;
@@ -32,7 +32,7 @@ TEST_F(GalleryTest, CaptionsRunAsWrittenAndABrowserShowsEveryPicture) {
     // A picture of the user's that an effect refuses has no file: the command says why.
     const std::string before = ReadText(Path("g/" + output));
     fs::remove(Path("g/" + output));
-    const FxRun run = RunFx(caption, "cd " + Path("g") + " &&");
+    const ShellRun run = RunFx(caption, "cd " + Path("g") + " &&");
     EXPECT_EQ(run.status, before.empty() ? 1 : 0) << caption << "\n" << run.output;
     EXPECT_EQ(ReadText(Path("g/" + output)), before) << caption;
   }
@@ -47,8 +47,8 @@ TEST_F(GalleryTest, CaptionsRunAsWrittenAndABrowserShowsEveryPicture) {
                  "broken:'+bad.join(' ')+'.'})</script>");
   std::ofstream(Path("g/check.html")) << checked;
   const std::string chromium = "chromium --headless --no-sandbox --disable-gpu --hide-scrollbars ";
-  const FxRun dom =
-      RunShell(chromium + "--virtual-time-budget=20000 --dump-dom file://" + Path("g/check.html") + " 2>/dev/null");
+  const ShellRun dom =
+      Shell(chromium + "--virtual-time-budget=20000 --dump-dom file://" + Path("g/check.html") + " 2>/dev/null");
   const std::regex img("<img ");
   const auto images = std::distance(std::sregex_iterator(page.begin(), page.end(), img), {});
   EXPECT_GT(images, 60);
@@ -57,8 +57,8 @@ TEST_F(GalleryTest, CaptionsRunAsWrittenAndABrowserShowsEveryPicture) {
   // A screenshot, as the README shows (ORMI_GALLERY_SCREENSHOT names where to keep it).
   const char* keep = std::getenv("ORMI_GALLERY_SCREENSHOT");
   const std::string shot = keep ? std::string(keep) : Path("shot.png");
-  RunShell(chromium + "--force-device-scale-factor=0.6 --window-size=1200,800 --screenshot=" + shot + " file://" +
-           Path("g/index.html") + " 2>/dev/null");
+  Shell(chromium + "--force-device-scale-factor=0.6 --window-size=1200,800 --screenshot=" + shot + " file://" +
+        Path("g/index.html") + " 2>/dev/null");
   host::Picture screenshot = host::ReadPicture(shot);
   EXPECT_EQ(host::FactsOfBitmap(screenshot.bitmap).width, 720) << screenshot.error;
   if (screenshot.bitmap) GlobalFree(screenshot.bitmap);

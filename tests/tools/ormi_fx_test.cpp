@@ -1,10 +1,45 @@
-// ormi-fx's commands, messages and exit statuses: each mistake says what is wrong and how to fix it.
+// ormi-fx's commands, messages and exit statuses: each mistake (hostile files under a 500 MB
+// address-space limit too) says what is wrong and how to fix it; full disks and racing writers
+// never leave a partial file; output formats and options.
+#include <zlib.h>
+
 #include <algorithm>
 
 #include "tools/fx_run.h"
 
 namespace ormi::test {
 namespace {
+
+void PutBe(std::vector<uint8_t>& bytes, size_t at, uint32_t value, int size) {
+  for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<uint8_t>(value >> 8 * (size - 1 - i));
+}
+
+// A small PNG whose header declares another size (its CRC fixed), and a JPEG whose frame does.
+std::vector<uint8_t> PngDeclaring(uint32_t width, uint32_t height) {
+  std::vector<uint8_t> file;
+  std::string error;
+  HGLOBAL bitmap = MakeTestPicture(2, 2, false);
+  EXPECT_TRUE(host::EncodePng(bitmap, false, file, error));
+  GlobalFree(bitmap);
+  PutBe(file, 16, width, 4);
+  PutBe(file, 20, height, 4);
+  PutBe(file, 29, static_cast<uint32_t>(crc32(0, file.data() + 12, 17)), 4);
+  return file;
+}
+
+std::vector<uint8_t> JpegDeclaring(std::vector<uint8_t> file, uint16_t width, uint16_t height) {
+  const uint8_t frame[2] = {0xFF, 0xC2};  // progressive; its tables at quality 100 hold no 0xFF
+  const size_t at = static_cast<size_t>(std::search(file.begin(), file.end(), frame, frame + 2) - file.begin());
+  PutBe(file, at + 5, uint32_t{height} << 16 | width, 4);
+  return file;
+}
+
+// A noisy picture, which compresses badly.
+HGLOBAL Noise(int size) {
+  HGLOBAL bitmap = MakeBitmap({.depth = 32, .width = size, .height = size});
+  for (int i = 0; i < size * size; ++i) WritePixel(bitmap, i % size, i / size, static_cast<uint32_t>(i) * 2654435761u);
+  return bitmap;
+}
 
 class OrmiFxTest : public FxFileTest {
  protected:
@@ -26,6 +61,28 @@ struct Mistake {
 };
 
 TEST_F(OrmiFxTest, EachMistakeExitsWithItsStatusAndSaysWhy) {
+  const auto rgb = [](int x, int y) { return std::array<uint8_t, 4>{uint8_t(x * 9), uint8_t(y * 7), 99, 0}; };
+  const std::vector<uint8_t> jpeg = JpegOf({.pixel = rgb}), progressive = JpegOf({.pixel = rgb, .progressive = true});
+  WriteBytes(Path("bomb.jpg"), JpegDeclaring(progressive, 65500, 65500));
+  WriteBytes(Path("scans.jpg"), JpegOf({.pixel = rgb, .scanPerCoefficient = true}));
+  WriteBytes(Path("cut.jpg"), {jpeg.begin(), jpeg.end() - 40});
+  WriteBytes(Path("huge.png"), PngDeclaring(20000, 20000));
+  WriteBytes(Path("limit.png"), PngDeclaring(16384, 16384));
+  WriteFile(Path("ok.png"), Noise(16));
+  const std::vector<uint8_t> png = ReadBytes(Path("ok.png"));
+  WriteBytes(Path("cut.png"), {png.begin(), png.end() - 30});
+  WriteFile(Path("small.bmp"), MakeTestPicture(100, 100, false));
+  std::vector<uint8_t> large = ReadBytes(Path("small.bmp"));
+  for (const size_t at : {18, 22}) large[at] = 0x80, large[at + 1] = 0x3E;  // 16000 x 16000
+  WriteBytes(Path("sparse.bmp"), large);
+  fs::resize_file(Path("sparse.bmp"), uint64_t{8} << 30);  // 4 GiB more than such a picture needs
+  // Hostile files run in 500 MB of address space, except under AddressSanitizer, whose shadow
+  // memory needs terabytes of it.
+#if defined(__SANITIZE_ADDRESS__)
+  const std::string bounded;
+#else
+  const std::string bounded = "ulimit -v 500000;";
+#endif
   const Mistake cases[] = {
       // Help: types as words, defaults and ranges as typed, the colour syntax said once.
       {0, "--help", "Colours are #RRGGBB, RRGGBB or a CSS name (red, teal, ...); 0x... is the library's own"},
@@ -73,6 +130,12 @@ TEST_F(OrmiFxTest, EachMistakeExitsWithItsStatusAndSaysWhy) {
       {2, "gradient-for-text --mask-threshold 300 --mask @p32.png @p32.png @o.png", "--mask-threshold"},
       {2, "invert --jobs 0 --out-dir @d @p32.png", "--jobs"},
       {2, "invert --transparent-color red --alpha-transparency @p32.png @o.png", "exclude each other"},
+      // Outputs whose format is unknown or contradicted, before anything is read: 2.
+      {2, "invert @p32.png @o.xcf", "bmp, png, jpg, tiff, webp"},
+      {2, "invert --format png @p32.png @o.jpg", "contradicts"},
+      {2, "invert @p32.png @o.gif", "read, not written"},
+      {2, "invert @p32.png -", "needs --format"},
+      {2, "invert --out-dir @d -", "standard input"},
       // The command line itself: 2.
       {2, "", "'ormi-fx list' shows the effects"},
       {2, "--out-dir @d", "an effect or a command is needed"},
@@ -92,7 +155,7 @@ TEST_F(OrmiFxTest, EachMistakeExitsWithItsStatusAndSaysWhy) {
       {3, "load-gamma-table", "load-gamma-table: no gammalut.tbl in /nonexistent", "WINDIR=/nonexistent"},
   };
   for (const Mistake& c : cases) {
-    const FxRun run = RunFx(Expand(c.arguments), c.prefix);
+    const ShellRun run = RunFx(Expand(c.arguments), Expand(c.prefix));
     EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.output;
     EXPECT_TRUE(Contains(run.output, Expand(c.says))) << c.arguments << "\n" << run.output;
     const bool oneLine =
@@ -113,6 +176,66 @@ TEST_F(OrmiFxTest, EachMistakeExitsWithItsStatusAndSaysWhy) {
   EXPECT_FALSE(host::CheckEffect(*host::FindEffect("invert"), {}, top));
 }
 
+// A write that fails part way (a file size limit stands in for a full disk) leaves the target as
+// it was and no temporary file; racing writers leave one whole file; --out-dir keeps its inputs.
+TEST_F(OrmiFxTest, FailedAndRacingWritesNeverLeaveAPartialFile) {
+  const std::string big = Path("noise.png"), little = Path("little.png");
+  WriteFile(big, Noise(300));
+  WriteFile(little, Noise(7));
+  fs::copy_file(little, Path("target.png"));
+  const std::vector<uint8_t> before = ReadBytes(Path("target.png"));
+  const auto files = [&] { return std::distance(fs::directory_iterator(dir_), fs::directory_iterator()); };
+  const auto count = files();
+  const ShellRun full = RunFx("invert " + big + " " + Path("target.png"), "trap '' XFSZ; ulimit -f 8; exec");
+  EXPECT_EQ(full.status, 3) << full.output;
+  EXPECT_TRUE(Contains(full.output, "File too large")) << full.output;
+  EXPECT_EQ(ReadBytes(Path("target.png")), before);
+  EXPECT_EQ(files(), count);  // no temporary left
+
+  for (int round = 0; round < 4; ++round) {
+    const std::string same = Path("same.png");
+    const ShellRun race =
+        RunFx("invert " + big + " " + same + " & " ORMI_FX " invert " + little + " " + same + " & wait");
+    host::Picture result = host::ReadPicture(same);
+    ASSERT_NE(result.bitmap, nullptr) << result.error << race.output;
+    EXPECT_TRUE(host::FactsOfBitmap(result.bitmap).width == 300 || host::FactsOfBitmap(result.bitmap).width == 7);
+    GlobalFree(result.bitmap);
+  }
+  const std::string refused = "invert --out-dir " + dir_.string() + " " + little;
+  EXPECT_EQ(RunFx(refused).status, 2);
+  EXPECT_EQ(ReadBytes(little), before);
+  EXPECT_EQ(RunFx(refused + " --overwrite").status, 0);
+  EXPECT_NE(ReadBytes(little), before);
+}
+
+// "-" is standard input and output; a 4:4:4 JPEG stays 4:4:4, a PNG becomes 4:2:0; --quality and
+// --compression are the encoders'; an EXIF orientation of 6 turns a picture on its side.
+TEST_F(OrmiFxTest, StreamsEncoderOptionsAndOrientation) {
+  const auto run = [&](const std::string& arguments) { return RunFx("invert " + Expand(arguments)).status; };
+  ASSERT_EQ(run("--max-pixels 36 --format jpg - - <@p32.png >@piped.jpg"), 0);
+  ASSERT_EQ(run("@p32.png @direct.jpg"), 0);
+  EXPECT_EQ(ReadBytes(Path("piped.jpg")), ReadBytes(Path("direct.jpg")));
+  WriteFile(Path("full.jpg"), MakeTestPicture(64, 32, false), false, {.fullChroma = true});
+  for (const char* name : {"p32.png", "full.jpg"}) {
+    ASSERT_EQ(run("@" + std::string(name) + " @again.jpg"), 0);
+    host::Picture again = host::ReadPicture(Path("again.jpg"));
+    EXPECT_EQ(again.fullChroma, std::string(name) == "full.jpg");
+    GlobalFree(again.bitmap);
+  }
+  ASSERT_EQ(run("--quality 20 @full.jpg @low.jpg"), 0);
+  EXPECT_LT(fs::file_size(Path("low.jpg")) * 2, fs::file_size(Path("again.jpg")));
+  ASSERT_EQ(run("--compression 0 @full.jpg @stored.png") + run("@full.jpg @deflated.png"), 0);
+  EXPECT_GE(fs::file_size(Path("stored.png")), 32 * (1 + 64 * 3));  // every row and filter byte stored
+  EXPECT_LT(fs::file_size(Path("deflated.png")), 32 * 64 * 3);
+  WriteBytes(Path("turned.jpg"), WithOrientation(ReadBytes(Path("full.jpg")), 6));
+  for (const char* option : {"", "--no-auto-orient "}) {
+    ASSERT_EQ(run(option + std::string("@turned.jpg @shown.png")), 0);
+    host::Picture shown = host::ReadPicture(Path("shown.png"));
+    EXPECT_EQ(host::FactsOfBitmap(shown.bitmap).width, *option ? 64 : 32) << option;
+    GlobalFree(shown.bitmap);
+  }
+}
+
 // Every colour syntax names the same colour: a gradient between one colour and itself is that
 // colour, and as a colour key the colour stays through invert.
 TEST_F(OrmiFxTest, ColoursAreReadTheSameWayEverywhere) {
@@ -121,8 +244,8 @@ TEST_F(OrmiFxTest, ColoursAreReadTheSameWayEverywhere) {
     std::string typed;
     uint32_t rgb;
   } cases[] = {
-      {"red", 0xFF0000},      {"RebeccaPurple", 0x663399}, {"'#00FF80'", 0x00FF80},           {"00ff80", 0x00FF80},
-      {"0x0000FF", 0xFF0000}, {"0x00FF8000", 0x0080FF},    {"lightgoldenrodyellow", 0xFAFAD2}};
+      {"red", 0xFF0000},    {"Blue", 0x0000FF},     {"RebeccaPurple", 0x663399}, {"'#00FF80'", 0x00FF80},
+      {"00ff80", 0x00FF80}, {"0x0000FF", 0xFF0000}, {"0x00FF8000", 0x0080FF},    {"lightgoldenrodyellow", 0xFAFAD2}};
   for (const auto& c : cases) {
     WritePixel(keyed, 2, 2, 0xFF000000u | c.rgb);
     WriteFile(Path("keyed.png"), host::CopyGlobalBlock(keyed));
@@ -165,7 +288,7 @@ TEST_F(OrmiFxTest, MasksAreReadByTheirColours) {
                {"@light.png", false, true},
                {"@blue.png --mask-threshold 30", true, false}};
   for (const auto& c : cases) {
-    const FxRun run = RunFx("gradient-for-text --mask " + Expand(c.options + " @p32.png @o.png"));
+    const ShellRun run = RunFx("gradient-for-text --mask " + Expand(c.options + " @p32.png @o.png"));
     ASSERT_EQ(run.status, 0) << c.options << run.output;
     host::Picture out = host::ReadPicture(Path("o.png"));
     ASSERT_TRUE(out.hasAlpha) << c.options;  // also where no pixel is text
