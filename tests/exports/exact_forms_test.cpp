@@ -1,7 +1,7 @@
-// The other exact formulations the vector paths use, over every value they can be fed: the
-// normalisation's stretch in fixed point (its kernels meet the table through the exports), the edge tables' fixed-point
+// The other exact formulations the vector paths use, over every value they can be fed: the edge tables' fixed-point
 // products, and the AVX-512 divisions by 255 and by 6 of the HSI pass (with the pass over every colour against the
-// scalar pass). The exports' own results at every level are compared in levels_test.cpp.
+// scalar pass). The exports' own results at every level, the normalisation's stretch among them, are compared in
+// levels_test.cpp.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -15,30 +15,9 @@
 #include "tone/hsi.h"
 #include "tone/hsi_avx512.h"
 #include "tone/hsi_kernels.h"
-#include "tone/stretch_kernels.h"
 
 namespace ormi {
 namespace {
-
-uint8_t TableValue(int i, int lo, int hi) {
-  if (i < lo) return 0;
-  if (i > hi) return 254;
-  return static_cast<uint8_t>((i - lo) * 254 / (hi - lo));
-}
-
-TEST(StretchTest, FixedPointFormGivesTheTableForEveryPairOfLevels) {
-  for (int lo = 0; lo < 255; ++lo) {
-    for (int hi = lo + 1; hi < 256; ++hi) {
-      const Stretch stretch = StretchOf(lo, hi);
-      ASSERT_EQ(stretch.span, hi - lo);
-      for (int i = 0; i < 256; ++i) {
-        const uint32_t d = static_cast<uint32_t>(std::min(std::max(i - lo, 0), hi - lo));
-        const uint32_t value = stretch.whole * d + ((d * stretch.fraction) >> 16);
-        ASSERT_EQ(value, TableValue(i, lo, hi)) << lo << ".." << hi << " at " << i;
-      }
-    }
-  }
-}
 
 // Edge: whenever the tables of an amount get a fixed-point form, the form gives both tables at
 // every level, over a fine grid of amounts; both kinds of amount occur.

@@ -45,43 +45,29 @@ struct DepthCase {
   std::vector<uint32_t> pixels, colours;
 };
 
+// clang-format off
 const DepthCase kDepthCases[] = {
-    {"OneBit",
-     {.depth = 1, .width = 3, .height = 2, .palette = {0xFF8800, 0x0022CC}},
-     {0, 1, 1, 1, 0, 0},
-     {0xFF8800, 0x0022CC, 0x0022CC, 0x0022CC, 0xFF8800, 0xFF8800}},
+    {"OneBit", {.depth = 1, .width = 3, .height = 2, .palette = {0xFF8800, 0x0022CC}},
+     {0, 1, 1, 1, 0, 0}, {0xFF8800, 0x0022CC, 0x0022CC, 0x0022CC, 0xFF8800, 0xFF8800}},
     // Indices past a short colour table show black.
-    {"FourBits",
-     {.depth = 4, .width = 3, .height = 2, .clrUsed = 3, .palette = {0x112233, 0x445566, 0x778899}},
-     {0, 1, 2, 15, 1, 0},
-     {0x112233, 0x445566, 0x778899, 0, 0x445566, 0x112233}},
-    {"EightBits",
-     {.depth = 8, .width = 3, .height = 2, .clrUsed = 2, .palette = {0xABCDEF, 0x010203}},
-     {1, 0, 200, 0, 1, 1},
-     {0x010203, 0xABCDEF, 0, 0xABCDEF, 0x010203, 0x010203}},
+    {"FourBits", {.depth = 4, .width = 3, .height = 2, .clrUsed = 3, .palette = {0x112233, 0x445566, 0x778899}},
+     {0, 1, 2, 15, 1, 0}, {0x112233, 0x445566, 0x778899, 0, 0x445566, 0x112233}},
+    {"EightBits", {.depth = 8, .width = 3, .height = 2, .clrUsed = 2, .palette = {0xABCDEF, 0x010203}},
+     {1, 0, 200, 0, 1, 1}, {0x010203, 0xABCDEF, 0, 0xABCDEF, 0x010203, 0x010203}},
     // 5-bit fields widen by repeating their bits: 16 gives 0x84, 1 gives 0x08.
-    {"Rgb555",
-     {.depth = 16, .width = 3, .height = 2},
-     {0x7FFF, 0x0421, 0x4000, 0x0200, 0x0010, 0},
-     {0xFFFFFF, 0x080808, 0x840000, 0x008400, 0x000084, 0}},
-    {"Rgb565",
-     {.depth = 16, .width = 3, .height = 2, .compression = BI_BITFIELDS, .masks = {0xF800, 0x07E0, 0x001F}},
-     {0xFFFF, 0x0020, 0x8410, 0x07E0, 0xF800, 0x001F},
-     {0xFFFFFF, 0x000400, 0x848284, 0x00FF00, 0xFF0000, 0x0000FF}},
-    {"TwentyFourBits",
-     {.depth = 24, .width = 3, .height = 2},
-     {0x123456, 0xABCDEF, 1, 0xFF0000, 0x00FF00, 0x0000FF},
-     {0x123456, 0xABCDEF, 1, 0xFF0000, 0x00FF00, 0x0000FF}},
+    {"Rgb555", {.depth = 16, .width = 3, .height = 2},
+     {0x7FFF, 0x0421, 0x4000, 0x0200, 0x0010, 0}, {0xFFFFFF, 0x080808, 0x840000, 0x008400, 0x000084, 0}},
+    {"Rgb565", {.depth = 16, .width = 3, .height = 2, .compression = BI_BITFIELDS, .masks = {0xF800, 0x07E0, 0x001F}},
+     {0xFFFF, 0x0020, 0x8410, 0x07E0, 0xF800, 0x001F}, {0xFFFFFF, 0x000400, 0x848284, 0x00FF00, 0xFF0000, 0x0000FF}},
+    {"TwentyFourBits", {.depth = 24, .width = 3, .height = 2},
+     {0x123456, 0xABCDEF, 1, 0xFF0000, 0x00FF00, 0x0000FF}, {0x123456, 0xABCDEF, 1, 0xFF0000, 0x00FF00, 0x0000FF}},
     // The fourth byte is not a colour.
-    {"ThirtyTwoBits",
-     {.depth = 32, .width = 3, .height = 2},
-     {0xAB123456, 0x00ABCDEF, 0xFF000001, 7, 8, 9},
-     {0x123456, 0xABCDEF, 1, 7, 8, 9}},
-    {"ThirtyTwoBitsBgrMasks",
-     {.depth = 32, .width = 3, .height = 2, .compression = BI_BITFIELDS, .masks = {0xFF, 0xFF00, 0xFF0000}},
-     {0x123456, 0xABCDEF, 1, 0xFF, 0xFF00, 0xFF0000},
-     {0x563412, 0xEFCDAB, 0x010000, 0xFF0000, 0x00FF00, 0x0000FF}},
+    {"ThirtyTwoBits", {.depth = 32, .width = 3, .height = 2},
+     {0xAB123456, 0x00ABCDEF, 0xFF000001, 7, 8, 9}, {0x123456, 0xABCDEF, 1, 7, 8, 9}},
+    {"ThirtyTwoBitsBgrMasks", {.depth = 32, .width = 3, .height = 2, .compression = BI_BITFIELDS, .masks = {0xFF, 0xFF00, 0xFF0000}},
+     {0x123456, 0xABCDEF, 1, 0xFF, 0xFF00, 0xFF0000}, {0x563412, 0xEFCDAB, 0x010000, 0xFF0000, 0x00FF00, 0x0000FF}},
 };
+// clang-format on
 
 class StretchDepthTest : public testing::TestWithParam<DepthCase> {};
 
