@@ -128,11 +128,27 @@ struct GenericCase {
   Spoil check = nullptr;
 };
 
-bool TakesRectangle(const host::EffectInfo& e) {
-  return e.result == host::ResultKind::Painted || e.result == host::ResultKind::NewBitmap;
-}
+using Applies = bool (*)(const host::EffectInfo&);
 using Expect = Outcome (*)(const host::EffectInfo&, const ExportFrame&);
+constexpr Applies HasExtras = [](const host::EffectInfo& e) { return !e.extras.empty(); };
+constexpr Applies HasTwoExtras = [](const host::EffectInfo& e) { return e.extras.size() > 1; };
+constexpr Applies ImageExtra = [](const host::EffectInfo& e) {
+  return !e.extras.empty() && e.extras[0].kind == host::ExtraKind::AlphaImage;
+};
+constexpr Applies TakesRectangle = [](const host::EffectInfo& e) {
+  return e.result == host::ResultKind::Painted || e.result == host::ResultKind::NewBitmap;
+};
 constexpr Expect Zero = [](const host::EffectInfo&, const ExportFrame&) { return kZero; };
+constexpr Expect Working = [](const host::EffectInfo& e, const ExportFrame&) { return Works(e); };
+constexpr Expect Unreached = [](const host::EffectInfo&, const ExportFrame& f) { return Refused(f); };
+constexpr Expect WithoutCopy = [](const host::EffectInfo&, const ExportFrame& f) { return f.noHeaderCopy; };
+constexpr Expect CopyDiffers = [](const host::EffectInfo&, const ExportFrame& f) { return f.copyDiffers; };
+constexpr Expect IfMagicChecked = [](const host::EffectInfo& e, const ExportFrame& f) {
+  return f.checksMagic ? kZero : Works(e);
+};
+constexpr Expect IfLockedRefused = [](const host::EffectInfo& e, const ExportFrame& f) {
+  return f.refusesLockedFlag ? kZero : Works(e);
+};
 
 void SetGdiObject(Spoiled& s, uint32_t flags) {
   s.gdi = Win32EmuCreateGdiObject();
@@ -161,25 +177,26 @@ const GenericCase kGenericCases[] = {
     {"NullHandle", TakesImage, [](Spoiled& s) { s.args.image = nullptr; }, Zero},
     {"StaleHandle", TakesImage, [](Spoiled& s) { s.args.image = s.staleCopyOf(s.args.image); }, Zero},
     {"RecordBlockTooSmall", TakesImage, [](Spoiled& s) { s.args.image = s.copyOf(s.args.image, 119); }, Zero},
-    {"BrokenMagic", TakesImage, [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.magic[3] = '1'; }); }, [](const host::EffectInfo& e, const ExportFrame& f) { return f.checksMagic ? kZero : Works(e); }},
+    {"BrokenMagic", TakesImage, [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.magic[3] = '1'; }); },
+     IfMagicChecked},
     {"NoBitmap", TakesImage, Record<&ImageRecord::bitmap, 0>, Zero},
-    {"LockedImageFlag", TakesImage, [](Spoiled& s) { SetGdiObject(s, ORMI_FLAG_LOCKED_IMAGE); }, [](const host::EffectInfo& e, const ExportFrame& f) { return f.refusesLockedFlag ? kZero : Works(e); },
+    {"LockedImageFlag", TakesImage, [](Spoiled& s) { SetGdiObject(s, ORMI_FLAG_LOCKED_IMAGE); }, IfLockedRefused,
      [](Spoiled& s) { ExpectGdiObject(s, !s.frame.refusesLockedFlag && s.frame.deletesGdiObject); }},
-    {"GdiObject", TakesImage, [](Spoiled& s) { SetGdiObject(s, 0); }, [](const host::EffectInfo& e, const ExportFrame&) { return Works(e); },
+    {"GdiObject", TakesImage, [](Spoiled& s) { SetGdiObject(s, 0); }, Working,
      [](Spoiled& s) { ExpectGdiObject(s, s.frame.deletesGdiObject); }},
-    {"NoHeaderCopy", TakesImage, Record<&ImageRecord::header, 0>, [](const host::EffectInfo&, const ExportFrame& f) { return f.noHeaderCopy; }},
-    {"StaleHeaderCopy", TakesImage, StaleHeaderCopy, [](const host::EffectInfo&, const ExportFrame& f) { return f.noHeaderCopy; }},
+    {"NoHeaderCopy", TakesImage, Record<&ImageRecord::header, 0>, WithoutCopy},
+    {"StaleHeaderCopy", TakesImage, StaleHeaderCopy, WithoutCopy},
     {"HeaderCopyOfAnotherDepth", TakesImage,
      [](Spoiled& s) { s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biBitCount = h.biBitCount == 32 ? 24 : 32; }); },
-     [](const host::EffectInfo&, const ExportFrame& f) { return f.copyDiffers; }},
-    {"HeaderCopyAtAnOddAddress", TakesImage, HeaderCopyAtAnOddAddress, [](const host::EffectInfo& e, const ExportFrame&) { return Works(e); }},
-    {"NullExtra", [](const host::EffectInfo& e) { return !e.extras.empty(); }, [](Spoiled& s) { s.extras[0] = nullptr; }, Zero},
-    {"NullSecondExtra", [](const host::EffectInfo& e) { return e.extras.size() > 1; }, [](Spoiled& s) { s.extras[1] = nullptr; }, Zero},
-    {"StaleExtra", [](const host::EffectInfo& e) { return !e.extras.empty(); }, [](Spoiled& s) { s.extras[0] = s.staleCopyOf(s.extras[0]); }, Zero},
-    {"ExtraWithBrokenMagic", [](const host::EffectInfo& e) { return !e.extras.empty() && e.extras[0].kind == host::ExtraKind::AlphaImage; },
+     CopyDiffers},
+    {"HeaderCopyAtAnOddAddress", TakesImage, HeaderCopyAtAnOddAddress, Working},
+    {"NullExtra", HasExtras, [](Spoiled& s) { s.extras[0] = nullptr; }, Zero},
+    {"NullSecondExtra", HasTwoExtras, [](Spoiled& s) { s.extras[1] = nullptr; }, Zero},
+    {"StaleExtra", HasExtras, [](Spoiled& s) { s.extras[0] = s.staleCopyOf(s.extras[0]); }, Zero},
+    {"ExtraWithBrokenMagic", ImageExtra,
      [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.magic[0] = 'X'; }); }, Zero},
-    {"ExtraWithoutBitmap", [](const host::EffectInfo& e) { return !e.extras.empty() && e.extras[0].kind == host::ExtraKind::AlphaImage; },
-     [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.bitmap = 0; }); }, [](const host::EffectInfo&, const ExportFrame& f) { return Refused(f); }},
+    {"ExtraWithoutBitmap", ImageExtra,
+     [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.bitmap = 0; }); }, Unreached},
     {"InvertedRectangle", TakesRectangle, [](Spoiled& s) { s.args.rect = RECT{kWidth - 1, kHeight - 1, 0, 0}; }, Zero},
 };
 // clang-format on
