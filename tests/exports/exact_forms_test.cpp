@@ -1,7 +1,6 @@
-// The other exact formulations the vector paths use, over every value they can be fed: the
-// normalisation's stretch in fixed point (its kernels meet the table through the exports), the edge tables' fixed-point
-// products, and the AVX-512 divisions by 255 and by 6 of the HSI pass (with the pass over every colour against the
-// scalar pass). The exports' own results at every level are compared in levels_test.cpp.
+// The other exact formulations the vector paths use, over every value they can be fed: the edge tables' fixed-point
+// products and the AVX-512 divisions by 255 and by 6 of the HSI pass. The exports' own results at every level, the
+// normalisation's stretch and the HSI pass among them, are compared in levels_test.cpp.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -12,33 +11,10 @@
 #include "filters/edge_kernels.h"
 #include "filters/filter_math.h"
 #include "simd/simd_level.h"
-#include "tone/hsi.h"
 #include "tone/hsi_avx512.h"
-#include "tone/hsi_kernels.h"
-#include "tone/stretch_kernels.h"
 
 namespace ormi {
 namespace {
-
-uint8_t TableValue(int i, int lo, int hi) {
-  if (i < lo) return 0;
-  if (i > hi) return 254;
-  return static_cast<uint8_t>((i - lo) * 254 / (hi - lo));
-}
-
-TEST(StretchTest, FixedPointFormGivesTheTableForEveryPairOfLevels) {
-  for (int lo = 0; lo < 255; ++lo) {
-    for (int hi = lo + 1; hi < 256; ++hi) {
-      const Stretch stretch = StretchOf(lo, hi);
-      ASSERT_EQ(stretch.span, hi - lo);
-      for (int i = 0; i < 256; ++i) {
-        const uint32_t d = static_cast<uint32_t>(std::min(std::max(i - lo, 0), hi - lo));
-        const uint32_t value = stretch.whole * d + ((d * stretch.fraction) >> 16);
-        ASSERT_EQ(value, TableValue(i, lo, hi)) << lo << ".." << hi << " at " << i;
-      }
-    }
-  }
-}
 
 // Edge: whenever the tables of an amount get a fixed-point form, the form gives both tables at
 // every level, over a fine grid of amounts; both kinds of amount occur.
@@ -125,29 +101,6 @@ TEST_F(HsiAvx512Test, EverySixthsOfAColourOver6IsThePlainQuotient) {
   }
   TurnsOfSixthsAvx512(values.data(), turns.data(), values.size());
   ExpectSameBits(turns, expected, "value");
-}
-
-// The AVX-512 pass over every colour of the cube against the scalar pass, one red at a time with
-// alpha varying; odd reds under a colour key that one pixel carries (0x804020 with alpha 0xA0).
-TEST_F(HsiAvx512Test, EveryColourMatchesTheScalarPass) {
-  std::vector<double> levels(2 * kHsiPairs);
-  FillHsiLevelTable(levels.data(), [&](double& saturation, double& intensity) {
-    intensity = ClampUnit(intensity - 0.05);
-    saturation = ClampUnit(saturation + 0.1);
-  });
-  std::vector<uint32_t> expected(1 << 16), actual(expected.size());
-  for (uint32_t red = 0; red < 256; ++red) {
-    const bool keyed = red % 2 == 1;
-    // No shift, one within a turn either way, one of several turns.
-    const HsiPass pass{levels.data(), std::array{0.0, 0.25, -0.7, 2.75}[red % 4], keyed, 0xA0804020u};
-    for (uint32_t i = 0; i < expected.size(); ++i) expected[i] = (i * 0x9Du & 0xFF) << 24 | red << 16 | i;
-    actual = expected;
-    HsiPassScalar(reinterpret_cast<uint8_t*>(expected.data()), expected.size(), pass);
-    HsiPassAvx512(reinterpret_cast<uint8_t*>(actual.data()), actual.size(), pass);
-    for (size_t i = 0; i < actual.size(); ++i) {
-      ASSERT_EQ(actual[i], expected[i]) << "red " << red << " pixel " << i << (keyed ? " keyed" : "");
-    }
-  }
 }
 
 }  // namespace

@@ -91,19 +91,30 @@ TEST(Win32EmuMemory, LockCountSaturatesAtTheLowByte) {
   EXPECT_EQ(GlobalFree(h), nullptr);
 }
 
-TEST(Win32EmuMemory, LocalBlocksAndImpossibleSizes) {
-  const size_t before = Win32EmuLiveBlocks();
+// Local and heap blocks are zeroed and counted, a second free fails, impossible sizes are refused.
+TEST(Win32EmuMemory, LocalAndHeapBlocksAndImpossibleSizes) {
+  const size_t before = Win32EmuLiveBlocks(), heapBefore = Win32EmuLiveHeapBlocks();
   HLOCAL fixed = LocalAlloc(LPTR, 24), moveable = LocalAlloc(LMEM_MOVEABLE, 24);
-  ASSERT_NE(fixed, nullptr);
+  HANDLE heap = GetProcessHeap();
+  auto* zeroed = static_cast<unsigned char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 64));
+  ASSERT_TRUE(fixed && zeroed);
   EXPECT_LT(Address(fixed), kTwoGiB);
   EXPECT_EQ(std::count(static_cast<char*>(fixed), static_cast<char*>(fixed) + 24, 0), 24);
+  EXPECT_EQ(std::count(zeroed, zeroed + 64, 0), 64);
   EXPECT_EQ(Win32EmuLiveBlocks(), before + 2) << "local blocks are counted too";
+  EXPECT_EQ(Win32EmuLiveHeapBlocks(), heapBefore + 1);
   EXPECT_EQ(LocalFree(fixed), nullptr);
   EXPECT_EQ(LocalFree(moveable), nullptr);
   EXPECT_EQ(LocalFree(fixed), fixed) << "a second free fails";
+  EXPECT_TRUE(HeapFree(heap, 0, zeroed));
+  EXPECT_FALSE(HeapFree(heap, 0, zeroed)) << "a second free is refused";
+  int local = 0;
+  EXPECT_EQ(HeapAlloc(reinterpret_cast<HANDLE>(&local), 0, 8), nullptr);
+  EXPECT_FALSE(HeapFree(heap, 0, &local));
   EXPECT_EQ(GlobalAlloc(GMEM_MOVEABLE, ~SIZE_T{0}), nullptr);
   EXPECT_EQ(GlobalAlloc(GMEM_FIXED, ~SIZE_T{0} - 4096), nullptr);
   EXPECT_EQ(Win32EmuLiveBlocks(), before);
+  EXPECT_EQ(Win32EmuLiveHeapBlocks(), heapBefore);
 }
 
 // Anything that is not a live block's handle: every call fails cleanly and changes nothing.
@@ -111,14 +122,10 @@ TEST(Win32EmuMemory, BadHandlesFailWithoutCrashing) {
   char stackByte = 0;
   auto heapBytes = std::make_unique<char[]>(64);
   HGLOBAL live = GlobalAlloc(GMEM_FIXED, 64);
-  std::vector<HGLOBAL> bad = {nullptr,
-                              reinterpret_cast<HGLOBAL>(std::uintptr_t{1}),
-                              reinterpret_cast<HGLOBAL>(std::uintptr_t{0x12345678}),
-                              reinterpret_cast<HGLOBAL>(std::uintptr_t{0xFFFFFFFFu}),
-                              reinterpret_cast<HGLOBAL>(~std::uintptr_t{0}),
-                              &stackByte,
-                              heapBytes.get(),
-                              static_cast<char*>(live) + 1};
+  std::vector<HGLOBAL> bad = {nullptr, &stackByte, heapBytes.get(), static_cast<char*>(live) + 1};
+  for (std::uintptr_t value :
+       {std::uintptr_t{1}, std::uintptr_t{0x12345678}, std::uintptr_t{0xFFFFFFFFu}, ~std::uintptr_t{0}})
+    bad.push_back(reinterpret_cast<HGLOBAL>(value));
   for (UINT flags : {GMEM_FIXED, GMEM_MOVEABLE}) {
     HGLOBAL freed = GlobalAlloc(flags, 64);
     GlobalLock(freed);
@@ -148,21 +155,6 @@ TEST(Win32EmuMemory, BadHandlesFailWithoutCrashing) {
     GlobalFree(h);
     freed.insert(h);
   }
-}
-
-TEST(Win32EmuMemory, HeapZeroesCountsAndRefusesForeignBlocks) {
-  HANDLE heap = GetProcessHeap();
-  const size_t before = Win32EmuLiveHeapBlocks();
-  auto* zeroed = static_cast<unsigned char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 64));
-  ASSERT_NE(zeroed, nullptr);
-  EXPECT_EQ(std::count(zeroed, zeroed + 64, 0), 64);
-  EXPECT_EQ(Win32EmuLiveHeapBlocks(), before + 1);
-  EXPECT_TRUE(HeapFree(heap, 0, zeroed));
-  EXPECT_FALSE(HeapFree(heap, 0, zeroed)) << "a second free is refused";
-  EXPECT_EQ(Win32EmuLiveHeapBlocks(), before);
-  int local = 0;
-  EXPECT_EQ(HeapAlloc(reinterpret_cast<HANDLE>(&local), 0, 8), nullptr);
-  EXPECT_FALSE(HeapFree(heap, 0, &local));
 }
 
 TEST(Win32EmuMemory, OneGibibyteLiveAtOnceBelowTwoGibibytes) {

@@ -52,10 +52,8 @@ std::vector<CallCase> CasesOf(const host::EffectInfo& effect) {
 }
 
 std::string Describe(const CallCase& c) {
-  std::string text = std::to_string(c.image.width) + " x " + std::to_string(c.image.height) + ", " +
-                     std::to_string(c.image.depth) + " bits, arguments (";
-  for (size_t i = 0; i < c.values.size(); ++i) text += (i ? ", " : "") + std::to_string(c.values[i]);
-  return text + ")";
+  return testing::PrintToString(std::vector{c.image.width, c.image.height, c.image.depth}) +
+         " (width, height, depth), " + testing::PrintToString(c.values);
 }
 
 class FailurePathTest : public MemoryCheckedTest, public testing::WithParamInterface<const char*> {};

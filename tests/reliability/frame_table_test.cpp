@@ -101,8 +101,21 @@ BitmapSpec Spec(int depth, int width, int height, long size = -1, uint32_t clrUs
   return {.depth = depth, .width = width, .height = height, .clrUsed = clrUsed, .sizeOverride = size};
 }
 BitmapSpec Usual(const host::EffectInfo& e) { return Spec(RepresentativeDepth(e), kWidth, kHeight); }
-void NoBitmap(Spoiled& s) {
-  s.spoilRecord([](ImageRecord& r) { r.bitmap = 0; });
+
+// Spoils of one row each: a header copy of one row, of another width or of 24 bits, no copy, a
+// locked record without bitmap, a record wider than its bitmap.
+template <class T, auto Field, int Value, bool Add>
+void Set(T& t) {
+  using Type = std::remove_reference_t<decltype(t.*Field)>;
+  t.*Field = static_cast<Type>((Add ? static_cast<int64_t>(t.*Field) : 0) + Value);
+}
+template <auto Field, int Value, bool Add = false>
+void HeaderCopy(Spoiled& s) {
+  s.spoilHeaderCopy(Set<BITMAPINFOHEADER, Field, Value, Add>);
+}
+template <auto Field, int Value, bool Add = false>
+void Record(Spoiled& s) {
+  s.spoilRecord(Set<ImageRecord, Field, Value, Add>);
 }
 
 // --- the cases every export meets
@@ -115,24 +128,27 @@ struct GenericCase {
   Spoil check = nullptr;
 };
 
-bool AnyImage(const host::EffectInfo& e) { return TakesImage(e); }
-bool HasExtras(const host::EffectInfo& e) { return !e.extras.empty(); }
-bool HasTwoExtras(const host::EffectInfo& e) { return e.extras.size() > 1; }
-bool FirstExtraIsImage(const host::EffectInfo& e) {
-  return HasExtras(e) && e.extras[0].kind == host::ExtraKind::AlphaImage;
-}
-bool TakesRectangle(const host::EffectInfo& e) {
+using Applies = bool (*)(const host::EffectInfo&);
+using Expect = Outcome (*)(const host::EffectInfo&, const ExportFrame&);
+constexpr Applies HasExtras = [](const host::EffectInfo& e) { return !e.extras.empty(); };
+constexpr Applies HasTwoExtras = [](const host::EffectInfo& e) { return e.extras.size() > 1; };
+constexpr Applies ImageExtra = [](const host::EffectInfo& e) {
+  return !e.extras.empty() && e.extras[0].kind == host::ExtraKind::AlphaImage;
+};
+constexpr Applies TakesRectangle = [](const host::EffectInfo& e) {
   return e.result == host::ResultKind::Painted || e.result == host::ResultKind::NewBitmap;
-}
-Outcome Zero(const host::EffectInfo&, const ExportFrame&) { return kZero; }
-Outcome Working(const host::EffectInfo& e, const ExportFrame&) { return Works(e); }
-Outcome IfMagicChecked(const host::EffectInfo& e, const ExportFrame& f) { return f.checksMagic ? kZero : Works(e); }
-Outcome IfLockedRefused(const host::EffectInfo& e, const ExportFrame& f) {
+};
+constexpr Expect Zero = [](const host::EffectInfo&, const ExportFrame&) { return kZero; };
+constexpr Expect Working = [](const host::EffectInfo& e, const ExportFrame&) { return Works(e); };
+constexpr Expect Unreached = [](const host::EffectInfo&, const ExportFrame& f) { return Refused(f); };
+constexpr Expect WithoutCopy = [](const host::EffectInfo&, const ExportFrame& f) { return f.noHeaderCopy; };
+constexpr Expect CopyDiffers = [](const host::EffectInfo&, const ExportFrame& f) { return f.copyDiffers; };
+constexpr Expect IfMagicChecked = [](const host::EffectInfo& e, const ExportFrame& f) {
+  return f.checksMagic ? kZero : Works(e);
+};
+constexpr Expect IfLockedRefused = [](const host::EffectInfo& e, const ExportFrame& f) {
   return f.refusesLockedFlag ? kZero : Works(e);
-}
-Outcome WithoutCopy(const host::EffectInfo&, const ExportFrame& f) { return f.noHeaderCopy; }
-Outcome CopyDiffers(const host::EffectInfo&, const ExportFrame& f) { return f.copyDiffers; }
-Outcome Unreached(const host::EffectInfo&, const ExportFrame& f) { return Refused(f); }
+};
 
 void SetGdiObject(Spoiled& s, uint32_t flags) {
   s.gdi = Win32EmuCreateGdiObject();
@@ -158,27 +174,28 @@ void HeaderCopyAtAnOddAddress(Spoiled& s) {
 
 // clang-format off
 const GenericCase kGenericCases[] = {
-    {"NullHandle", AnyImage, [](Spoiled& s) { s.args.image = nullptr; }, Zero},
-    {"StaleHandle", AnyImage, [](Spoiled& s) { s.args.image = s.staleCopyOf(s.args.image); }, Zero},
-    {"RecordBlockTooSmall", AnyImage, [](Spoiled& s) { s.args.image = s.copyOf(s.args.image, 119); }, Zero},
-    {"BrokenMagic", AnyImage, [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.magic[3] = '1'; }); }, IfMagicChecked},
-    {"NoBitmap", AnyImage, NoBitmap, Zero},
-    {"LockedImageFlag", AnyImage, [](Spoiled& s) { SetGdiObject(s, ORMI_FLAG_LOCKED_IMAGE); }, IfLockedRefused,
+    {"NullHandle", TakesImage, [](Spoiled& s) { s.args.image = nullptr; }, Zero},
+    {"StaleHandle", TakesImage, [](Spoiled& s) { s.args.image = s.staleCopyOf(s.args.image); }, Zero},
+    {"RecordBlockTooSmall", TakesImage, [](Spoiled& s) { s.args.image = s.copyOf(s.args.image, 119); }, Zero},
+    {"BrokenMagic", TakesImage, [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.magic[3] = '1'; }); },
+     IfMagicChecked},
+    {"NoBitmap", TakesImage, Record<&ImageRecord::bitmap, 0>, Zero},
+    {"LockedImageFlag", TakesImage, [](Spoiled& s) { SetGdiObject(s, ORMI_FLAG_LOCKED_IMAGE); }, IfLockedRefused,
      [](Spoiled& s) { ExpectGdiObject(s, !s.frame.refusesLockedFlag && s.frame.deletesGdiObject); }},
-    {"GdiObject", AnyImage, [](Spoiled& s) { SetGdiObject(s, 0); }, Working,
+    {"GdiObject", TakesImage, [](Spoiled& s) { SetGdiObject(s, 0); }, Working,
      [](Spoiled& s) { ExpectGdiObject(s, s.frame.deletesGdiObject); }},
-    {"NoHeaderCopy", AnyImage, [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.header = 0; }); }, WithoutCopy},
-    {"StaleHeaderCopy", AnyImage, StaleHeaderCopy, WithoutCopy},
-    {"HeaderCopyOfAnotherDepth", AnyImage,
+    {"NoHeaderCopy", TakesImage, Record<&ImageRecord::header, 0>, WithoutCopy},
+    {"StaleHeaderCopy", TakesImage, StaleHeaderCopy, WithoutCopy},
+    {"HeaderCopyOfAnotherDepth", TakesImage,
      [](Spoiled& s) { s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biBitCount = h.biBitCount == 32 ? 24 : 32; }); },
      CopyDiffers},
-    {"HeaderCopyAtAnOddAddress", AnyImage, HeaderCopyAtAnOddAddress, Working},
+    {"HeaderCopyAtAnOddAddress", TakesImage, HeaderCopyAtAnOddAddress, Working},
     {"NullExtra", HasExtras, [](Spoiled& s) { s.extras[0] = nullptr; }, Zero},
     {"NullSecondExtra", HasTwoExtras, [](Spoiled& s) { s.extras[1] = nullptr; }, Zero},
     {"StaleExtra", HasExtras, [](Spoiled& s) { s.extras[0] = s.staleCopyOf(s.extras[0]); }, Zero},
-    {"ExtraWithBrokenMagic", FirstExtraIsImage,
+    {"ExtraWithBrokenMagic", ImageExtra,
      [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.magic[0] = 'X'; }); }, Zero},
-    {"ExtraWithoutBitmap", FirstExtraIsImage,
+    {"ExtraWithoutBitmap", ImageExtra,
      [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.bitmap = 0; }); }, Unreached},
     {"InvertedRectangle", TakesRectangle, [](Spoiled& s) { s.args.rect = RECT{kWidth - 1, kHeight - 1, 0, 0}; }, Zero},
 };
@@ -236,40 +253,23 @@ void AddLayoutRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<
 
 // --- each export's own refusals: arguments out of their domain, pictures that do not match
 
-struct OwnRow {
-  const char* exportName;
-  const char* what;
-  BitmapSpec image;
-  std::map<size_t, double> values;
-  std::vector<BitmapSpec> extras;
-  Outcome expected;
-  Spoil spoil = nullptr;
-  Spoil prepare = nullptr;  // a state the input is in before the call (not put back)
-};
-
 const BitmapSpec k32 = Spec(32, kWidth, kHeight);
 const BitmapSpec kMask = Spec(1, kWidth, kHeight);
-void CopyOfOneRow(Spoiled& s) {
-  s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biHeight = 1; });
-}
-void CopyOfAnotherWidth(Spoiled& s) {
-  s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { ++h.biWidth; });
-}
 void LockedWithoutBitmap(Spoiled& s) {
   s.spoilRecord([](ImageRecord& r) { r.bitmap = 0, r.flags |= ORMI_FLAG_LOCKED_IMAGE; });
-}
-void NoHeaderCopy(Spoiled& s) {
-  s.spoilRecord([](ImageRecord& r) { r.header = 0; });
-}
-void CopyOfTwentyFourBits(Spoiled& s) {
-  s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biBitCount = 24; });
-}
-void RecordWider(Spoiled& s) {
-  s.spoilRecord([](ImageRecord& r) { ++r.width; });
 }
 void AlphaCarriesTransparency(Spoiled& s) { s.call.image()->setAlphaTransparency(); }
 void WidthBeyond32Bits(Spoiled& s) { s.args.rect = RECT{INT32_MIN, 0, INT32_MAX, 0}; }
 void HeightBeyond32Bits(Spoiled& s) { s.args.rect = RECT{0, INT32_MIN, 3, INT32_MAX}; }
+
+struct OwnRow {
+  const char *exportName, *what;
+  BitmapSpec image;
+  std::map<size_t, double> values;
+  std::vector<BitmapSpec> extras;
+  Outcome expected;
+  Spoil spoil = nullptr, prepare = nullptr;  // prepare: a state the input is in before the call (not put back)
+};
 
 const std::vector<OwnRow>& OwnRows() {
   // clang-format off
@@ -302,16 +302,16 @@ const std::vector<OwnRow>& OwnRows() {
       {"ImgRotate", "EmptyPicture", Spec(32, 0, 3), {}, {}, kZero},
       {"ImgRotate", "CanvasBeyondMemory", Spec(32, 65536, 1), {}, {}, kZero},
       {"ImgRotate", "QuarterTurnOfTwoBits", Spec(2, 8, 2), {{0, 90}}, {}, kZero},
-      {"ImgRotate", "QuarterTurnWithACopyOfAnotherSize", Spec(8, 2, 2), {{0, 90}}, {}, kZero, CopyOfOneRow},
+      {"ImgRotate", "QuarterTurnWithACopyOfAnotherSize", Spec(8, 2, 2), {{0, 90}}, {}, kZero, HeaderCopy<&BITMAPINFOHEADER::biHeight, 1>},
       {"ImgRotate", "QuarterTurnOfTopDownRows", Spec(8, 2, -2), {{0, 90}}, {}, kZero},
       {"ImgRotate", "QuarterTurnOfShortRows", Spec(8, 4, 2, 1064 + 7), {{0, 90}}, {}, kZero},
-      {"ImgRotate", "QuarterTurnWithoutHeaderCopy", Spec(8, 2, 2), {{0, 90}}, {}, kZero, NoHeaderCopy},
-      {"ImgRotate", "QuarterTurnWithACopyOfAnotherDepth", Spec(32, 2, 2), {{0, 90}}, {}, kZero, CopyOfTwentyFourBits},
+      {"ImgRotate", "QuarterTurnWithoutHeaderCopy", Spec(8, 2, 2), {{0, 90}}, {}, kZero, Record<&ImageRecord::header, 0>},
+      {"ImgRotate", "QuarterTurnWithACopyOfAnotherDepth", Spec(32, 2, 2), {{0, 90}}, {}, kZero, HeaderCopy<&BITMAPINFOHEADER::biBitCount, 24>},
       {"ImgBlockRotate", "LevelZero", k32, {{0, 45}, {1, 0}}, {}, kZero},
       {"ImgBlockRotate", "LevelFour", k32, {{0, 45}, {1, 4}}, {}, kZero},
       {"ImgBlockRotate", "AngleAtTwentyFourBits", Spec(24, 4, 4), {{0, 45}, {1, 1}}, {}, kZero},
-      {"ImgMirror", "CopyOfAnotherWidth", Spec(8, 3, 2), {}, {}, kZero, CopyOfAnotherWidth},
-      {"ImgMirror", "NothingAskedWithoutBitmap", k32, {{0, 0}, {1, 0}}, {}, kKept, NoBitmap},
+      {"ImgMirror", "CopyOfAnotherWidth", Spec(8, 3, 2), {}, {}, kZero, HeaderCopy<&BITMAPINFOHEADER::biWidth, 1, true>},
+      {"ImgMirror", "NothingAskedWithoutBitmap", k32, {{0, 0}, {1, 0}}, {}, kKept, Record<&ImageRecord::bitmap, 0>},
       {"ImgMirror", "NothingAskedOfALockedImageWithoutBitmap", k32, {{0, 0}, {1, 0}}, {}, kZero, LockedWithoutBitmap},
       {"ImgInsertAlpha", "AlphaCarriesTheTransparency", k32, {}, {}, kZero, nullptr, AlphaCarriesTransparency},
       {"ImgCopyAlpha", "SourceWider", k32, {}, {Spec(32, kWidth + 1, kHeight)}, kZeroMarked},
@@ -322,7 +322,7 @@ const std::vector<OwnRow>& OwnRows() {
       {"ImgDiff", "SideOverflows", k32, {{0, 0x3FFFFFFF}}, {}, kZero},
       {"ImgDiff", "HaloBeyondMemory", k32, {{0, 0x1FFFFFFF}}, {}, kZero},
       {"ImgDiff", "EmptySource", Spec(32, 0, 2), {}, {}, kZero},
-      {"ImgDiff", "RecordWiderThanBitmap", k32, {}, {}, kZero, RecordWider},
+      {"ImgDiff", "RecordWiderThanBitmap", k32, {}, {}, kZero, Record<&ImageRecord::width, 1, true>},
       {"TavoEmbossIcon", "EightBitsOfTwoColours", Spec(8, 4, 2, -1, 2), {}, {}, kZero},
       {"TavoEmbossIcon", "FourBitsOfTwoColours", Spec(4, 4, 2, -1, 2), {}, {}, kZero},
       {"TavoGradientForText", "MaskNarrower", k32, {}, {Spec(1, kWidth - 1, kHeight)}, kZero},
@@ -354,9 +354,9 @@ std::vector<Row> AllRows() {
     }
     if (TakesImage(e)) AddLayoutRows(e, f, rows);
   }
-  for (const OwnRow& own : OwnRows()) {
-    rows.push_back({std::string(own.exportName) + "_" + own.what, &EffectNamed(own.exportName), own.image, own.extras,
-                    own.values, own.spoil, own.expected, nullptr, own.prepare});
+  for (const OwnRow& o : OwnRows()) {
+    rows.push_back({std::string(o.exportName) + "_" + o.what, &EffectNamed(o.exportName), o.image, o.extras, o.values,
+                    o.spoil, o.expected, nullptr, o.prepare});
   }
   return rows;
 }

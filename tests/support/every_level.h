@@ -3,6 +3,7 @@
 // builders the example tables share.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -122,10 +123,8 @@ inline void FillPadding(HGLOBAL bitmap, uint8_t value) {
 
 inline bool PaddingIs(HGLOBAL bitmap, uint8_t value) {
   const std::vector<uint8_t> bytes = BlockBytes(bitmap);
-  for (size_t at : PaddingOffsets(bitmap)) {
-    if (bytes[at] != value) return false;
-  }
-  return true;
+  const std::vector<size_t> offsets = PaddingOffsets(bitmap);
+  return std::all_of(offsets.begin(), offsets.end(), [&](size_t at) { return bytes[at] == value; });
 }
 
 // Runs call(image) at every level on two rows of the example's pixels, and on two rows of them
