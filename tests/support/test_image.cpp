@@ -62,7 +62,8 @@ HGLOBAL MakeBitmap(const BitmapSpec& spec) {
                                 .biClrUsed = spec.clrUsed};
   std::memcpy(full.data(), &header, sizeof header);
   const size_t colors = ColorCountOf(spec);
-  std::memcpy(full.data() + 40, spec.palette.data(), 4 * std::min(spec.palette.size(), colors));
+  if (!spec.palette.empty())
+    std::memcpy(full.data() + 40, spec.palette.data(), 4 * std::min(spec.palette.size(), colors));
   if (BitsOffsetOf(spec) == 40 + 4 * colors + 12) std::memcpy(full.data() + 40 + 4 * colors, spec.masks.data(), 12);
   HGLOBAL bitmap = GlobalAlloc(GHND, size);
   std::memcpy(GlobalLock(bitmap), full.data(), std::min(size, full.size()));
