@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <functional>
-#include <map>
 
 #include "host/bmp_file.h"
 #include "host/format_codecs.h"
@@ -28,16 +27,16 @@ enum class Source { Rgba32, Rgb24, Palette8, Palette4, Palette1, Grey8, Bitfield
 
 // A bitmap of the kind and the pixels it shows (alpha 255 where it has none).
 HGLOBAL MakeSource(Source kind, std::vector<uint32_t>& argb) {
-  static const std::map<Source, test::BitmapSpec> kSpecs = {
-      {Source::Rgba32, {.depth = 32}},
-      {Source::Rgb24, {.depth = 24}},
-      {Source::Palette8, {.depth = 8}},
-      {Source::Palette4, {.depth = 4, .clrUsed = 6}},
-      {Source::Palette1, {.depth = 1}},
-      {Source::Grey8, {.depth = 8}},
-      {Source::Bitfields565,
-       {.depth = 16, .compression = BI_BITFIELDS, .clrUsed = 2, .masks = {0xF800, 0x07E0, 0x001F}}}};
-  test::BitmapSpec spec = kSpecs.at(kind);
+  // In the order of Source.
+  static const test::BitmapSpec kSpecs[] = {
+      {.depth = 32},
+      {.depth = 24},
+      {.depth = 8},
+      {.depth = 4, .clrUsed = 6},
+      {.depth = 1},
+      {.depth = 8},
+      {.depth = 16, .compression = BI_BITFIELDS, .clrUsed = 2, .masks = {0xF800, 0x07E0, 0x001F}}};
+  test::BitmapSpec spec = kSpecs[static_cast<int>(kind)];
   spec.width = kWidth, spec.height = kHeight;
   for (uint32_t i = 0; i < 256; ++i)
     spec.palette.push_back(kind == Source::Grey8 ? i * 0x010101u : kSix[i % 6] & 0xFFFFFF);

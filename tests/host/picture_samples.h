@@ -166,14 +166,6 @@ inline std::array<uint8_t, 4> BlockPixel(int x, int y) {
   return {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8), static_cast<uint8_t>(colour), 0};
 }
 
-// Whether every channel of two 0x..RRGGBB colours is within `tolerance`.
-inline bool Near(uint32_t a, uint32_t b, int tolerance) {
-  for (int shift = 0; shift < 24; shift += 8) {
-    if (std::abs(static_cast<int>((a >> shift) & 255) - static_cast<int>((b >> shift) & 255)) > tolerance) return false;
-  }
-  return true;
-}
-
 }  // namespace ormi::test
 
 #define ORMI_SKIP_WITHOUT_CONVERT()                                                        \

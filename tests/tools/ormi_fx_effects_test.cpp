@@ -124,40 +124,37 @@ TEST_F(ChainTest, StepsApplyInOrderAndNewPicturesTakeThePlaceOfTheOld) {
     for (int x = 0; x < 17; ++x) WritePixel(mask, x, r, (x + r) % 3 == 0);
   WriteFile(Path("mask.bmp"), mask);
   const struct {
-    std::string input, output, arguments;
+    std::string arguments;  // ending in @input @output
     std::vector<StepCall> steps;
     bool alpha = false;  // --alpha-transparency
   } cases[] = {
       // A rotation's new image (larger than the input) goes on down the chain.
-      {"in.png",
-       "out.png",
-       "blur --amount 60 then rotate --degrees 15 then normalise",
+      {"blur --amount 60 then rotate --degrees 15 then normalise @in.png @out.png",
        {{Effect("blur"), {60}}, {Effect("rotate"), {15}}, {Effect("normalise"), {}}}},
       // The second brightness has no --delta: its default, not the first one's value.
-      {"in.png",
-       "out.png",
-       "brightness --delta -100 then brightness",
+      {"brightness --delta -100 then brightness @in.png @out.png",
        {{Effect("brightness"), {-100}}, {Effect("brightness"), {40}}}},
       // A new plain bitmap with transparent pixels, made with an extra picture, then mirrored.
-      {"in.png",
-       "out.png",
-       "invert then gradient-for-text --from-color red --to-color 0xFF0000 --degrees 90 --mask @mask.bmp then mirror "
-       "--rows 1 --columns 0",
+      {"invert then gradient-for-text --from-color red --to-color 0xFF0000 --degrees 90 --mask @mask.bmp then mirror "
+       "--rows 1 --columns 0 @in.png @out.png",
        {{Effect("invert"), {}},
         {Effect("gradient-for-text"), {0x0000FF, 0xFF0000, 90}, {Path("mask.bmp")}},
         {Effect("mirror"), {1, 0}}}},
       // Quarter turns keep a palette BMP's depth.
-      {"p8.bmp", "out.bmp", "rotate --degrees 90 then invert", {{Effect("rotate"), {90}}, {Effect("invert"), {}}}},
+      {"rotate --degrees 90 then invert @p8.bmp @out.bmp", {{Effect("rotate"), {90}}, {Effect("invert"), {}}}},
       // Alpha from the file (written to a BMP with its alpha bytes) or from the option.
-      {"in.png", "out.bmp", "brightness", {{Effect("brightness"), {40}}}},
-      {"plain.png", "out.png", "blur --alpha-transparency", {{Effect("blur"), {50}}}, true},
+      {"brightness @in.png @out.bmp", {{Effect("brightness"), {40}}}},
+      {"blur --alpha-transparency @plain.png @out.png", {{Effect("blur"), {50}}}, true},
   };
   for (const auto& c : cases) {
+    const size_t last = c.arguments.rfind(" @"), first = c.arguments.rfind(" @", last - 1);
+    const std::string input = Path(c.arguments.substr(first + 2, last - first - 2)),
+                      output = Expand(c.arguments.substr(last + 1));
     Expected expected;
-    ComputeExpected(Path(c.input), c.steps, expected, 0, c.alpha);
-    const ShellRun run = RunFx(Expand(c.arguments + " @" + c.input + " @" + c.output));
+    ComputeExpected(input, c.steps, expected, 0, c.alpha);
+    const ShellRun run = RunFx(Expand(c.arguments));
     ASSERT_EQ(run.status, 0) << run.output;
-    ExpectFileMatches(Path(c.output), expected);
+    ExpectFileMatches(output, expected);
   }
 }
 
