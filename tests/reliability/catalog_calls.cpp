@@ -9,8 +9,7 @@ namespace ormi::test {
 namespace {
 
 // Large enough for every export's minimum (5x5 windows), odd sizes so rows need padding.
-constexpr int kWidth = 9;
-constexpr int kHeight = 7;
+constexpr int kWidth = 9, kHeight = 7;
 
 uint32_t NextRandom(uint32_t& state) {
   state ^= state << 13;
