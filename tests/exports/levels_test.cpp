@@ -142,9 +142,8 @@ std::vector<std::vector<double>> ColourCorrections() {
   std::vector<std::vector<double>> sets;
   for (int turn = 0; turn < 60; ++turn) {
     const double code = 10 * (1 + turn / 3 % 4) + 1 + turn % 3;
-    std::vector<double> set{code, static_cast<double>(whites[turn % 5])};
-    set.insert(set.end(), primaries[turn % 4], primaries[turn % 4] + 6);
-    sets.push_back(set);
+    sets.push_back({code, static_cast<double>(whites[turn % 5])});
+    sets.back().insert(sets.back().end(), primaries[turn % 4], primaries[turn % 4] + 6);
   }
   return sets;
 }

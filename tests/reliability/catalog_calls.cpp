@@ -107,9 +107,7 @@ PreparedCall::Snapshot PreparedCall::snapshot() const {
   s.headerCopy = image_->headerCopyBytes();
   s.locks = LockStateOf(*image_);
   for (const auto& extra : extraImages_) {
-    s.extras.push_back(BlockBytes(extra->handle()));
-    s.extras.push_back(extra->bytes());
-    s.extras.push_back(extra->headerCopyBytes());
+    s.extras.insert(s.extras.end(), {BlockBytes(extra->handle()), extra->bytes(), extra->headerCopyBytes()});
     const LockState locks = LockStateOf(*extra);
     s.extraLocks.insert(s.extraLocks.end(), {locks.record, locks.bitmap, locks.header});
   }
