@@ -120,6 +120,8 @@ const GeometryCase kGeometryCases[] = {
     {"MirroredRows", 0, 3, 4, -3, 0, 0, 4, 3, true, 1, 0, -1, 2},
     {"BottomRowsOfBottomUp", 0, 0, 3, 2, 1, 0, 3, 2, false, 1, 1, 1, 1},
     {"TopRowsOfTopDown", 0, 0, 3, 2, 1, 0, 3, 2, true, 1, 1, 1, 0},
+    // Source columns past the picture's right edge paint nothing.
+    {"SourcePastTheRightEdge", 0, 0, 4, 3, 2, 0, 4, 3, false, 1, 2, 1, 0},
 };
 
 class StretchGeometryTest : public testing::TestWithParam<GeometryCase> {};
@@ -138,7 +140,8 @@ TEST_P(StretchGeometryTest, PaintsWhatTheRectanglesSay) {
       const int left = std::min(c.xDest, c.xDest + c.destWidth), top = std::min(c.yDest, c.yDest + c.destHeight);
       const bool covered =
           x >= left && x < left + std::abs(c.destWidth) && y >= top && y < top + std::abs(c.destHeight);
-      if (covered && c.shown) expected[y * 8 + x] = Shown(c.sx * x / c.scale + c.ox, c.sy * y / c.scale + c.oy);
+      const int sx = c.sx * x / c.scale + c.ox, sy = c.sy * y / c.scale + c.oy;
+      if (covered && c.shown && sx >= 0 && sx < 4 && sy >= 0 && sy < 3) expected[y * 8 + x] = Shown(sx, sy);
     }
   }
   EXPECT_EQ(surface.pixels(), expected);
