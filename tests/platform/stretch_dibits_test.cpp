@@ -14,9 +14,8 @@ namespace {
 struct Dib {
   explicit Dib(const BitmapSpec& layout, const std::vector<uint32_t>& pixels)
       : spec(layout), block(MakeBitmap(layout)) {
-    for (size_t i = 0; i < pixels.size(); ++i) {
+    for (size_t i = 0; i < pixels.size(); ++i)
       WritePixel(block, static_cast<int>(i) % spec.width, static_cast<int>(i) / spec.width, pixels[i]);
-    }
     base = static_cast<uint8_t*>(GlobalLock(block));
   }
   ~Dib() { GlobalFree(block); }
