@@ -43,13 +43,6 @@ TEST(EdgeFormTest, EveryFormGivesBothTablesAtEveryLevel) {
   EXPECT_GT(withoutForm, 10);
 }
 
-class HsiAvx512Test : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (DetectedSimdLevel() < SimdLevel::Avx512) GTEST_SKIP() << "no AVX-512 on this processor";
-  }
-};
-
 // Bitwise, so that a zero of the wrong sign or a differing not-a-number would show.
 void ExpectSameBits(const std::vector<double>& actual, const std::vector<double>& expected, const char* what) {
   ASSERT_EQ(actual.size(), expected.size());
@@ -59,7 +52,8 @@ void ExpectSameBits(const std::vector<double>& actual, const std::vector<double>
   }
 }
 
-TEST_F(HsiAvx512Test, EveryByteOver255IsThePlainQuotient) {
+TEST(HsiAvx512Test, EveryByteOver255IsThePlainQuotient) {
+  if (DetectedSimdLevel() < SimdLevel::Avx512) GTEST_SKIP() << "no AVX-512 on this processor";
   // 253 as well, so that a run ends inside a group of eight.
   for (int32_t count : {256, 253}) {
     std::vector<int32_t> bytes(static_cast<size_t>(count));
@@ -75,7 +69,8 @@ TEST_F(HsiAvx512Test, EveryByteOver255IsThePlainQuotient) {
 
 // Every sum base +- (max - mid) / d a hue is built from, as the plain conversion forms them, over 6;
 // then random values across the whole exponent range.
-TEST_F(HsiAvx512Test, EverySixthsOfAColourOver6IsThePlainQuotient) {
+TEST(HsiAvx512Test, EverySixthsOfAColourOver6IsThePlainQuotient) {
+  if (DetectedSimdLevel() < SimdLevel::Avx512) GTEST_SKIP() << "no AVX-512 on this processor";
   for (int largest = 1; largest < 256; ++largest) {
     std::vector<double> sixths;
     const double max = largest / 255.0;

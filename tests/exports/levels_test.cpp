@@ -1,10 +1,10 @@
-// Every export at every vector level against its own scalar level: one table of rows (export,
-// parameter values taken in turn, picture heights and contents, another way in where the vector
-// code has one), run over widths that reach every vector head and tail, every depth the export
-// takes and every transparency mode. Each call starts from the same inputs, built from one seed, and
-// must leave identical bytes: result, record, pixels, header copy, other pictures, new pictures.
+// Every export at every vector level against its scalar level, one row each (values, heights,
+// contents, another way in where the vector code has one), over widths that reach every vector head
+// and tail, every depth it takes and every transparency mode: the same inputs must leave the same
+// bytes (result, record, pixels, header copy, other pictures, new pictures).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstddef>
@@ -107,35 +107,31 @@ std::vector<std::vector<double>> Groups(size_t size, std::initializer_list<doubl
   return sets;
 }
 
+// clang-format off
 // Crowded levels beside random ones: components that tie, greys, black and white.
 const std::vector<Contents> kMixed{Contents::Random, Contents::Crowded}, kBanded{Contents::Random, Contents::Band};
 const std::vector<std::pair<int, int>> kHsiLarge{{300, 230}, {1031, 70}, {257, 257}, {67, 1000}, {300, -230}};
 // Shifts of hue, saturation and intensity: turns, the full range and beyond, infinities, not-a-number.
-const std::vector<std::vector<double>> kHsiShifts =
-    Groups(3, {0,    0,     0,    0.5,   0,     0,     -1,     1,       -1,   1,
-               -1,   1,     0.25, -0.3,  0.2,   -0.75, 0.4,    -0.1,    2.75, 0.5,
-               -0.5, -3.4,  0,    0,     1e300, 0,     0,      kNaN,    kNaN, kNaN,
-               kInf, -kInf, kInf, -kInf, kInf,  -kInf, 1e-310, -1e-310, 0,    0.9999999999999999,
-               2,    -2,    -0.0, 0.5,   0.5});
+const std::vector<std::vector<double>> kHsiShifts = Groups(3, {0, 0, 0, 0.5, 0, 0, -1, 1, -1, 1, -1, 1, 0.25, -0.3,
+    0.2, -0.75, 0.4, -0.1, 2.75, 0.5, -0.5, -3.4, 0, 0, 1e300, 0, 0, kNaN, kNaN, kNaN, kInf, -kInf, kInf, -kInf, kInf,
+    -kInf, 1e-310, -1e-310, 0, 0.9999999999999999, 2, -2, -0.0, 0.5, 0.5});
 // Opaque: hard key, uniform (level below 1), soft key, the record's rule, sums that wrap or saturate.
-const std::vector<std::vector<double>> kOpaqueArgs =
-    Groups(2, {55, 0,          0,    0,        -1, 0,           255, 0, 256, 0, -300, 0, 10, 0x123456, 7, -2147483648.0,
-               3,  0x80FFFFFF, 1000, 0x010203, 9,  kFirstColour});
+const std::vector<std::vector<double>> kOpaqueArgs = Groups(2, {55, 0, 0, 0, -1, 0, 255, 0, 256, 0, -300, 0, 10,
+    0x123456, 7, -2147483648.0, 3, 0x80FFFFFF, 1000, 0x010203, 9, kFirstColour});
 // Blur and sharpen: ordinary amounts, divisors of 1 and 2, negative centre weights, wrapping sums,
 // and the centre weights either side of the largest whose sums fit 16-bit lanes (blur 244 at
 // -414, sharpen 128 at -130).
-const std::vector<std::vector<double>> kLinearAmounts{
-    {50},    {0},    {100},    {74},   {75},   {76},     {49.5}, {-1000}, {1000}, {150},   {-20}, {8.6e9}, {-8.6e9},
-    {1e300}, {-414}, {-415.9}, {-416}, {-130}, {-131.9}, {-132}, {98},    {126},  {127.9}, {128}, {24}};
+const std::vector<std::vector<double>> kLinearAmounts = Groups(1, {50, 0, 100, 74, 75, 76, 49.5, -1000, 1000, 150,
+    -20, 8.6e9, -8.6e9, 1e300, -414, -415.9, -416, -130, -131.9, -132, 98, 126, 127.9, 128, 24});
 // Edge: amounts with a fixed-point form and amounts without one (sums past 16 bits, NaN, wrapping).
-const std::vector<std::vector<double>> kEdgeAmounts{{50},     {0},     {100},    {44},    {130},   {150},  {-20},
-                                                    {87.65},  {33.3},  {12.345}, {99.99}, {-1000}, {1000}, {1e300},
-                                                    {-8.6e9}, {8.6e9}, {-1e5},   {117.5}, {1e-9},  {kNaN}};
-const std::vector<std::vector<double>> kTurns{{90}, {180}, {270}, {-90}, {30},  {1},   {13},  {45},  {89},
-                                              {91}, {135}, {181}, {200}, {269}, {271}, {315}, {359}, {-30}};
-const std::vector<std::vector<double>> kRamps{
-    {0xFF4000, 0x00C0FF, 0}, {0, 0xFFFFFF, 30},         {0x123456, 0xFEDCBA, 90},  {0xFF00FF, 0x00FF00, 135},
-    {0, 0xFFFFFF, 200},      {0x123456, 0xFEDCBA, 271}, {0xFF00FF, 0x00FF00, -45}, {0x0000FF, 0xFF0000, 3600}};
+const std::vector<std::vector<double>> kEdgeAmounts = Groups(1, {50, 0, 100, 44, 130, 150, -20, 87.65, 33.3, 12.345,
+    99.99, -1000, 1000, 1e300, -8.6e9, 8.6e9, -1e5, 117.5, 1e-9, kNaN});
+const std::vector<std::vector<double>> kTurns = Groups(1, {90, 180, 270, -90, 30, 1, 13, 45, 89, 91, 135, 181, 200,
+    269, 271, 315, 359, -30});
+const std::vector<std::vector<double>> kRamps{{0xFF4000, 0x00C0FF, 0}, {0, 0xFFFFFF, 30}, {0x123456, 0xFEDCBA, 90},
+    {0xFF00FF, 0x00FF00, 135}, {0, 0xFFFFFF, 200}, {0x123456, 0xFEDCBA, 271}, {0xFF00FF, 0x00FF00, -45},
+    {0x0000FF, 0xFF0000, 3600}};
+// clang-format on
 
 std::vector<std::vector<double>> ColourCorrections() {
   const double primaries[][6] = {{0.64, 0.33, 0.30, 0.60, 0.15, 0.06},
@@ -146,9 +142,8 @@ std::vector<std::vector<double>> ColourCorrections() {
   std::vector<std::vector<double>> sets;
   for (int turn = 0; turn < 60; ++turn) {
     const double code = 10 * (1 + turn / 3 % 4) + 1 + turn % 3;
-    std::vector<double> set{code, static_cast<double>(whites[turn % 5])};
-    set.insert(set.end(), primaries[turn % 4], primaries[turn % 4] + 6);
-    sets.push_back(set);
+    sets.push_back({code, static_cast<double>(whites[turn % 5])});
+    sets.back().insert(sets.back().end(), primaries[turn % 4], primaries[turn % 4] + 6);
   }
   return sets;
 }
@@ -220,16 +215,14 @@ struct Case {
   Contents contents;
   std::vector<double> values;
   size_t turn;
-  uint32_t seed;
+  uint32_t seed = static_cast<uint32_t>(turn * 2654435761u + 17);
 };
 
 std::string NameOf(const LevelRow& row, const Case& c, SimdLevel level) {
-  std::string name = std::string(row.exportName) + row.routeName + " " + std::to_string(c.width) + "x" +
-                     std::to_string(c.height) + "@" + std::to_string(c.depth) + " " +
-                     kModeNames[static_cast<int>(c.mode)] + " contents " +
-                     std::to_string(static_cast<int>(c.contents)) + " values";
-  for (double v : c.values) name += " " + std::to_string(v);
-  return name + " at " + SimdLevelName(level);
+  return std::string(row.exportName) + row.routeName + " " + std::to_string(c.width) + "x" + std::to_string(c.height) +
+         "@" + std::to_string(c.depth) + " " + kModeNames[static_cast<int>(c.mode)] + " contents " +
+         std::to_string(static_cast<int>(c.contents)) + " values " + testing::PrintToString(c.values) + " at " +
+         SimdLevelName(level);
 }
 
 // The colour of the picture's pixel (0, 0) as a COLORREF (0x00BBGGRR), at any depth.
@@ -346,8 +339,6 @@ class CaseInputs {
   ~CaseInputs() {
     for (HGLOBAL bitmap : bitmaps_) GlobalFree(bitmap);
   }
-  CaseInputs(const CaseInputs&) = delete;
-  CaseInputs& operator=(const CaseInputs&) = delete;
 
   // Runs the case at the level and gathers what it left.
   Outcome run(SimdLevel level, Route route) const {
@@ -364,9 +355,8 @@ class CaseInputs {
     Outcome outcome;
     const bool madeOne = effect_.result == host::ResultKind::NewImage || effect_.result == host::ResultKind::NewBitmap;
     outcome.emplace_back("result", std::vector<uint8_t>{static_cast<uint8_t>(madeOne ? result != 0 : result)});
-    if (effect_.result == host::ResultKind::NewImage && result) {
+    if (effect_.result == host::ResultKind::NewImage && result)
       AddImage(outcome, "new image", TestImage(reinterpret_cast<HGLOBAL>(result)));
-    }
     if (effect_.result == host::ResultKind::NewBitmap && result) {
       outcome.emplace_back("new bitmap", BlockBytes(reinterpret_cast<HGLOBAL>(result)));
       GlobalFree(reinterpret_cast<HGLOBAL>(result));
@@ -428,14 +418,8 @@ TEST_P(LevelsTest, EveryLevelLeavesTheScalarBytes) {
       // Values and contents take turns so that each mode meets each of them.
       for (size_t m = 0; m < std::size(kModes); ++m, ++turn) {
         const size_t k = turn / std::size(kModes) + m;
-        const Case c{width,
-                     height,
-                     depth,
-                     kModes[m],
-                     contents[k % contents.size()],
-                     row.values[k % row.values.size()],
-                     turn,
-                     static_cast<uint32_t>(turn * 2654435761u + 17)};
+        const Case c{width, height, depth, kModes[m], contents[k % contents.size()], row.values[k % row.values.size()],
+                     turn};
         const CaseInputs inputs(*effect, c);
         const Outcome expected = inputs.run(SimdLevel::Scalar, row.routeIsAPart ? row.route : nullptr);
         worked += expected[0].second[0] != 0;
@@ -453,8 +437,8 @@ TEST_P(LevelsTest, EveryLevelLeavesTheScalarBytes) {
 
 INSTANTIATE_TEST_SUITE_P(Exports, LevelsTest, ::testing::ValuesIn(LevelRows()), [](const auto& row) {
   std::string name = std::string(row.param.exportName) + row.param.routeName;
-  for (char& ch : name)
-    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  std::ranges::replace_if(
+      name, [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)); }, '_');
   return name;
 });
 
@@ -469,11 +453,10 @@ TEST(LevelsTableTest, TheForcedLevelIsTheActiveOne) {
 
 // Every export of the catalog has a row, so an export added there is compared too.
 TEST(LevelsTableTest, EveryExportHasARow) {
-  for (const host::EffectInfo& effect : host::EffectCatalog()) {
-    bool found = false;
-    for (const LevelRow& row : LevelRows()) found = found || std::string(row.exportName) == effect.exportName;
-    EXPECT_TRUE(found) << effect.exportName;
-  }
+  for (const host::EffectInfo& effect : host::EffectCatalog())
+    EXPECT_TRUE(std::ranges::any_of(LevelRows(), [&](const LevelRow& row) {
+      return std::string(row.exportName) == effect.exportName;
+    })) << effect.exportName;
 }
 
 }  // namespace

@@ -76,11 +76,9 @@ std::vector<BlockCase> BlockCases() {
   return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(FlagsAndSizes, Win32EmuBlock, testing::ValuesIn(BlockCases()),
-                         [](const testing::TestParamInfo<BlockCase>& param) {
-                           return "flags" + std::to_string(param.param.flags) + "_bytes" +
-                                  std::to_string(param.param.bytes);
-                         });
+INSTANTIATE_TEST_SUITE_P(FlagsAndSizes, Win32EmuBlock, testing::ValuesIn(BlockCases()), [](const auto& param) {
+  return "flags" + std::to_string(param.param.flags) + "_bytes" + std::to_string(param.param.bytes);
+});
 
 TEST(Win32EmuMemory, LockCountSaturatesAtTheLowByte) {
   HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 8);

@@ -1,7 +1,6 @@
 // GetWindowsDirectoryA of the Win32 emulation: $WINDIR, the installed data directory, buffer sizes.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <link.h>
 #include <ormi/win32.h>
 #include <unistd.h>
 
@@ -65,15 +64,10 @@ TEST(Win32EmuWindowsDirectory, TooSmallBufferGetsTheNeededSizeAndStaysUntouched)
 // Without $WINDIR, the data directory of the installation the emulation was loaded from answers
 // once it holds the table: a copy of the library in a fake prefix shows it.
 TEST(Win32EmuWindowsDirectory, PrefersTheInstalledDirectoryHoldingTheTable) {
-  std::string library;
-  dl_iterate_phdr(
-      [](dl_phdr_info* info, size_t, void* out) {
-        const bool found = info->dlpi_name && std::strstr(info->dlpi_name, "libormi-win32emu.so");
-        if (found) *static_cast<std::string*>(out) = info->dlpi_name;
-        return found ? 1 : 0;
-      },
-      &library);
-  ASSERT_FALSE(library.empty()) << "libormi-win32emu is not loaded";
+  Dl_info loaded{};
+  ASSERT_NE(dladdr(reinterpret_cast<void*>(&GetWindowsDirectoryA), &loaded), 0);
+  const std::string library = loaded.dli_fname;
+  ASSERT_NE(library.find("libormi-win32emu.so"), std::string::npos) << library;
   const fs::path prefix = fs::canonical(fs::temp_directory_path()) / ("ormi-emu-" + std::to_string(getpid()));
   const fs::path data = prefix / "share/ormi";
   fs::remove_all(prefix);

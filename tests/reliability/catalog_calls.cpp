@@ -9,8 +9,7 @@ namespace ormi::test {
 namespace {
 
 // Large enough for every export's minimum (5x5 windows), odd sizes so rows need padding.
-constexpr int kWidth = 9;
-constexpr int kHeight = 7;
+constexpr int kWidth = 9, kHeight = 7;
 
 uint32_t NextRandom(uint32_t& state) {
   state ^= state << 13;
@@ -22,11 +21,10 @@ uint32_t NextRandom(uint32_t& state) {
 // A bitmap laid out as the spec says whose colour table and pixel bytes come from the seed.
 HGLOBAL RandomBitmap(const BitmapSpec& spec, uint32_t seed) {
   HGLOBAL bitmap = MakeBitmap(spec);
-  const int depth = spec.depth;
   std::vector<uint8_t> bytes = BlockBytes(bitmap);
   uint32_t state = seed * 2654435761u + 1;
   for (size_t i = 40; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(NextRandom(state) >> 7);
-  if (depth == 32) {
+  if (spec.depth == 32) {
     // Exact keys occur: opaque white pixels (the default colour of the alpha insertion) and
     // pixels with alpha 0 (what the alpha-colour painter looks for in its mask).
     for (size_t p = 0; 40 + 4 * p + 3 < bytes.size(); ++p) {
@@ -108,9 +106,7 @@ PreparedCall::Snapshot PreparedCall::snapshot() const {
   s.headerCopy = image_->headerCopyBytes();
   s.locks = LockStateOf(*image_);
   for (const auto& extra : extraImages_) {
-    s.extras.push_back(BlockBytes(extra->handle()));
-    s.extras.push_back(extra->bytes());
-    s.extras.push_back(extra->headerCopyBytes());
+    s.extras.insert(s.extras.end(), {BlockBytes(extra->handle()), extra->bytes(), extra->headerCopyBytes()});
     const LockState locks = LockStateOf(*extra);
     s.extraLocks.insert(s.extraLocks.end(), {locks.record, locks.bitmap, locks.header});
   }

@@ -21,8 +21,7 @@ constexpr int kRounds = 3;
 std::vector<uint8_t> RunOnce(const host::EffectInfo& effect, uint32_t seed) {
   PreparedCall call(effect, seed);
   const intptr_t result = call.invoke();
-  std::vector<uint8_t> bytes{result != 0};
-  std::vector<uint8_t> picture;
+  std::vector<uint8_t> bytes{result != 0}, picture;
   if (result != 0 && effect.result == host::ResultKind::NewImage) {
     picture = BlockBytes(host::BitmapOfImage(reinterpret_cast<HGLOBAL>(result)));
   } else if (result != 0 && effect.result == host::ResultKind::NewBitmap) {
@@ -62,10 +61,9 @@ void RunFromThreads(size_t shift) {
   const std::vector<const host::EffectInfo*> effects = MayRunAtOnce();
   ASSERT_FALSE(effects.empty());
   std::vector<std::vector<std::vector<uint8_t>>> expected(kThreads);
-  for (int t = 0; t < kThreads; ++t) {
+  for (int t = 0; t < kThreads; ++t)
     for (size_t i = 0; i < effects.size(); ++i)
       expected[t].push_back(RunOnce(*effects[i], static_cast<uint32_t>(t + 1)));
-  }
   std::vector<std::string> mismatches(kThreads);
   std::latch start(kThreads);
   std::vector<std::thread> threads;

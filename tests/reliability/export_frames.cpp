@@ -51,9 +51,8 @@ const std::vector<ExportFrame>& Table() {
 }  // namespace
 
 const ExportFrame& ExportFrameOf(std::string_view exportName) {
-  for (const ExportFrame& entry : Table()) {
+  for (const ExportFrame& entry : Table())
     if (entry.exportName == exportName) return entry;
-  }
   ADD_FAILURE() << exportName << " has no entry in the frame table";
   std::abort();
 }

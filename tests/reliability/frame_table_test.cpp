@@ -230,9 +230,8 @@ void AddLayoutRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<
   const int depth = RepresentativeDepth(e);
   add("ShortRows", ShortRows(Usual(e)), f.walksWholeBlock ? Outcome{Result::One, Changes::Any} : f.unreached);
   add("TopDown", Spec(depth, kWidth, -kHeight), f.topDown);
-  for (int refused : {1, 4, 8, 16, 24, 32}) {
+  for (int refused : {1, 4, 8, 16, 24, 32})
     if (!accepts(refused)) add("Refuses" + std::to_string(refused), Spec(refused, kWidth, kHeight), Refused(f));
-  }
   if (accepts(8)) add("ShortTable", Spec(8, kWidth, kHeight, 40 + 1023), f.unreached);  // one byte short
   if (!accepts(24))
     add("TwentyFourBitsUnderACopyOfItsDepth", Spec(24, kWidth, kHeight), f.unreached, CopyOfTheExportsDepth);
@@ -275,8 +274,7 @@ const std::vector<OwnRow>& OwnRows() {
   // clang-format off
   static const std::vector<OwnRow> rows = {
       {"ImgInvert", "BlockOfTablesOnly", Spec(32, 4, 4, 40), {}, {}, kKept},
-      {"ImgEqualise", "Narrow", Spec(32, 4, 100), {}, {}, kKept},
-      {"ImgEqualise", "Low", Spec(32, 100, 4), {}, {}, kKept},
+      {"ImgEqualise", "Narrow", Spec(32, 4, 100), {}, {}, kKept}, {"ImgEqualise", "Low", Spec(32, 100, 4), {}, {}, kKept},
       {"ImgEqualise", "Empty", Spec(32, 0, 5), {}, {}, kKept},
       {"ImgGammaCorrection", "UnknownCode", k32, {{0, 14}, {1, 30}}, {}, kZero},
       {"ImgGammaCorrection", "NegativeCode", k32, {{0, -11}, {1, 30}}, {}, kZero},
@@ -290,17 +288,13 @@ const std::vector<OwnRow>& OwnRows() {
       {"ImgColorCorrection", "CollinearPrimaries", k32, {{2, .2}, {3, .2}, {4, .3}, {5, .3}, {6, .4}, {7, .4}}, {}, kZero},
       {"ImgColorCorrection", "PrimaryNotANumber", k32, {{6, std::nan("")}}, {}, kZero},
       {"ImgColorCorrection", "PrimaryOverflows", k32, {{7, 1e300}}, {}, kZero},
-      {"ImgBlur", "TooNarrow", Spec(32, 2, 9), {}, {}, kKept},
-      {"ImgBlur", "TooLow", Spec(32, 9, 2), {}, {}, kKept},
-      {"ImgEnhance", "TooNarrow", Spec(32, 4, 9), {}, {}, kKept},
-      {"ImgEnhance", "TooLow", Spec(32, 9, 4), {}, {}, kKept},
-      {"ImgDespeckle", "NoColumns", Spec(32, 0, 3), {}, {}, kKept},
-      {"ImgDespeckle", "NoRows", Spec(32, 3, 0), {}, {}, kKept},
+      {"ImgBlur", "TooNarrow", Spec(32, 2, 9), {}, {}, kKept}, {"ImgBlur", "TooLow", Spec(32, 9, 2), {}, {}, kKept},
+      {"ImgEnhance", "TooNarrow", Spec(32, 4, 9), {}, {}, kKept}, {"ImgEnhance", "TooLow", Spec(32, 9, 4), {}, {}, kKept},
+      {"ImgDespeckle", "NoColumns", Spec(32, 0, 3), {}, {}, kKept}, {"ImgDespeckle", "NoRows", Spec(32, 3, 0), {}, {}, kKept},
       // A width whose row size wraps to 4 bytes in 32 bits, and a height far beyond the block.
       {"ImgSharpen", "WrappingWidth", Spec(32, 0x40000001, 9, 40 + 9 * 4 * 8), {}, {}, kKept},
       {"ImgEdge", "HugeHeight", Spec(32, 9, 0x7FFFFFFF, 40 + 9 * 4 * 8), {}, {}, kKept},
-      {"ImgRotate", "EmptyPicture", Spec(32, 0, 3), {}, {}, kZero},
-      {"ImgRotate", "CanvasBeyondMemory", Spec(32, 65536, 1), {}, {}, kZero},
+      {"ImgRotate", "EmptyPicture", Spec(32, 0, 3), {}, {}, kZero}, {"ImgRotate", "CanvasBeyondMemory", Spec(32, 65536, 1), {}, {}, kZero},
       {"ImgRotate", "QuarterTurnOfTwoBits", Spec(2, 8, 2), {{0, 90}}, {}, kZero},
       {"ImgRotate", "QuarterTurnWithACopyOfAnotherSize", Spec(8, 2, 2), {{0, 90}}, {}, kZero, HeaderCopy<&BITMAPINFOHEADER::biHeight, 1>},
       {"ImgRotate", "QuarterTurnOfTopDownRows", Spec(8, 2, -2), {{0, 90}}, {}, kZero},
@@ -318,10 +312,8 @@ const std::vector<OwnRow>& OwnRows() {
       {"ImgCopyAlpha", "SourceTaller", k32, {}, {Spec(32, kWidth, kHeight + 1)}, kZeroMarked},
       {"TavoSetAlphaColor", "MaskWider", k32, {}, {Spec(32, kWidth + 1, kHeight)}, kZero},
       {"TavoSetAlphaColor", "MaskTopDown", k32, {}, {Spec(32, kWidth, -kHeight)}, kZero},
-      {"ImgDiff", "NegativePasses", k32, {{0, -1}}, {}, kZero},
-      {"ImgDiff", "SideOverflows", k32, {{0, 0x3FFFFFFF}}, {}, kZero},
-      {"ImgDiff", "HaloBeyondMemory", k32, {{0, 0x1FFFFFFF}}, {}, kZero},
-      {"ImgDiff", "EmptySource", Spec(32, 0, 2), {}, {}, kZero},
+      {"ImgDiff", "NegativePasses", k32, {{0, -1}}, {}, kZero}, {"ImgDiff", "SideOverflows", k32, {{0, 0x3FFFFFFF}}, {}, kZero},
+      {"ImgDiff", "HaloBeyondMemory", k32, {{0, 0x1FFFFFFF}}, {}, kZero}, {"ImgDiff", "EmptySource", Spec(32, 0, 2), {}, {}, kZero},
       {"ImgDiff", "RecordWiderThanBitmap", k32, {}, {}, kZero, Record<&ImageRecord::width, 1, true>},
       {"TavoEmbossIcon", "EightBitsOfTwoColours", Spec(8, 4, 2, -1, 2), {}, {}, kZero},
       {"TavoEmbossIcon", "FourBitsOfTwoColours", Spec(4, 4, 2, -1, 2), {}, {}, kZero},
@@ -347,17 +339,15 @@ std::vector<Row> AllRows() {
   for (const host::EffectInfo& e : host::EffectCatalog()) {
     const ExportFrame& f = ExportFrameOf(e.exportName);
     for (const GenericCase& c : kGenericCases) {
-      if (c.applies(e)) {
+      if (c.applies(e))
         rows.push_back(
             {std::string(e.exportName) + "_" + c.name, &e, Usual(e), {}, {}, c.spoil, c.expected(e, f), c.check});
-      }
     }
     if (TakesImage(e)) AddLayoutRows(e, f, rows);
   }
-  for (const OwnRow& o : OwnRows()) {
+  for (const OwnRow& o : OwnRows())
     rows.push_back({std::string(o.exportName) + "_" + o.what, &EffectNamed(o.exportName), o.image, o.extras, o.values,
                     o.spoil, o.expected, nullptr, o.prepare});
-  }
   return rows;
 }
 
@@ -400,9 +390,8 @@ TEST(CatalogTest, MatchesTheModuleDefinitionFile) {
   std::map<std::string, int> listed, catalog;
   const std::regex line(R"(^\s*([A-Za-z_]\w*)\s+@(\d+)\s*$)");
   std::smatch match;
-  for (std::string text; std::getline(def, text);) {
+  for (std::string text; std::getline(def, text);)
     if (std::regex_match(text, match, line)) listed[match[1]] = std::stoi(match[2]);
-  }
   for (const host::EffectInfo& effect : host::EffectCatalog()) catalog[effect.exportName] = effect.ordinal;
   EXPECT_EQ(catalog, listed);
   EXPECT_EQ(listed.size(), 30u);

@@ -65,19 +65,12 @@ inline Picture Tiled(const std::vector<uint32_t>& pattern, int width, int height
   return Picture(static_cast<size_t>(std::abs(height)), row);
 }
 
-inline BITMAPINFOHEADER HeaderOf(HGLOBAL bitmap) {
-  BITMAPINFOHEADER header;
-  std::memcpy(&header, BlockBytes(bitmap).data(), sizeof header);
-  return header;
-}
-
 inline Picture PictureOf(HGLOBAL bitmap) {
   const BITMAPINFOHEADER h = HeaderOf(bitmap);
   Picture picture(static_cast<size_t>(h.biHeight < 0 ? -h.biHeight : h.biHeight),
                   std::vector<uint32_t>(static_cast<size_t>(h.biWidth)));
-  for (size_t r = 0; r < picture.size(); ++r) {
+  for (size_t r = 0; r < picture.size(); ++r)
     for (size_t x = 0; x < picture[r].size(); ++x) picture[r][x] = ReadPixel(bitmap, int(x), int(r));
-  }
   return picture;
 }
 
@@ -86,9 +79,8 @@ class OwnedBitmap {
  public:
   explicit OwnedBitmap(HGLOBAL handle) : handle_(handle) {}
   OwnedBitmap(const BitmapSpec& bitmapSpec, const Picture& rows) : handle_(MakeBitmap(bitmapSpec)) {
-    for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t r = 0; r < rows.size(); ++r)
       for (size_t x = 0; x < rows[r].size(); ++x) WritePixel(handle_, int(x), int(r), rows[r][x]);
-    }
   }
   OwnedBitmap(const OwnedBitmap&) = delete;
   OwnedBitmap& operator=(const OwnedBitmap&) = delete;
@@ -109,9 +101,8 @@ inline std::vector<size_t> PaddingOffsets(HGLOBAL bitmap) {
   const size_t offset = BitsOffsetOf({.depth = h.biBitCount, .compression = h.biCompression, .clrUsed = h.biClrUsed});
   const size_t stride = StrideOf(h.biWidth, h.biBitCount), used = (size_t{1} * h.biWidth * h.biBitCount + 7) / 8;
   std::vector<size_t> offsets;
-  for (size_t r = 0; r < static_cast<size_t>(h.biHeight < 0 ? -h.biHeight : h.biHeight); ++r) {
+  for (size_t r = 0; r < static_cast<size_t>(h.biHeight < 0 ? -h.biHeight : h.biHeight); ++r)
     for (size_t i = used; i < stride; ++i) offsets.push_back(offset + r * stride + i);
-  }
   return offsets;
 }
 

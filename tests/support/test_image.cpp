@@ -13,27 +13,15 @@ size_t ColorCountOf(const BitmapSpec& spec) {
   return spec.depth <= 8 ? size_t{1} << spec.depth : 0;
 }
 
-BITMAPINFOHEADER HeaderOfBlock(HGLOBAL bitmap) {
-  BITMAPINFOHEADER header{};
-  if (GlobalSize(bitmap) == 0) return header;
-  std::memcpy(&header, GlobalLock(bitmap), std::min<size_t>(sizeof header, GlobalSize(bitmap)));
-  GlobalUnlock(bitmap);
-  return header;
-}
-
-BitmapSpec SpecOf(const BITMAPINFOHEADER& h) {
-  return {.depth = h.biBitCount,
-          .width = h.biWidth,
-          .height = h.biHeight,
-          .compression = h.biCompression,
-          .clrUsed = h.biClrUsed};
+size_t BitsOffsetOfHeader(const BITMAPINFOHEADER& h) {
+  return BitsOffsetOf({.depth = h.biBitCount, .compression = h.biCompression, .clrUsed = h.biClrUsed});
 }
 
 // The locked pixel row `row` (stored order) of a bitmap, and its depth; unlock with GlobalUnlock.
 uint8_t* LockRow(HGLOBAL bitmap, int row, int& depth) {
-  const BITMAPINFOHEADER h = HeaderOfBlock(bitmap);
+  const BITMAPINFOHEADER h = HeaderOf(bitmap);
   depth = h.biBitCount;
-  return static_cast<uint8_t*>(GlobalLock(bitmap)) + BitsOffsetOf(SpecOf(h)) +
+  return static_cast<uint8_t*>(GlobalLock(bitmap)) + BitsOffsetOfHeader(h) +
          StrideOf(h.biWidth, depth) * static_cast<size_t>(row);
 }
 
@@ -42,6 +30,14 @@ uint8_t* LockRow(HGLOBAL bitmap, int row, int& depth) {
 size_t BitsOffsetOf(const BitmapSpec& spec) {
   const bool masks = (spec.depth == 16 || spec.depth == 32) && spec.compression == BI_BITFIELDS;
   return 40 + 4 * ColorCountOf(spec) + (masks ? 12 : 0);
+}
+
+BITMAPINFOHEADER HeaderOf(HGLOBAL bitmap) {
+  BITMAPINFOHEADER header{};
+  if (GlobalSize(bitmap) == 0) return header;
+  std::memcpy(&header, GlobalLock(bitmap), std::min<size_t>(sizeof header, GlobalSize(bitmap)));
+  GlobalUnlock(bitmap);
+  return header;
 }
 
 size_t StrideOf(int width, int depth) { return ((static_cast<size_t>(width) * depth + 31) & ~size_t{31}) / 8; }
@@ -53,13 +49,9 @@ HGLOBAL MakeBitmap(const BitmapSpec& spec) {
                           : BitsOffsetOf(spec) + StrideOf(spec.width, spec.depth) * rows + spec.extraBytes;
   // Only the tables that fit in the block are laid out; a header may claim far more.
   std::vector<uint8_t> full(std::max<size_t>(40, BitsOffsetOf(spec)), 0);
-  const BITMAPINFOHEADER header{.biSize = 40,
-                                .biWidth = spec.width,
-                                .biHeight = spec.height,
-                                .biPlanes = 1,
-                                .biBitCount = static_cast<WORD>(spec.depth),
-                                .biCompression = spec.compression,
-                                .biClrUsed = spec.clrUsed};
+  BITMAPINFOHEADER header{.biSize = 40, .biWidth = spec.width, .biHeight = spec.height, .biPlanes = 1};
+  header.biBitCount = static_cast<WORD>(spec.depth), header.biCompression = spec.compression;
+  header.biClrUsed = spec.clrUsed;
   std::memcpy(full.data(), &header, sizeof header);
   const size_t colors = ColorCountOf(spec);
   if (!spec.palette.empty())
@@ -113,8 +105,8 @@ int LockCount(HGLOBAL handle) { return static_cast<int>(GlobalFlags(handle) & GM
 
 HGLOBAL MakeImage(HGLOBAL bitmap) {
   // Built here rather than by the host's wrapper so that malformed bitmaps get records too.
-  const BITMAPINFOHEADER info = HeaderOfBlock(bitmap);
-  const size_t copyBytes = std::min<size_t>(GlobalSize(bitmap), BitsOffsetOf(SpecOf(info)));
+  const BITMAPINFOHEADER info = HeaderOf(bitmap);
+  const size_t copyBytes = std::min<size_t>(GlobalSize(bitmap), BitsOffsetOfHeader(info));
   HGLOBAL headerBlock = GlobalAlloc(GHND, std::max<size_t>(copyBytes, 40));
   auto* header = static_cast<uint8_t*>(GlobalLock(headerBlock));
   std::memcpy(header, BlockBytes(bitmap).data(), copyBytes);
@@ -139,9 +131,8 @@ TestImage::TestImage(const BitmapSpec& spec) : image_(MakeImage(MakeBitmap(spec)
 
 // The header copy was taken before the pixels; it holds no pixel so it still matches.
 TestImage::TestImage(const BitmapSpec& spec, const std::vector<std::vector<uint32_t>>& rows) : TestImage(spec) {
-  for (size_t r = 0; r < rows.size(); ++r) {
+  for (size_t r = 0; r < rows.size(); ++r)
     for (size_t x = 0; x < rows[r].size(); ++x) setPixel(static_cast<int>(x), static_cast<int>(r), rows[r][x]);
-  }
 }
 
 TestImage::TestImage(HGLOBAL adoptedImage) : image_(adoptedImage) {}
@@ -162,7 +153,7 @@ std::vector<uint8_t> TestImage::headerCopyBytes() const {
   return std::vector<uint8_t>(header, header + GlobalSize(GlobalHandle(header)));
 }
 
-BITMAPINFOHEADER TestImage::header() const { return HeaderOfBlock(bitmap()); }
+BITMAPINFOHEADER TestImage::header() const { return HeaderOf(bitmap()); }
 
 void TestImage::setColorKey(uint32_t colorref) { host::SetColorKey(image_, colorref); }
 
@@ -175,10 +166,7 @@ LockState LockStateOf(const TestImage& image) {
           LockCount(GlobalHandle(OrmiPointerFromField(image.record().header)))};
 }
 
-void MemoryCheckedTest::SetUp() {
-  liveBlocks_ = Win32EmuLiveBlocks();
-  liveHeapBlocks_ = Win32EmuLiveHeapBlocks();
-}
+void MemoryCheckedTest::SetUp() { liveBlocks_ = Win32EmuLiveBlocks(), liveHeapBlocks_ = Win32EmuLiveHeapBlocks(); }
 
 void MemoryCheckedTest::TearDown() {
   Win32EmuFailNextAlloc(0);

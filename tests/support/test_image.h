@@ -33,6 +33,9 @@ HGLOBAL MakeBitmap(const BitmapSpec& bitmapSpec);
 uint32_t ReadPixel(HGLOBAL bitmap, int x, int row);
 void WritePixel(HGLOBAL bitmap, int x, int row, uint32_t value);
 
+// The info header at the start of a bitmap block (zeros where the block is shorter).
+BITMAPINFOHEADER HeaderOf(HGLOBAL bitmap);
+
 // Every byte of a global block.
 std::vector<uint8_t> BlockBytes(HGLOBAL block);
 void SetBlockBytes(HGLOBAL block, const std::vector<uint8_t>& bytes);
