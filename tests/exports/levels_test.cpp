@@ -217,10 +217,7 @@ uint32_t ColorrefOfFirstPixel(const TestImage& image, const BitmapSpec& spec) {
 std::unique_ptr<TestImage> MakePicture(BitmapSpec& spec, Contents contents, uint32_t seed) {
   std::mt19937 random(seed);
   const int depth = spec.depth;
-  if (depth <= 8) {
-    spec.palette.resize(size_t{1} << depth);
-    for (uint32_t& entry : spec.palette) entry = static_cast<uint32_t>(random());
-  }
+  for (size_t i = 0; depth <= 8 && i < size_t{1} << depth; ++i) spec.palette.push_back(static_cast<uint32_t>(random()));
   auto image = std::make_unique<TestImage>(spec);
   std::vector<uint8_t> bytes = image->bytes();
   const size_t bits = BitsOffsetOf(spec);
