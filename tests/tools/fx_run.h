@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <regex>
+#include <utility>
 
 #include "host/color_text.h"
 #include "host/effect_check.h"
@@ -27,8 +28,7 @@ class FxFileTest : public ::testing::Test {
   void SetUp() override {
     static int count = 0;
     dir_ = fs::path(::testing::TempDir()) / ("ormi_fx_" + std::to_string(::getpid()) + "_" + std::to_string(count++));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    fs::remove_all(dir_), fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
@@ -42,13 +42,12 @@ class FxFileTest : public ::testing::Test {
 // fourth byte is 255 otherwise.
 inline HGLOBAL MakeTestPicture(int width, int height, bool alpha) {
   HGLOBAL bitmap = MakeBitmap({.depth = 32, .width = width, .height = height});
-  for (int r = 0; r < height; ++r) {
+  for (int r = 0; r < height; ++r)
     for (int x = 0; x < width; ++x) {
       const uint32_t red = x * 255 / (width - 1), green = r * 255 / (height - 1), blue = (x + r) % 3 ? 40 : 200;
       const uint32_t a = alpha ? static_cast<uint32_t>((x * 7 + r * 3) % 4 * 85) : 255u;
       WritePixel(bitmap, x, r, a << 24 | red << 16 | green << 8 | blue);
     }
-  }
   return bitmap;
 }
 
@@ -74,8 +73,7 @@ inline void ComputeExpected(const std::string& input, const std::vector<StepCall
   ASSERT_NE(picture.bitmap, nullptr) << picture.error;
   if (convertTo != 0) {
     HGLOBAL converted = host::ConvertBitmapDepth(picture.bitmap, convertTo);
-    GlobalFree(picture.bitmap);
-    picture.bitmap = converted;
+    GlobalFree(std::exchange(picture.bitmap, converted));
     picture.hasAlpha = picture.hasAlpha && convertTo == 32;
   }
   HGLOBAL image = host::WrapBitmap(picture.bitmap);
@@ -84,11 +82,11 @@ inline void ComputeExpected(const std::string& input, const std::vector<StepCall
     // The extra pictures as a host passes them: an image handle for an alpha picture (its record
     // following its file), the plain bitmap of a mask or a tile.
     std::vector<HGLOBAL> extras;
+    const auto wrapped = [&](size_t i) { return step.effect->extras[i].kind == host::ExtraKind::AlphaImage; };
     for (size_t i = 0; i < step.extraFiles.size(); ++i) {
       host::Picture extra = host::ReadPicture(step.extraFiles[i]);
-      const bool wrap = step.effect->extras[i].kind == host::ExtraKind::AlphaImage;
-      extras.push_back(wrap ? host::WrapBitmap(extra.bitmap) : extra.bitmap);
-      if (wrap && extra.hasAlpha) host::SetAlphaTransparency(extras.back());
+      extras.push_back(wrapped(i) ? host::WrapBitmap(extra.bitmap) : extra.bitmap);
+      if (wrapped(i) && extra.hasAlpha) host::SetAlphaTransparency(extras.back());
     }
     const host::PictureFacts size = host::FactsOfBitmap(host::BitmapOfImage(image));
     host::EffectArgs args{image, step.values, extras, RECT{0, 0, size.width - 1, size.height - 1}};
@@ -106,26 +104,18 @@ inline void ComputeExpected(const std::string& input, const std::vector<StepCall
       replacement = host::WrapBitmap(bitmap);
     }
     if (painted) Win32EmuDeleteMemoryDC(args.dc);
-    for (size_t i = 0; i < extras.size(); ++i) {
-      step.effect->extras[i].kind == host::ExtraKind::AlphaImage ? host::FreeImageHandle(extras[i])
-                                                                 : (void)GlobalFree(extras[i]);
-    }
+    for (size_t i = 0; i < extras.size(); ++i)
+      wrapped(i) ? host::FreeImageHandle(extras[i]) : (void)GlobalFree(extras[i]);
     if (result == 0) return host::FreeImageHandle(image);
     if (step.effect->result == host::ResultKind::NewImage) replacement = reinterpret_cast<HGLOBAL>(result);
-    if (step.effect->result == host::ResultKind::NewBitmap) {
-      // The text fills' alpha bytes carry the transparency.
-      replacement = host::WrapBitmap(reinterpret_cast<HGLOBAL>(result));
-      host::SetAlphaTransparency(replacement);
-    }
-    if (replacement) {
-      host::FreeImageHandle(image);
-      image = replacement;
-    }
+    // The text fills' alpha bytes carry the transparency.
+    if (step.effect->result == host::ResultKind::NewBitmap)
+      host::SetAlphaTransparency(replacement = host::WrapBitmap(reinterpret_cast<HGLOBAL>(result)));
+    if (replacement) host::FreeImageHandle(std::exchange(image, replacement));
   }
   expected.alpha = host::FactsOfImage(image).carriesAlpha;
-  HGLOBAL result = host::BitmapOfImage(image);
-  expected.depth = host::FactsOfBitmap(result).depth;
-  expected.bitmap = host::ConvertBitmapDepth(result, 32);
+  expected.depth = host::FactsOfBitmap(host::BitmapOfImage(image)).depth;
+  expected.bitmap = host::ConvertBitmapDepth(host::BitmapOfImage(image), 32);
   host::FreeImageHandle(image);
   ASSERT_NE(expected.bitmap, nullptr) << "the result's bitmap cannot be converted";
 }
@@ -145,8 +135,7 @@ inline void ExpectFileMatches(const std::string& path, const Expected& expected)
   HGLOBAL wide = host::ConvertBitmapDepth(written.bitmap, 32);
   GlobalFree(written.bitmap);
   const host::PictureFacts size = host::FactsOfBitmap(expected.bitmap), got = host::FactsOfBitmap(wide);
-  ASSERT_EQ(got.width, size.width);
-  ASSERT_EQ(got.height, size.height);
+  ASSERT_TRUE(got.width == size.width && got.height == size.height) << path;
   // Colours always; the alpha bytes where they were written.
   const uint32_t mask = expected.alpha ? 0xFFFFFFFFu : 0x00FFFFFFu;
   int mismatches = 0;
