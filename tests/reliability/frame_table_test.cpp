@@ -214,12 +214,10 @@ void AddCommonRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<
   add("ByteLessRowsOfNoWidth", Spec(depth, 0, 0x7FFFFFFF, bytes), any, nullptr, PixelsKept);
   add("ByteLessRowsOfNoDepth", Spec(0, 720907, 0x7FFFFFFF, bytes), any, nullptr, PixelsKept);
   if (!e.extras.empty()) {
-    const host::ExtraKind kind = e.extras[0].kind;
-    BitmapSpec extra = kind == host::ExtraKind::Tile ? Spec(32, 3, 2) : Spec(32, kWidth, kHeight);
-    if (kind == host::ExtraKind::TextMask) extra.depth = 1;
-    BitmapSpec otherDepth = extra;
-    otherDepth.depth = kind == host::ExtraKind::TextMask ? 8 : 24;
-    add("ExtraOfAnotherDepth", usual, Refused(f), nullptr, nullptr, {otherDepth});
+    const bool mask = e.extras[0].kind == host::ExtraKind::TextMask;
+    const BitmapSpec extra =
+        e.extras[0].kind == host::ExtraKind::Tile ? Spec(32, 3, 2) : Spec(mask ? 1 : 32, kWidth, kHeight);
+    add("ExtraOfAnotherDepth", usual, Refused(f), nullptr, nullptr, {Spec(mask ? 8 : 24, extra.width, extra.height)});
     add("ShortExtra", usual, Refused(f), nullptr, nullptr, {ShortRows(extra)});
   }
 }
