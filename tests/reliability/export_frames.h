@@ -27,7 +27,6 @@ struct Outcome {
 };
 
 inline constexpr Outcome kZero{Result::Zero};
-inline constexpr Outcome kOne{Result::One};
 inline constexpr Outcome kKept{Result::One, Changes::None};       // reported done, nothing changed
 inline constexpr Outcome kChanged{Result::One, Changes::Pixels};  // done, pixels changed
 inline constexpr Outcome kMade{Result::NonZero};                  // a new picture, the input as it was

@@ -11,7 +11,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <optional>
 #include <regex>
 #include <string>
 
@@ -84,17 +83,22 @@ bool TakesImage(const host::EffectInfo& e) {
 Outcome Works(const host::EffectInfo& e) { return e.result == host::ResultKind::InPlace ? kChanged : kMade; }
 Outcome Refused(const ExportFrame& f) { return {Result::Zero, f.unreached.changes}; }
 
+// A call that differs from the usual one of its export: the input, the argument values besides the
+// defaults, the extra pictures, what is spoiled for the call and the state the input is in before it.
+struct Own {
+  std::string what;
+  BitmapSpec image;
+  Outcome expected;
+  std::map<size_t, double> values = {};
+  std::vector<BitmapSpec> extras = {};
+  Spoil spoil = nullptr, prepare = nullptr;  // prepare is not put back
+};
 // A row of the table, as run.
 struct Row {
-  std::string name;
   const host::EffectInfo* effect;
-  BitmapSpec image;
-  std::vector<BitmapSpec> extras;
-  std::map<size_t, double> values;  // argument values besides the defaults
-  Spoil spoil;
-  Outcome expected;
-  Spoil check = nullptr;    // after the call, before the inputs are compared
-  Spoil prepare = nullptr;  // a state the input is in before the call (not put back)
+  Own call;
+  Spoil check = nullptr;  // after the call, before the inputs are compared
+  std::string name() const { return std::string(effect->exportName) + "_" + call.what; }
 };
 
 BitmapSpec Spec(int depth, int width, int height, long size = -1, uint32_t clrUsed = 0) {
@@ -102,53 +106,21 @@ BitmapSpec Spec(int depth, int width, int height, long size = -1, uint32_t clrUs
 }
 BitmapSpec Usual(const host::EffectInfo& e) { return Spec(RepresentativeDepth(e), kWidth, kHeight); }
 
-// Spoils of one row each: a header copy of one row, of another width or of 24 bits, no copy, a
-// locked record without bitmap, a record wider than its bitmap.
-template <class T, auto Field, int Value, bool Add>
-void Set(T& t) {
-  using Type = std::remove_reference_t<decltype(t.*Field)>;
-  t.*Field = static_cast<Type>((Add ? static_cast<int64_t>(t.*Field) : 0) + Value);
-}
+// Spoils of one row each that set (or add to) one field of the record or of its header copy.
 template <auto Field, int Value, bool Add = false>
-void HeaderCopy(Spoiled& s) {
-  s.spoilHeaderCopy(Set<BITMAPINFOHEADER, Field, Value, Add>);
+void Set(Spoiled& s) {
+  const auto set = [](auto& t) {
+    auto& field = t.*Field;
+    field = static_cast<std::remove_reference_t<decltype(field)>>((Add ? static_cast<int64_t>(field) : 0) + Value);
+  };
+  if constexpr (requires(BITMAPINFOHEADER h) { h.*Field; })
+    s.spoilHeaderCopy(set);
+  else
+    s.spoilRecord(set);
 }
-template <auto Field, int Value, bool Add = false>
-void Record(Spoiled& s) {
-  s.spoilRecord(Set<ImageRecord, Field, Value, Add>);
-}
 
-// --- the cases every export meets
-
-struct GenericCase {
-  const char* name;
-  bool (*applies)(const host::EffectInfo&);
-  Spoil spoil;
-  Outcome (*expected)(const host::EffectInfo&, const ExportFrame&);
-  Spoil check = nullptr;
-};
-
-using Applies = bool (*)(const host::EffectInfo&);
-using Expect = Outcome (*)(const host::EffectInfo&, const ExportFrame&);
-constexpr Applies HasExtras = [](const host::EffectInfo& e) { return !e.extras.empty(); };
-constexpr Applies HasTwoExtras = [](const host::EffectInfo& e) { return e.extras.size() > 1; };
-constexpr Applies ImageExtra = [](const host::EffectInfo& e) {
-  return !e.extras.empty() && e.extras[0].kind == host::ExtraKind::AlphaImage;
-};
-constexpr Applies TakesRectangle = [](const host::EffectInfo& e) {
-  return e.result == host::ResultKind::Painted || e.result == host::ResultKind::NewBitmap;
-};
-constexpr Expect Zero = [](const host::EffectInfo&, const ExportFrame&) { return kZero; };
-constexpr Expect Working = [](const host::EffectInfo& e, const ExportFrame&) { return Works(e); };
-constexpr Expect Unreached = [](const host::EffectInfo&, const ExportFrame& f) { return Refused(f); };
-constexpr Expect WithoutCopy = [](const host::EffectInfo&, const ExportFrame& f) { return f.noHeaderCopy; };
-constexpr Expect CopyDiffers = [](const host::EffectInfo&, const ExportFrame& f) { return f.copyDiffers; };
-constexpr Expect IfMagicChecked = [](const host::EffectInfo& e, const ExportFrame& f) {
-  return f.checksMagic ? kZero : Works(e);
-};
-constexpr Expect IfLockedRefused = [](const host::EffectInfo& e, const ExportFrame& f) {
-  return f.refusesLockedFlag ? kZero : Works(e);
-};
+// --- the cases every export meets: broken handles, records and header copies, broken extras, inverted
+// rectangles, each refused depth, short blocks, top-down rows, byte-less rows
 
 void SetGdiObject(Spoiled& s, uint32_t flags) {
   s.gdi = Win32EmuCreateGdiObject();
@@ -172,37 +144,6 @@ void HeaderCopyAtAnOddAddress(Spoiled& s) {
   s.spoilRecord([&](ImageRecord& r) { r.header = OrmiFieldFromPointer(moved); });
 }
 
-// clang-format off
-const GenericCase kGenericCases[] = {
-    {"NullHandle", TakesImage, [](Spoiled& s) { s.args.image = nullptr; }, Zero},
-    {"StaleHandle", TakesImage, [](Spoiled& s) { s.args.image = s.staleCopyOf(s.args.image); }, Zero},
-    {"RecordBlockTooSmall", TakesImage, [](Spoiled& s) { s.args.image = s.copyOf(s.args.image, 119); }, Zero},
-    {"BrokenMagic", TakesImage, [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.magic[3] = '1'; }); },
-     IfMagicChecked},
-    {"NoBitmap", TakesImage, Record<&ImageRecord::bitmap, 0>, Zero},
-    {"LockedImageFlag", TakesImage, [](Spoiled& s) { SetGdiObject(s, ORMI_FLAG_LOCKED_IMAGE); }, IfLockedRefused,
-     [](Spoiled& s) { ExpectGdiObject(s, !s.frame.refusesLockedFlag && s.frame.deletesGdiObject); }},
-    {"GdiObject", TakesImage, [](Spoiled& s) { SetGdiObject(s, 0); }, Working,
-     [](Spoiled& s) { ExpectGdiObject(s, s.frame.deletesGdiObject); }},
-    {"NoHeaderCopy", TakesImage, Record<&ImageRecord::header, 0>, WithoutCopy},
-    {"StaleHeaderCopy", TakesImage, StaleHeaderCopy, WithoutCopy},
-    {"HeaderCopyOfAnotherDepth", TakesImage,
-     [](Spoiled& s) { s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biBitCount = h.biBitCount == 32 ? 24 : 32; }); },
-     CopyDiffers},
-    {"HeaderCopyAtAnOddAddress", TakesImage, HeaderCopyAtAnOddAddress, Working},
-    {"NullExtra", HasExtras, [](Spoiled& s) { s.extras[0] = nullptr; }, Zero},
-    {"NullSecondExtra", HasTwoExtras, [](Spoiled& s) { s.extras[1] = nullptr; }, Zero},
-    {"StaleExtra", HasExtras, [](Spoiled& s) { s.extras[0] = s.staleCopyOf(s.extras[0]); }, Zero},
-    {"ExtraWithBrokenMagic", ImageExtra,
-     [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.magic[0] = 'X'; }); }, Zero},
-    {"ExtraWithoutBitmap", ImageExtra,
-     [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.bitmap = 0; }); }, Unreached},
-    {"InvertedRectangle", TakesRectangle, [](Spoiled& s) { s.args.rect = RECT{kWidth - 1, kHeight - 1, 0, 0}; }, Zero},
-};
-// clang-format on
-
-// --- layouts every export meets: each refused depth, short blocks, top-down rows, byte-less rows
-
 // One byte less than the rows claim.
 BitmapSpec ShortRows(BitmapSpec spec) {
   spec.sizeOverride = static_cast<long>(BitsOffsetOf(spec) + StrideOf(spec.width, spec.depth) * kHeight - 1);
@@ -221,32 +162,63 @@ void CopyOfTheExportsDepth(Spoiled& s) {
   s.spoilHeaderCopy([&](BITMAPINFOHEADER& h) { h.biBitCount = depth; });
 }
 
-void AddLayoutRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<Row>& rows) {
+void AddCommonRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<Row>& rows) {
   const auto add = [&](const std::string& what, const BitmapSpec& image, Outcome expected, Spoil spoil = nullptr,
                        Spoil check = nullptr, const std::vector<BitmapSpec>& extras = {}) {
-    rows.push_back({std::string(e.exportName) + "_" + what, &e, image, extras, {}, spoil, expected, check});
+    rows.push_back({&e, {what, image, expected, {}, extras, spoil}, check});
   };
+  const BitmapSpec usual = Usual(e);
+  if (e.result == host::ResultKind::Painted || e.result == host::ResultKind::NewBitmap)
+    add("InvertedRectangle", usual, kZero, [](Spoiled& s) { s.args.rect = RECT{kWidth - 1, kHeight - 1, 0, 0}; });
+  if (!e.extras.empty()) {
+    add("NullExtra", usual, kZero, [](Spoiled& s) { s.extras[0] = nullptr; });
+    add("StaleExtra", usual, kZero, [](Spoiled& s) { s.extras[0] = s.staleCopyOf(s.extras[0]); });
+  }
+  if (e.extras.size() > 1) add("NullSecondExtra", usual, kZero, [](Spoiled& s) { s.extras[1] = nullptr; });
+  if (!e.extras.empty() && e.extras[0].kind == host::ExtraKind::AlphaImage) {
+    add("ExtraWithBrokenMagic", usual, kZero,
+        [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.magic[0] = 'X'; }); });
+    add("ExtraWithoutBitmap", usual, Refused(f),
+        [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.bitmap = 0; }); });
+  }
+  if (!TakesImage(e)) return;
   const auto accepts = [&](int depth) { return std::find(e.depths.begin(), e.depths.end(), depth) != e.depths.end(); };
+  add("NullHandle", usual, kZero, [](Spoiled& s) { s.args.image = nullptr; });
+  add("StaleHandle", usual, kZero, [](Spoiled& s) { s.args.image = s.staleCopyOf(s.args.image); });
+  add("RecordBlockTooSmall", usual, kZero, [](Spoiled& s) { s.args.image = s.copyOf(s.args.image, 119); });
+  add("BrokenMagic", usual, f.checksMagic ? kZero : Works(e),
+      [](Spoiled& s) { s.spoilRecord([](ImageRecord& r) { r.magic[3] = '1'; }); });
+  add("NoBitmap", usual, kZero, Set<&ImageRecord::bitmap, 0>);
+  add(
+      "LockedImageFlag", usual, f.refusesLockedFlag ? kZero : Works(e),
+      [](Spoiled& s) { SetGdiObject(s, ORMI_FLAG_LOCKED_IMAGE); },
+      [](Spoiled& s) { ExpectGdiObject(s, !s.frame.refusesLockedFlag && s.frame.deletesGdiObject); });
+  add(
+      "GdiObject", usual, Works(e), [](Spoiled& s) { SetGdiObject(s, 0); },
+      [](Spoiled& s) { ExpectGdiObject(s, s.frame.deletesGdiObject); });
+  add("NoHeaderCopy", usual, f.noHeaderCopy, Set<&ImageRecord::header, 0>);
+  add("StaleHeaderCopy", usual, f.noHeaderCopy, StaleHeaderCopy);
+  add("HeaderCopyOfAnotherDepth", usual, f.copyDiffers,
+      [](Spoiled& s) { s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biBitCount = h.biBitCount == 32 ? 24 : 32; }); });
+  add("HeaderCopyAtAnOddAddress", usual, Works(e), HeaderCopyAtAnOddAddress);
   const int depth = RepresentativeDepth(e);
-  add("ShortRows", ShortRows(Usual(e)), f.walksWholeBlock ? Outcome{Result::One, Changes::Any} : f.unreached);
+  add("ShortRows", ShortRows(usual), f.walksWholeBlock ? Outcome{Result::One, Changes::Any} : f.unreached);
   add("TopDown", Spec(depth, kWidth, -kHeight), f.topDown);
   for (int refused : {1, 4, 8, 16, 24, 32})
     if (!accepts(refused)) add("Refuses" + std::to_string(refused), Spec(refused, kWidth, kHeight), Refused(f));
   if (accepts(8)) add("ShortTable", Spec(8, kWidth, kHeight, 40 + 1023), f.unreached);  // one byte short
   if (!accepts(24))
     add("TwentyFourBitsUnderACopyOfItsDepth", Spec(24, kWidth, kHeight), f.unreached, CopyOfTheExportsDepth);
-  const auto bytes = static_cast<long>(BitsOffsetOf(Usual(e)) + StrideOf(kWidth, depth) * kHeight);
+  const auto bytes = static_cast<long>(BitsOffsetOf(usual) + StrideOf(kWidth, depth) * kHeight);
   const Outcome any{Result::Any, Changes::Any};
   add("ByteLessRowsOfNoWidth", Spec(depth, 0, 0x7FFFFFFF, bytes), any, nullptr, PixelsKept);
   add("ByteLessRowsOfNoDepth", Spec(0, 720907, 0x7FFFFFFF, bytes), any, nullptr, PixelsKept);
   if (!e.extras.empty()) {
-    const host::ExtraKind kind = e.extras[0].kind;
-    BitmapSpec extra = kind == host::ExtraKind::Tile ? Spec(32, 3, 2) : Spec(32, kWidth, kHeight);
-    if (kind == host::ExtraKind::TextMask) extra.depth = 1;
-    BitmapSpec otherDepth = extra;
-    otherDepth.depth = kind == host::ExtraKind::TextMask ? 8 : 24;
-    add("ExtraOfAnotherDepth", Usual(e), Refused(f), nullptr, nullptr, {otherDepth});
-    add("ShortExtra", Usual(e), Refused(f), nullptr, nullptr, {ShortRows(extra)});
+    const bool mask = e.extras[0].kind == host::ExtraKind::TextMask;
+    const BitmapSpec extra =
+        e.extras[0].kind == host::ExtraKind::Tile ? Spec(32, 3, 2) : Spec(mask ? 1 : 32, kWidth, kHeight);
+    add("ExtraOfAnotherDepth", usual, Refused(f), nullptr, nullptr, {Spec(mask ? 8 : 24, extra.width, extra.height)});
+    add("ShortExtra", usual, Refused(f), nullptr, nullptr, {ShortRows(extra)});
   }
 }
 
@@ -261,93 +233,67 @@ void AlphaCarriesTransparency(Spoiled& s) { s.call.image()->setAlphaTransparency
 void WidthBeyond32Bits(Spoiled& s) { s.args.rect = RECT{INT32_MIN, 0, INT32_MAX, 0}; }
 void HeightBeyond32Bits(Spoiled& s) { s.args.rect = RECT{0, INT32_MIN, 3, INT32_MAX}; }
 
-struct OwnRow {
-  const char *exportName, *what;
-  BitmapSpec image;
-  std::map<size_t, double> values;
-  std::vector<BitmapSpec> extras;
-  Outcome expected;
-  Spoil spoil = nullptr, prepare = nullptr;  // prepare: a state the input is in before the call (not put back)
+// clang-format off
+const std::pair<const char*, std::vector<Own>> kOwnRows[] = {
+    {"ImgInvert", {{"BlockOfTablesOnly", Spec(32, 4, 4, 40), kKept}}},
+    {"ImgEqualise", {{"Narrow", Spec(32, 4, 100), kKept}, {"Low", Spec(32, 100, 4), kKept},
+      {"Empty", Spec(32, 0, 5), kKept}}},
+    {"ImgGammaCorrection", {{"UnknownCode", k32, kZero, {{0, 14}, {1, 30}}},
+      {"NegativeCode", k32, kZero, {{0, -11}, {1, 30}}}, {"NegativeWidth", Spec(32, -2, 1, 48), kZero},
+      {"ShortTopDown", Spec(32, 2, -100, 48), kZero}, {"TableBeyondBlock", Spec(32, 1, 1, 100, 1000), kZero}}},
+    {"ImgColorCorrection", {{"UnknownCode", k32, kZero, {{0, 14}}}, {"CodeOfNoProfile", k32, kZero, {{0, 111}}},
+      {"NegativeWidth", Spec(32, -2, 1, 48), kZero},
+      {"CoincidentPrimaries", k32, kZero, {{2, .3}, {3, .3}, {4, .3}, {5, .3}}},
+      {"CollinearPrimaries", k32, kZero, {{2, .2}, {3, .2}, {4, .3}, {5, .3}, {6, .4}, {7, .4}}},
+      {"PrimaryNotANumber", k32, kZero, {{6, std::nan("")}}}, {"PrimaryOverflows", k32, kZero, {{7, 1e300}}}}},
+    {"ImgBlur", {{"TooNarrow", Spec(32, 2, 9), kKept}, {"TooLow", Spec(32, 9, 2), kKept}}},
+    {"ImgEnhance", {{"TooNarrow", Spec(32, 4, 9), kKept}, {"TooLow", Spec(32, 9, 4), kKept}}},
+    {"ImgDespeckle", {{"NoColumns", Spec(32, 0, 3), kKept}, {"NoRows", Spec(32, 3, 0), kKept}}},
+    // A width whose row size wraps to 4 bytes in 32 bits, and a height far beyond the block.
+    {"ImgSharpen", {{"WrappingWidth", Spec(32, 0x40000001, 9, 40 + 9 * 4 * 8), kKept}}},
+    {"ImgEdge", {{"HugeHeight", Spec(32, 9, 0x7FFFFFFF, 40 + 9 * 4 * 8), kKept}}},
+    {"ImgRotate", {{"EmptyPicture", Spec(32, 0, 3), kZero}, {"CanvasBeyondMemory", Spec(32, 65536, 1), kZero},
+      {"QuarterTurnOfTwoBits", Spec(2, 8, 2), kZero, {{0, 90}}},
+      {"QuarterTurnWithACopyOfAnotherSize", Spec(8, 2, 2), kZero, {{0, 90}}, {}, Set<&BITMAPINFOHEADER::biHeight, 1>},
+      {"QuarterTurnOfTopDownRows", Spec(8, 2, -2), kZero, {{0, 90}}},
+      {"QuarterTurnOfShortRows", Spec(8, 4, 2, 1064 + 7), kZero, {{0, 90}}},
+      {"QuarterTurnWithoutHeaderCopy", Spec(8, 2, 2), kZero, {{0, 90}}, {}, Set<&ImageRecord::header, 0>},
+      {"QuarterTurnWithACopyOfAnotherDepth", Spec(32, 2, 2), kZero, {{0, 90}}, {}, Set<&BITMAPINFOHEADER::biBitCount, 24>}}},
+    {"ImgBlockRotate", {{"LevelZero", k32, kZero, {{0, 45}, {1, 0}}}, {"LevelFour", k32, kZero, {{0, 45}, {1, 4}}},
+      {"AngleAtTwentyFourBits", Spec(24, 4, 4), kZero, {{0, 45}, {1, 1}}}}},
+    {"ImgMirror", {{"CopyOfAnotherWidth", Spec(8, 3, 2), kZero, {}, {}, Set<&BITMAPINFOHEADER::biWidth, 1, true>},
+      {"NothingAskedWithoutBitmap", k32, kKept, {{0, 0}, {1, 0}}, {}, Set<&ImageRecord::bitmap, 0>},
+      {"NothingAskedOfALockedImageWithoutBitmap", k32, kZero, {{0, 0}, {1, 0}}, {}, LockedWithoutBitmap}}},
+    {"ImgInsertAlpha", {{"AlphaCarriesTheTransparency", k32, kZero, {}, {}, nullptr, AlphaCarriesTransparency}}},
+    {"ImgCopyAlpha", {{"SourceWider", k32, kZeroMarked, {}, {Spec(32, kWidth + 1, kHeight)}},
+      {"SourceTaller", k32, kZeroMarked, {}, {Spec(32, kWidth, kHeight + 1)}}}},
+    {"TavoSetAlphaColor", {{"MaskWider", k32, kZero, {}, {Spec(32, kWidth + 1, kHeight)}},
+      {"MaskTopDown", k32, kZero, {}, {Spec(32, kWidth, -kHeight)}}}},
+    {"ImgDiff", {{"NegativePasses", k32, kZero, {{0, -1}}}, {"SideOverflows", k32, kZero, {{0, 0x3FFFFFFF}}},
+      {"HaloBeyondMemory", k32, kZero, {{0, 0x1FFFFFFF}}}, {"EmptySource", Spec(32, 0, 2), kZero},
+      {"RecordWiderThanBitmap", k32, kZero, {}, {}, Set<&ImageRecord::width, 1, true>}}},
+    {"TavoEmbossIcon", {{"EightBitsOfTwoColours", Spec(8, 4, 2, -1, 2), kZero},
+      {"FourBitsOfTwoColours", Spec(4, 4, 2, -1, 2), kZero}}},
+    {"TavoGradientForText", {{"MaskNarrower", k32, kZero, {}, {Spec(1, kWidth - 1, kHeight)}},
+      {"MaskLower", k32, kZero, {}, {Spec(1, kWidth, kHeight - 1)}},
+      {"TopDownMaskLower", k32, kZero, {}, {Spec(1, kWidth, 1 - kHeight)}},
+      {"WidthBeyond32Bits", k32, kZero, {}, {}, WidthBeyond32Bits}}},
+    {"TavoTileForText", {{"MaskNarrower", k32, kZero, {}, {Spec(1, kWidth - 1, kHeight)}},
+      {"MaskLower", k32, kZero, {}, {Spec(1, kWidth, kHeight - 1)}},
+      {"TileWithoutRows", k32, kZero, {}, {kMask, Spec(32, 2, 0)}},
+      {"TileWithoutColumns", k32, kZero, {}, {kMask, Spec(32, 0, 2)}},
+      {"TileTopDown", k32, kZero, {}, {kMask, Spec(32, 2, -2)}},
+      {"TileOfTwentyFourBits", k32, kZero, {}, {kMask, Spec(24, 2, 2)}},
+      {"TileShort", k32, kZero, {}, {kMask, Spec(32, 2, 2, 40 + 15)}},
+      {"HeightBeyond32Bits", k32, kZero, {}, {}, HeightBeyond32Bits}}},
 };
-
-const std::vector<OwnRow>& OwnRows() {
-  // clang-format off
-  static const std::vector<OwnRow> rows = {
-      {"ImgInvert", "BlockOfTablesOnly", Spec(32, 4, 4, 40), {}, {}, kKept},
-      {"ImgEqualise", "Narrow", Spec(32, 4, 100), {}, {}, kKept}, {"ImgEqualise", "Low", Spec(32, 100, 4), {}, {}, kKept},
-      {"ImgEqualise", "Empty", Spec(32, 0, 5), {}, {}, kKept},
-      {"ImgGammaCorrection", "UnknownCode", k32, {{0, 14}, {1, 30}}, {}, kZero},
-      {"ImgGammaCorrection", "NegativeCode", k32, {{0, -11}, {1, 30}}, {}, kZero},
-      {"ImgGammaCorrection", "NegativeWidth", Spec(32, -2, 1, 48), {}, {}, kZero},
-      {"ImgGammaCorrection", "ShortTopDown", Spec(32, 2, -100, 48), {}, {}, kZero},
-      {"ImgGammaCorrection", "TableBeyondBlock", Spec(32, 1, 1, 100, 1000), {}, {}, kZero},
-      {"ImgColorCorrection", "UnknownCode", k32, {{0, 14}}, {}, kZero},
-      {"ImgColorCorrection", "CodeOfNoProfile", k32, {{0, 111}}, {}, kZero},
-      {"ImgColorCorrection", "NegativeWidth", Spec(32, -2, 1, 48), {}, {}, kZero},
-      {"ImgColorCorrection", "CoincidentPrimaries", k32, {{2, .3}, {3, .3}, {4, .3}, {5, .3}}, {}, kZero},
-      {"ImgColorCorrection", "CollinearPrimaries", k32, {{2, .2}, {3, .2}, {4, .3}, {5, .3}, {6, .4}, {7, .4}}, {}, kZero},
-      {"ImgColorCorrection", "PrimaryNotANumber", k32, {{6, std::nan("")}}, {}, kZero},
-      {"ImgColorCorrection", "PrimaryOverflows", k32, {{7, 1e300}}, {}, kZero},
-      {"ImgBlur", "TooNarrow", Spec(32, 2, 9), {}, {}, kKept}, {"ImgBlur", "TooLow", Spec(32, 9, 2), {}, {}, kKept},
-      {"ImgEnhance", "TooNarrow", Spec(32, 4, 9), {}, {}, kKept}, {"ImgEnhance", "TooLow", Spec(32, 9, 4), {}, {}, kKept},
-      {"ImgDespeckle", "NoColumns", Spec(32, 0, 3), {}, {}, kKept}, {"ImgDespeckle", "NoRows", Spec(32, 3, 0), {}, {}, kKept},
-      // A width whose row size wraps to 4 bytes in 32 bits, and a height far beyond the block.
-      {"ImgSharpen", "WrappingWidth", Spec(32, 0x40000001, 9, 40 + 9 * 4 * 8), {}, {}, kKept},
-      {"ImgEdge", "HugeHeight", Spec(32, 9, 0x7FFFFFFF, 40 + 9 * 4 * 8), {}, {}, kKept},
-      {"ImgRotate", "EmptyPicture", Spec(32, 0, 3), {}, {}, kZero}, {"ImgRotate", "CanvasBeyondMemory", Spec(32, 65536, 1), {}, {}, kZero},
-      {"ImgRotate", "QuarterTurnOfTwoBits", Spec(2, 8, 2), {{0, 90}}, {}, kZero},
-      {"ImgRotate", "QuarterTurnWithACopyOfAnotherSize", Spec(8, 2, 2), {{0, 90}}, {}, kZero, HeaderCopy<&BITMAPINFOHEADER::biHeight, 1>},
-      {"ImgRotate", "QuarterTurnOfTopDownRows", Spec(8, 2, -2), {{0, 90}}, {}, kZero},
-      {"ImgRotate", "QuarterTurnOfShortRows", Spec(8, 4, 2, 1064 + 7), {{0, 90}}, {}, kZero},
-      {"ImgRotate", "QuarterTurnWithoutHeaderCopy", Spec(8, 2, 2), {{0, 90}}, {}, kZero, Record<&ImageRecord::header, 0>},
-      {"ImgRotate", "QuarterTurnWithACopyOfAnotherDepth", Spec(32, 2, 2), {{0, 90}}, {}, kZero, HeaderCopy<&BITMAPINFOHEADER::biBitCount, 24>},
-      {"ImgBlockRotate", "LevelZero", k32, {{0, 45}, {1, 0}}, {}, kZero},
-      {"ImgBlockRotate", "LevelFour", k32, {{0, 45}, {1, 4}}, {}, kZero},
-      {"ImgBlockRotate", "AngleAtTwentyFourBits", Spec(24, 4, 4), {{0, 45}, {1, 1}}, {}, kZero},
-      {"ImgMirror", "CopyOfAnotherWidth", Spec(8, 3, 2), {}, {}, kZero, HeaderCopy<&BITMAPINFOHEADER::biWidth, 1, true>},
-      {"ImgMirror", "NothingAskedWithoutBitmap", k32, {{0, 0}, {1, 0}}, {}, kKept, Record<&ImageRecord::bitmap, 0>},
-      {"ImgMirror", "NothingAskedOfALockedImageWithoutBitmap", k32, {{0, 0}, {1, 0}}, {}, kZero, LockedWithoutBitmap},
-      {"ImgInsertAlpha", "AlphaCarriesTheTransparency", k32, {}, {}, kZero, nullptr, AlphaCarriesTransparency},
-      {"ImgCopyAlpha", "SourceWider", k32, {}, {Spec(32, kWidth + 1, kHeight)}, kZeroMarked},
-      {"ImgCopyAlpha", "SourceTaller", k32, {}, {Spec(32, kWidth, kHeight + 1)}, kZeroMarked},
-      {"TavoSetAlphaColor", "MaskWider", k32, {}, {Spec(32, kWidth + 1, kHeight)}, kZero},
-      {"TavoSetAlphaColor", "MaskTopDown", k32, {}, {Spec(32, kWidth, -kHeight)}, kZero},
-      {"ImgDiff", "NegativePasses", k32, {{0, -1}}, {}, kZero}, {"ImgDiff", "SideOverflows", k32, {{0, 0x3FFFFFFF}}, {}, kZero},
-      {"ImgDiff", "HaloBeyondMemory", k32, {{0, 0x1FFFFFFF}}, {}, kZero}, {"ImgDiff", "EmptySource", Spec(32, 0, 2), {}, {}, kZero},
-      {"ImgDiff", "RecordWiderThanBitmap", k32, {}, {}, kZero, Record<&ImageRecord::width, 1, true>},
-      {"TavoEmbossIcon", "EightBitsOfTwoColours", Spec(8, 4, 2, -1, 2), {}, {}, kZero},
-      {"TavoEmbossIcon", "FourBitsOfTwoColours", Spec(4, 4, 2, -1, 2), {}, {}, kZero},
-      {"TavoGradientForText", "MaskNarrower", k32, {}, {Spec(1, kWidth - 1, kHeight)}, kZero},
-      {"TavoGradientForText", "MaskLower", k32, {}, {Spec(1, kWidth, kHeight - 1)}, kZero},
-      {"TavoGradientForText", "TopDownMaskLower", k32, {}, {Spec(1, kWidth, 1 - kHeight)}, kZero},
-      {"TavoGradientForText", "WidthBeyond32Bits", k32, {}, {}, kZero, WidthBeyond32Bits},
-      {"TavoTileForText", "MaskNarrower", k32, {}, {Spec(1, kWidth - 1, kHeight)}, kZero},
-      {"TavoTileForText", "MaskLower", k32, {}, {Spec(1, kWidth, kHeight - 1)}, kZero},
-      {"TavoTileForText", "TileWithoutRows", k32, {}, {kMask, Spec(32, 2, 0)}, kZero},
-      {"TavoTileForText", "TileWithoutColumns", k32, {}, {kMask, Spec(32, 0, 2)}, kZero},
-      {"TavoTileForText", "TileTopDown", k32, {}, {kMask, Spec(32, 2, -2)}, kZero},
-      {"TavoTileForText", "TileOfTwentyFourBits", k32, {}, {kMask, Spec(24, 2, 2)}, kZero},
-      {"TavoTileForText", "TileShort", k32, {}, {kMask, Spec(32, 2, 2, 40 + 15)}, kZero},
-      {"TavoTileForText", "HeightBeyond32Bits", k32, {}, {}, kZero, HeightBeyond32Bits},
-  };
-  // clang-format on
-  return rows;
-}
+// clang-format on
 
 std::vector<Row> AllRows() {
   std::vector<Row> rows;
-  for (const host::EffectInfo& e : host::EffectCatalog()) {
-    const ExportFrame& f = ExportFrameOf(e.exportName);
-    for (const GenericCase& c : kGenericCases) {
-      if (c.applies(e))
-        rows.push_back(
-            {std::string(e.exportName) + "_" + c.name, &e, Usual(e), {}, {}, c.spoil, c.expected(e, f), c.check});
-    }
-    if (TakesImage(e)) AddLayoutRows(e, f, rows);
-  }
-  for (const OwnRow& o : OwnRows())
-    rows.push_back({std::string(o.exportName) + "_" + o.what, &EffectNamed(o.exportName), o.image, o.extras, o.values,
-                    o.spoil, o.expected, nullptr, o.prepare});
+  for (const host::EffectInfo& e : host::EffectCatalog()) AddCommonRows(e, ExportFrameOf(e.exportName), rows);
+  for (const auto& [exportName, own] : kOwnRows)
+    for (const Own& o : own) rows.push_back({&EffectNamed(exportName), o});
   return rows;
 }
 
@@ -355,16 +301,17 @@ class FrameTableTest : public MemoryCheckedTest, public testing::WithParamInterf
 
 TEST_P(FrameTableTest, ResultLocksMemoryAndChanges) {
   const Row& row = GetParam();
+  const Own& own = row.call;
   const host::EffectInfo& effect = *row.effect;
   std::vector<double> values = host::DefaultValues(effect);
-  for (const auto& [i, value] : row.values) values.at(i) = value;
-  PreparedCall call(effect, 5, row.image, values, row.extras);
+  for (const auto& [i, value] : own.values) values.at(i) = value;
+  PreparedCall call(effect, 5, own.image, values, own.extras);
   Spoiled s{call, ExportFrameOf(effect.exportName), call.args()};
   s.extras.assign(s.args.extras.begin(), s.args.extras.end());
-  if (row.prepare) row.prepare(s);
+  if (own.prepare) own.prepare(s);
   if (call.image()) s.pixelsBefore = call.image()->bytes();
   const PreparedCall::Snapshot before = call.snapshot();
-  if (row.spoil) row.spoil(s);
+  if (own.spoil) own.spoil(s);
   s.args.extras = s.extras;
   const size_t liveBefore = Win32EmuLiveBlocks(), heapBefore = Win32EmuLiveHeapBlocks();
 
@@ -373,7 +320,7 @@ TEST_P(FrameTableTest, ResultLocksMemoryAndChanges) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "a hang guard";
   if (row.check) row.check(s);
   for (auto undo = s.undo.rbegin(); undo != s.undo.rend(); ++undo) (*undo)();
-  ExpectOutcome(result, before, call.snapshot(), row.expected);
+  ExpectOutcome(result, before, call.snapshot(), own.expected);
   FreeResult(effect, result);
   EXPECT_EQ(Win32EmuLiveBlocks(), liveBefore) << "a block was left live";
   EXPECT_EQ(Win32EmuLiveHeapBlocks(), heapBefore) << "a heap block was left live";
@@ -381,7 +328,7 @@ TEST_P(FrameTableTest, ResultLocksMemoryAndChanges) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalog, FrameTableTest, testing::ValuesIn(AllRows()),
-                         [](const testing::TestParamInfo<Row>& param) { return param.param.name; });
+                         [](const testing::TestParamInfo<Row>& param) { return param.param.name(); });
 
 // The catalog that every table here walks is the export table of the .def, name for name and
 // ordinal for ordinal, and holds all 30 exports.
