@@ -1,21 +1,18 @@
 // Prints the native library's result digests, which the Windows suite compares with the DLL's:
-// ormi-result-digests [--level scalar|sse2|avx2|avx512]. A level runs the kernels a processor of
-// that level would, to match a DLL built with the same ORMI_SIMD_CAP.
+// ormi-result-digests [--level scalar|sse2|avx2|avx512], the level a capped DLL runs at.
 #include <cstdio>
-#include <cstring>
+#include <string>
 
 #include "simd/simd_level.h"
 #include "wine/result_digests.h"
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--level") == 0) {
-    const char* names[] = {"scalar", "sse2", "avx2", "avx512"};
-    int level = -1;
-    for (int i = 0; i < 4; ++i) {
-      if (std::strcmp(argv[2], names[i]) == 0) level = i;
-    }
+  const std::string names[] = {"scalar", "sse2", "avx2", "avx512"};
+  if (argc == 3 && std::string(argv[1]) == "--level") {
+    int level = 3;
+    while (level >= 0 && names[level] != argv[2]) --level;
     if (level < 0 || level > static_cast<int>(ormi::DetectedSimdLevel())) {
-      std::fprintf(stderr, "ormi-result-digests: level %s is not one this processor runs\n", argv[2]);
+      std::fprintf(stderr, "ormi-result-digests: this processor does not run level '%s'\n", argv[2]);
       return 2;
     }
     ormi::ForceSimdLevelForTesting(static_cast<ormi::SimdLevel>(level));
