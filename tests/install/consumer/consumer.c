@@ -6,13 +6,7 @@
 #include <ormi/win32.h>
 
 int main(void) {
-  BITMAPINFOHEADER info;
-  memset(&info, 0, sizeof info);
-  info.biSize = 40;
-  info.biWidth = 2;
-  info.biHeight = 1;
-  info.biPlanes = 1;
-  info.biBitCount = 32;
+  const BITMAPINFOHEADER info = {.biSize = 40, .biWidth = 2, .biHeight = 1, .biPlanes = 1, .biBitCount = 32};
 
   HGLOBAL bitmap = GlobalAlloc(GHND, 40 + 8);
   unsigned char* bits = (unsigned char*)GlobalLock(bitmap);
