@@ -1,14 +1,19 @@
 // Every export of the catalog through the real DLL on the real Win32 API: the representative call
 // at each accepted depth succeeds, leaves every lock count (GlobalFlags) as it was and does its
 // work; a record with a broken magic is refused and left as it was by every export that checks it.
-// The suite builds natively as well, so its expectations hold on both platforms.
+// Every export also leaves the same bytes as the native library (tests/wine/run passes the native
+// build's digests in ORMI_NATIVE_DIGESTS). The suite builds natively as well, so its expectations
+// hold on both platforms.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <string_view>
 
 #include "reliability/catalog_calls.h"
+#include "wine/result_digests.h"
 
 namespace ormi::test {
 namespace {
@@ -61,6 +66,26 @@ TEST_P(WindowsExportsTest, ABrokenMagicIsRefusedAndLeftAsItWas) {
 
 INSTANTIATE_TEST_SUITE_P(Catalog, WindowsExportsTest, testing::ValuesIn(CatalogExportNames()),
                          [](const testing::TestParamInfo<const char*>& param) { return std::string(param.param); });
+
+TEST(CrossPlatformTest, EveryExportLeavesTheSameBytesAsTheNativeLibrary) {
+  const char* path = std::getenv("ORMI_NATIVE_DIGESTS");
+  if (path == nullptr) GTEST_SKIP() << "ORMI_NATIVE_DIGESTS names no file of native digests";
+  std::ifstream file(path);
+  ASSERT_TRUE(file) << path;
+  std::vector<std::string> expected;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    expected.push_back(line);
+  }
+  const std::vector<std::string> actual = ResultDigests();
+  ASSERT_EQ(actual.size(), expected.size());
+  size_t differing = 0;
+  for (size_t i = 0; i < actual.size(); ++i) {
+    if (actual[i] != expected[i] && ++differing <= 20)
+      ADD_FAILURE() << "here: " << actual[i] << "\nnative: " << expected[i];
+  }
+  EXPECT_EQ(differing, 0u) << "of " << actual.size() << " calls";
+}
 
 }  // namespace
 }  // namespace ormi::test
