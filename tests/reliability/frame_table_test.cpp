@@ -1,8 +1,6 @@
-// One table of everything an export must refuse or take in its stride: null, stale and broken
-// handles, records without bitmap or with a header copy that is missing or disagrees, refused
-// depths, blocks shorter than their headers claim, top-down rows, and each export's own refusals.
-// Every row checks the result, that every lock count of every input is back where it was, that
-// no global or heap block is left live, and that a refusal changed nothing.
+// One table of everything an export must refuse or take in its stride: broken handles, records and header
+// copies, refused depths, short blocks, top-down rows and each export's own refusals. Every row checks the
+// result, that every lock count is back where it was, that no block is left live and that a refusal changed nothing.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -68,8 +66,7 @@ struct Spoiled {
     return copy;
   }
   HGLOBAL staleCopyOf(HGLOBAL block) {
-    HGLOBAL copy = copyOf(block, GlobalSize(block));
-    blocks.pop_back();
+    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, GlobalSize(block));
     GlobalFree(copy);
     return copy;
   }
@@ -104,7 +101,6 @@ struct Row {
 BitmapSpec Spec(int depth, int width, int height, long size = -1, uint32_t clrUsed = 0) {
   return {.depth = depth, .width = width, .height = height, .clrUsed = clrUsed, .sizeOverride = size};
 }
-BitmapSpec Usual(const host::EffectInfo& e) { return Spec(RepresentativeDepth(e), kWidth, kHeight); }
 
 // Spoils of one row each that set (or add to) one field of the record or of its header copy.
 template <auto Field, int Value, bool Add = false>
@@ -167,7 +163,8 @@ void AddCommonRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<
                        Spoil check = nullptr, const std::vector<BitmapSpec>& extras = {}) {
     rows.push_back({&e, {what, image, expected, {}, extras, spoil}, check});
   };
-  const BitmapSpec usual = Usual(e);
+  const int depth = RepresentativeDepth(e);
+  const BitmapSpec usual = Spec(depth, kWidth, kHeight);
   if (e.result == host::ResultKind::Painted || e.result == host::ResultKind::NewBitmap)
     add("InvertedRectangle", usual, kZero, [](Spoiled& s) { s.args.rect = RECT{kWidth - 1, kHeight - 1, 0, 0}; });
   if (!e.extras.empty()) {
@@ -182,7 +179,7 @@ void AddCommonRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<
         [](Spoiled& s) { s.spoilRecord(s.extras[0], [](ImageRecord& r) { r.bitmap = 0; }); });
   }
   if (!TakesImage(e)) return;
-  const auto accepts = [&](int depth) { return std::find(e.depths.begin(), e.depths.end(), depth) != e.depths.end(); };
+  const auto accepts = [&](int bits) { return std::find(e.depths.begin(), e.depths.end(), bits) != e.depths.end(); };
   add("NullHandle", usual, kZero, [](Spoiled& s) { s.args.image = nullptr; });
   add("StaleHandle", usual, kZero, [](Spoiled& s) { s.args.image = s.staleCopyOf(s.args.image); });
   add("RecordBlockTooSmall", usual, kZero, [](Spoiled& s) { s.args.image = s.copyOf(s.args.image, 119); });
@@ -201,7 +198,6 @@ void AddCommonRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<
   add("HeaderCopyOfAnotherDepth", usual, f.copyDiffers,
       [](Spoiled& s) { s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biBitCount = h.biBitCount == 32 ? 24 : 32; }); });
   add("HeaderCopyAtAnOddAddress", usual, Works(e), HeaderCopyAtAnOddAddress);
-  const int depth = RepresentativeDepth(e);
   add("ShortRows", ShortRows(usual), f.walksWholeBlock ? Outcome{Result::One, Changes::Any} : f.unreached);
   add("TopDown", Spec(depth, kWidth, -kHeight), f.topDown);
   for (int refused : {1, 4, 8, 16, 24, 32})
@@ -225,7 +221,10 @@ void AddCommonRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<
 // --- each export's own refusals: arguments out of their domain, pictures that do not match
 
 const BitmapSpec k32 = Spec(32, kWidth, kHeight);
-const BitmapSpec kMask = Spec(1, kWidth, kHeight);
+const BitmapSpec kMask = Spec(1, kWidth, kHeight), kWider = Spec(32, kWidth + 1, kHeight);
+// Both text fills refuse a mask smaller than the picture either way.
+const Own kMaskNarrower{"MaskNarrower", k32, kZero, {}, {Spec(1, kWidth - 1, kHeight)}};
+const Own kMaskLower{"MaskLower", k32, kZero, {}, {Spec(1, kWidth, kHeight - 1)}};
 void LockedWithoutBitmap(Spoiled& s) {
   s.spoilRecord([](ImageRecord& r) { r.bitmap = 0, r.flags |= ORMI_FLAG_LOCKED_IMAGE; });
 }
@@ -265,22 +264,19 @@ const std::pair<const char*, std::vector<Own>> kOwnRows[] = {
       {"NothingAskedWithoutBitmap", k32, kKept, {{0, 0}, {1, 0}}, {}, Set<&ImageRecord::bitmap, 0>},
       {"NothingAskedOfALockedImageWithoutBitmap", k32, kZero, {{0, 0}, {1, 0}}, {}, LockedWithoutBitmap}}},
     {"ImgInsertAlpha", {{"AlphaCarriesTheTransparency", k32, kZero, {}, {}, nullptr, AlphaCarriesTransparency}}},
-    {"ImgCopyAlpha", {{"SourceWider", k32, kZeroMarked, {}, {Spec(32, kWidth + 1, kHeight)}},
+    {"ImgCopyAlpha", {{"SourceWider", k32, kZeroMarked, {}, {kWider}},
       {"SourceTaller", k32, kZeroMarked, {}, {Spec(32, kWidth, kHeight + 1)}}}},
-    {"TavoSetAlphaColor", {{"MaskWider", k32, kZero, {}, {Spec(32, kWidth + 1, kHeight)}},
+    {"TavoSetAlphaColor", {{"MaskWider", k32, kZero, {}, {kWider}},
       {"MaskTopDown", k32, kZero, {}, {Spec(32, kWidth, -kHeight)}}}},
     {"ImgDiff", {{"NegativePasses", k32, kZero, {{0, -1}}}, {"SideOverflows", k32, kZero, {{0, 0x3FFFFFFF}}},
       {"HaloBeyondMemory", k32, kZero, {{0, 0x1FFFFFFF}}}, {"EmptySource", Spec(32, 0, 2), kZero},
       {"RecordWiderThanBitmap", k32, kZero, {}, {}, Set<&ImageRecord::width, 1, true>}}},
     {"TavoEmbossIcon", {{"EightBitsOfTwoColours", Spec(8, 4, 2, -1, 2), kZero},
       {"FourBitsOfTwoColours", Spec(4, 4, 2, -1, 2), kZero}}},
-    {"TavoGradientForText", {{"MaskNarrower", k32, kZero, {}, {Spec(1, kWidth - 1, kHeight)}},
-      {"MaskLower", k32, kZero, {}, {Spec(1, kWidth, kHeight - 1)}},
+    {"TavoGradientForText", {kMaskNarrower, kMaskLower,
       {"TopDownMaskLower", k32, kZero, {}, {Spec(1, kWidth, 1 - kHeight)}},
       {"WidthBeyond32Bits", k32, kZero, {}, {}, WidthBeyond32Bits}}},
-    {"TavoTileForText", {{"MaskNarrower", k32, kZero, {}, {Spec(1, kWidth - 1, kHeight)}},
-      {"MaskLower", k32, kZero, {}, {Spec(1, kWidth, kHeight - 1)}},
-      {"TileWithoutRows", k32, kZero, {}, {kMask, Spec(32, 2, 0)}},
+    {"TavoTileForText", {kMaskNarrower, kMaskLower, {"TileWithoutRows", k32, kZero, {}, {kMask, Spec(32, 2, 0)}},
       {"TileWithoutColumns", k32, kZero, {}, {kMask, Spec(32, 0, 2)}},
       {"TileTopDown", k32, kZero, {}, {kMask, Spec(32, 2, -2)}},
       {"TileOfTwentyFourBits", k32, kZero, {}, {kMask, Spec(24, 2, 2)}},
