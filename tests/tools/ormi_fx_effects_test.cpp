@@ -21,45 +21,20 @@ std::vector<EffectCase> AllCases() {
     if (effect.result == host::ResultKind::NoImage) continue;
     for (const Input input : {Input::PngWithAlpha, Input::Jpeg, Input::Bmp}) cases.push_back({&effect, input});
     const bool takes32 = std::find(effect.depths.begin(), effect.depths.end(), 32) != effect.depths.end();
-    if (takes32 && !effect.params.empty()) {
-      for (const Input input : {Input::AtMinimum, Input::AtMaximum}) cases.push_back({&effect, input});
-    }
+    for (const Input input : {Input::AtMinimum, Input::AtMaximum})
+      if (takes32 && !effect.params.empty()) cases.push_back({&effect, input});
   }
   return cases;
 }
 
-class EveryEffectTest : public FxFileTest, public ::testing::WithParamInterface<EffectCase> {
- protected:
-  // Files for the effect's extra pictures, 13 x 9 like the input: a PNG with alpha and a row at
-  // alpha 0, a 1-bit text mask with a pattern, a small tile. Returns the options that name them.
-  std::string WriteExtras(const host::EffectInfo& effect, std::vector<std::string>& files) {
-    std::string options;
-    for (const host::ExtraInput& extra : effect.extras) {
-      files.push_back(Path(std::string(extra.name) + (extra.kind == host::ExtraKind::AlphaImage ? ".png" : ".bmp")));
-      if (extra.kind == host::ExtraKind::AlphaImage) {
-        HGLOBAL picture = MakeTestPicture(13, 9, true);
-        for (int x = 0; x < 13; ++x) WritePixel(picture, x, 4, ReadPixel(picture, x, 4) & 0xFFFFFF);
-        WriteFile(files.back(), picture, true);
-      } else if (extra.kind == host::ExtraKind::TextMask) {
-        HGLOBAL mask = MakeBitmap({.depth = 1, .width = 13, .height = 9, .palette = {0, 0xFFFFFF}});
-        for (int r = 0; r < 9; ++r)
-          for (int x = 0; x < 13; ++x) WritePixel(mask, x, r, (x / 3 + r / 2) % 2);
-        WriteFile(files.back(), mask);
-      } else {
-        WriteFile(files.back(), MakeTestPicture(5, 3, false));
-      }
-      options += std::string(" --") + extra.name + " " + files.back();
-    }
-    return options;
-  }
-};
+class EveryEffectTest : public FxFileTest, public ::testing::WithParamInterface<EffectCase> {};
 
 TEST_P(EveryEffectTest, WritesWhatTheExportGives) {
   const host::EffectInfo& effect = *GetParam().effect;
   const Input input = GetParam().input;
   std::vector<double> values = host::DefaultValues(effect);
   std::vector<std::string> extraFiles;
-  std::string options = WriteExtras(effect, extraFiles);
+  std::string options = WriteExtras(effect, extraFiles, 13, 9);
   if (input == Input::AtMinimum || input == Input::AtMaximum) {
     values.clear();
     for (const host::EffectParam& param : effect.params) {
@@ -74,9 +49,9 @@ TEST_P(EveryEffectTest, WritesWhatTheExportGives) {
   }
   const auto takes = [&](int depth) { return std::ranges::find(effect.depths, depth) != effect.depths.end(); };
   const bool bmp = input == Input::Bmp, alpha = input == Input::PngWithAlpha;
-  const std::string in = Path(bmp                    ? "in.bmp"
-                              : input == Input::Jpeg ? "in.jpg"
-                                                     : "in.png"),
+  const std::string in = Path(std::string("in.") + (bmp                    ? "bmp"
+                                                    : input == Input::Jpeg ? "jpg"
+                                                                           : "png")),
                     out = Path(bmp ? "out.bmp" : "out.png");
   Expected expected;
   // A BMP at the smallest of 8, 24 and 32 bits at which the export takes the picture with these
@@ -119,10 +94,8 @@ TEST_F(ChainTest, StepsApplyInOrderAndNewPicturesTakeThePlaceOfTheOld) {
   WriteFile(Path("in.png"), MakeTestPicture(17, 11, true), true);
   WriteFile(Path("plain.png"), MakeTestPicture(17, 11, false));
   WriteFile(Path("p8.bmp"), host::ConvertBitmapDepth(MakeTestPicture(17, 11, false), 8));
-  HGLOBAL mask = MakeBitmap({.depth = 1, .width = 17, .height = 11, .palette = {0, 0xFFFFFF}});
-  for (int r = 0; r < 11; ++r)
-    for (int x = 0; x < 17; ++x) WritePixel(mask, x, r, (x + r) % 3 == 0);
-  WriteFile(Path("mask.bmp"), mask);
+  std::vector<std::string> maskFile;
+  WriteExtras(*Effect("gradient-for-text"), maskFile, 17, 11);
   const struct {
     std::string arguments;  // ending in @input @output
     std::vector<StepCall> steps;
@@ -138,7 +111,7 @@ TEST_F(ChainTest, StepsApplyInOrderAndNewPicturesTakeThePlaceOfTheOld) {
       {"invert then gradient-for-text --from-color red --to-color 0xFF0000 --degrees 90 --mask @mask.bmp then mirror "
        "--rows 1 --columns 0 @in.png @out.png",
        {{Effect("invert"), {}},
-        {Effect("gradient-for-text"), {0x0000FF, 0xFF0000, 90}, {Path("mask.bmp")}},
+        {Effect("gradient-for-text"), {0x0000FF, 0xFF0000, 90}, maskFile},
         {Effect("mirror"), {1, 0}}}},
       // Quarter turns keep a palette BMP's depth.
       {"rotate --degrees 90 then invert @p8.bmp @out.bmp", {{Effect("rotate"), {90}}, {Effect("invert"), {}}}},
