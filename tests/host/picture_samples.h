@@ -39,14 +39,12 @@ inline ShellRun Shell(const std::string& command) {
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, output};
 }
 
-inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+template <class Bytes = std::vector<uint8_t>>
+inline Bytes ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
 }
-inline std::string ReadText(const std::string& path) {
-  const std::vector<uint8_t> bytes = ReadBytes(path);
-  return {bytes.begin(), bytes.end()};
-}
+inline std::string ReadText(const std::string& path) { return ReadBytes<std::string>(path); }
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes));
 }

@@ -58,11 +58,10 @@ int RepresentativeDepth(const host::EffectInfo& effect) {
   return *std::max_element(effect.depths.begin(), effect.depths.end());
 }
 
-PreparedCall::PreparedCall(const host::EffectInfo& effect, uint32_t seed)
-    : PreparedCall(effect, seed, RepresentativeDepth(effect), host::DefaultValues(effect)) {}
-
 PreparedCall::PreparedCall(const host::EffectInfo& effect, uint32_t seed, int depth, std::vector<double> values)
-    : PreparedCall(effect, seed, BitmapSpec{.depth = depth, .width = kWidth, .height = kHeight}, std::move(values)) {}
+    : PreparedCall(effect, seed,
+                   BitmapSpec{.depth = depth ? depth : RepresentativeDepth(effect), .width = kWidth, .height = kHeight},
+                   values.empty() ? host::DefaultValues(effect) : std::move(values)) {}
 
 PreparedCall::PreparedCall(const host::EffectInfo& effect, uint32_t seed, const BitmapSpec& image,
                            std::vector<double> values, const std::vector<BitmapSpec>& extras)

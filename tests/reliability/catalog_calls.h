@@ -15,14 +15,13 @@ namespace ormi::test {
 // The catalog entry of an export name (asserted to exist).
 const host::EffectInfo& EffectNamed(const char* exportName);
 
-// One prepared call: a fresh image of the export's representative depth (or the one given), with
+// One prepared call: a fresh image of the export's representative depth (or the depth given), with
 // pixels and colour table drawn from a seed, the default parameter values (or those given), the
 // extra pictures the export takes (a second 32-bit image of the same size, a 1-bit text mask of the
 // image's size, a 32-bit tile), the image's whole rectangle and, for painters, a memory DC of its size.
 class PreparedCall {
  public:
-  PreparedCall(const host::EffectInfo& effect, uint32_t seed);
-  PreparedCall(const host::EffectInfo& effect, uint32_t seed, int depth, std::vector<double> values);
+  PreparedCall(const host::EffectInfo& effect, uint32_t seed, int depth = 0, std::vector<double> values = {});
   // The same on an image laid out as `image` says (header, tables and block size as given, the
   // bytes behind the header drawn from the seed); `extras` lays out the extra pictures the same
   // way (an empty list, or a depth of 0 in an entry: the usual picture of that kind).
