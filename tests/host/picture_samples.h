@@ -53,10 +53,7 @@ inline std::string TempPath(const std::string& name) {
   return ::testing::TempDir() + "/ormi_" + std::to_string(getpid()) + "_" + name;
 }
 
-inline bool HaveConvert() {
-  static const bool found = Shell("command -v convert").status == 0;
-  return found;
-}
+inline bool HaveConvert() { return Shell("command -v convert").status == 0; }
 // A file's first picture as convert shows it (after `options`): RGBA bytes, rows from the top.
 inline std::vector<uint8_t> ConvertToRgba(const std::string& path, const std::string& options = "") {
   const std::string raw = path + ".rgba";

@@ -1,6 +1,8 @@
 """The ormi module against ormi-fx and Pillow, and from several threads at once."""
 import os
 import subprocess
+import threading
+import time
 from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
@@ -160,8 +162,6 @@ def test_a_rectangle_bounds_the_painter_and_sizes_the_text_fills():
 
 
 def test_two_threads_at_once_give_the_single_threaded_results():
-    # One chain reloads the gamma table (cleared first) while the other corrects with it: without the
-    # module's turn-taking some corrections would meet a cleared table and be refused.
     chains = (lambda pixels: ormi.load_gamma_table() or ormi.color_correction(pixels, code=41, white=331),
               lambda pixels: ormi.blur(ormi.rotate(ormi.gamma_correction(pixels, code=23), degrees=17), amount=60))
     inputs = [random_rgba(10 + t, 48, 40) for t in range(2)]
@@ -169,3 +169,30 @@ def test_two_threads_at_once_give_the_single_threaded_results():
         runs = [pool.submit(lambda t=t: [chains[t](inputs[t]) for _ in range(200)]) for t in range(2)]
     for t in range(2):
         assert all(np.array_equal(r, chains[t](inputs[t])) for r in runs[t].result())
+
+
+def test_a_gamma_table_load_and_a_gamma_correction_take_turns(tmp_path, monkeypatch):
+    # With the table cleared, both load it from a pipe, where a load waits at the opening until a
+    # writer comes: taking turns, one waits there while the other waits for it.
+    def threads_waiting_at_a_pipe():
+        return sum(open(f"/proc/self/task/{t}/wchan").read() == "wait_for_partner" for t in os.listdir("/proc/self/task"))
+
+    monkeypatch.setenv("WINDIR", str(tmp_path / "none"))
+    pytest.raises(OSError, ormi.load_gamma_table)  # as ormi-fx: a missing file
+    os.mkfifo(pipe := str(tmp_path / "gammalut.tbl"))
+    monkeypatch.setenv("WINDIR", str(tmp_path))
+    calls = ((ormi.load_gamma_table, ()), (ormi.gamma_correction, (random_rgba(9, 2, 2),)))
+    threads = [threading.Thread(target=pytest.raises, args=(ormi.RefusedError, c, *a)) for c, a in calls]
+    for thread in threads:
+        thread.start()
+    while threads_waiting_at_a_pipe() == 0:
+        time.sleep(0.01)
+    most = max(threads_waiting_at_a_pipe() for _ in range(50) if time.sleep(0.02) is None)
+    while any(thread.is_alive() for thread in threads):  # let them in: the library cannot read a pipe
+        try:
+            os.close(os.open(pipe, os.O_WRONLY | os.O_NONBLOCK))
+        except OSError:  # nobody at the pipe yet
+            time.sleep(0.01)
+    monkeypatch.undo()
+    assert ormi.load_gamma_table() is None
+    assert most == 1
