@@ -1,9 +1,8 @@
 // Every export of the catalog through the real DLL on the real Win32 API: the representative call
 // at each accepted depth succeeds, leaves every lock count (GlobalFlags) as it was and does its
-// work; a record with a broken magic is refused and left as it was by every export that checks it.
-// Every export also leaves the same bytes as the native library (tests/wine/run passes the native
-// build's digests in ORMI_NATIVE_DIGESTS). The suite builds natively as well, so its expectations
-// hold on both platforms.
+// work; a record with a broken magic is refused and left as it was by every export that checks it;
+// and every export leaves the native library's bytes (digests in ORMI_NATIVE_DIGESTS). The suite
+// builds natively too, so its expectations hold on both platforms.
 #include <gtest/gtest.h>
 
 #include <algorithm>
