@@ -204,22 +204,23 @@ struct Case {
 };
 
 // The colour of the picture's pixel (0, 0) as a COLORREF (0x00BBGGRR), at any depth.
-uint32_t ColorrefOfFirstPixel(const TestImage& image, const BitmapSpec& spec) {
+uint32_t ColorrefOfFirstPixel(const TestImage& image, const BitmapSpec& layout) {
   const uint32_t value = image.pixel(0, 0);
   uint32_t rgb = value & 0xFFFFFF;  // 0xRRGGBB
-  if (spec.depth <= 8) rgb = spec.palette[value % spec.palette.size()] & 0xFFFFFF;
-  if (spec.depth == 16) rgb = ((value >> 10) & 31) << 19 | ((value >> 5) & 31) << 11 | (value & 31) << 3;
+  if (layout.depth <= 8) rgb = layout.palette[value % layout.palette.size()] & 0xFFFFFF;
+  if (layout.depth == 16) rgb = ((value >> 10) & 31) << 19 | ((value >> 5) & 31) << 11 | (value & 31) << 3;
   return (rgb >> 16) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
 }
 
 // A picture of the case's size and depth whose colour table and pixels come from the seed.
-std::unique_ptr<TestImage> MakePicture(BitmapSpec& spec, Contents contents, uint32_t seed) {
+std::unique_ptr<TestImage> MakePicture(BitmapSpec& layout, Contents contents, uint32_t seed) {
   std::mt19937 random(seed);
-  const int depth = spec.depth;
-  for (size_t i = 0; depth <= 8 && i < size_t{1} << depth; ++i) spec.palette.push_back(static_cast<uint32_t>(random()));
-  auto image = std::make_unique<TestImage>(spec);
+  const int depth = layout.depth;
+  for (size_t i = 0; depth <= 8 && i < size_t{1} << depth; ++i)
+    layout.palette.push_back(static_cast<uint32_t>(random()));
+  auto image = std::make_unique<TestImage>(layout);
   std::vector<uint8_t> bytes = image->bytes();
-  const size_t bits = BitsOffsetOf(spec);
+  const size_t bits = BitsOffsetOf(layout);
   constexpr uint8_t kCrowded[] = {0, 1, 2, 3, 4, 100, 101, 102, 103, 200, 252, 253, 254, 255};
   const uint32_t low = random() % 256, band = std::vector<uint32_t>{1, 2, 5, 40, 120}[random() % 5];
   const auto level = [&]() -> uint8_t {
@@ -261,8 +262,8 @@ class CaseInputs {
  public:
   CaseInputs(const host::EffectInfo& effect, const Case& c) : effect_(effect), c_(c) {
     const int rows = std::abs(c.height);
-    BitmapSpec spec{.depth = c.depth, .width = c.width, .height = c.height};
-    image_ = MakePicture(spec, c.contents, c.seed);
+    BitmapSpec layout{.depth = c.depth, .width = c.width, .height = c.height};
+    image_ = MakePicture(layout, c.contents, c.seed);
     std::mt19937 random(c.seed ^ 0x5EEDu);
     if (c.mode == Mode::KeyPresent) {
       // The first pixel, alpha 0 at 32 bits, copied over a fifth of the picture: the key is met often.
@@ -271,13 +272,13 @@ class CaseInputs {
       for (int i = 0; i < c.width * rows / 5; ++i)
         image_->setPixel(static_cast<int>(random() % static_cast<uint32_t>(c.width)),
                          static_cast<int>(random() % static_cast<uint32_t>(rows)), first);
-      image_->setColorKey(ColorrefOfFirstPixel(*image_, spec));
+      image_->setColorKey(ColorrefOfFirstPixel(*image_, layout));
     }
     if (c.mode == Mode::KeyAbsent) image_->setColorKey(0x00123457u);
     if (c.mode == Mode::AlphaCarries) image_->setAlphaTransparency();
     values_ = c.values.empty() ? host::DefaultValues(effect) : c.values;
     for (double& v : values_)
-      if (v == kFirstColour) v = ColorrefOfFirstPixel(*image_, spec);
+      if (v == kFirstColour) v = ColorrefOfFirstPixel(*image_, layout);
     // The other pictures, never twins of the input so that copying from them shows: alpha images
     // of its size, 1-bit masks of its rows, tiles of a few sizes (all passed as their bitmaps).
     std::vector<HGLOBAL> blocks = BlocksOf(*image_);

@@ -36,11 +36,11 @@ HGLOBAL MakeSource(Source kind, std::vector<uint32_t>& argb) {
       {.depth = 1},
       {.depth = 8},
       {.depth = 16, .compression = BI_BITFIELDS, .clrUsed = 2, .masks = {0xF800, 0x07E0, 0x001F}}};
-  test::BitmapSpec spec = kSpecs[static_cast<int>(kind)];
-  spec.width = kWidth, spec.height = kHeight;
+  test::BitmapSpec layout = kSpecs[static_cast<int>(kind)];
+  layout.width = kWidth, layout.height = kHeight;
   for (uint32_t i = 0; i < 256; ++i)
-    spec.palette.push_back(kind == Source::Grey8 ? i * 0x010101u : kSix[i % 6] & 0xFFFFFF);
-  HGLOBAL bitmap = test::MakeBitmap(spec);
+    layout.palette.push_back(kind == Source::Grey8 ? i * 0x010101u : kSix[i % 6] & 0xFFFFFF);
+  HGLOBAL bitmap = test::MakeBitmap(layout);
   argb.clear();
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {

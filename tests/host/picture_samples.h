@@ -99,7 +99,7 @@ struct JpegSpec {
   bool scanPerCoefficient = false;  // a scan for each coefficient of each component: 190 scans
 };
 
-inline std::vector<uint8_t> JpegOf(const JpegSpec& spec) {
+inline std::vector<uint8_t> JpegOf(const JpegSpec& layout) {
   jpeg_compress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
@@ -107,25 +107,25 @@ inline std::vector<uint8_t> JpegOf(const JpegSpec& spec) {
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = spec.width;
-  info.image_height = spec.height;
-  info.input_components = spec.input == JCS_CMYK ? 4 : 3;
-  info.in_color_space = spec.input;
+  info.image_width = layout.width;
+  info.image_height = layout.height;
+  info.input_components = layout.input == JCS_CMYK ? 4 : 3;
+  info.in_color_space = layout.input;
   jpeg_set_defaults(&info);
-  jpeg_set_colorspace(&info, spec.stored);
+  jpeg_set_colorspace(&info, layout.stored);
   jpeg_set_quality(&info, 100, TRUE);
   for (int c = 0; c < info.num_components; ++c) info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
-  info.write_Adobe_marker = spec.adobe;
-  if (spec.progressive) jpeg_simple_progression(&info);
+  info.write_Adobe_marker = layout.adobe;
+  if (layout.progressive) jpeg_simple_progression(&info);
   std::vector<jpeg_scan_info> scans(1, jpeg_scan_info{3, {0, 1, 2}, 0, 0, 0, 0});
-  for (int c = 0; c < 3 && spec.scanPerCoefficient; ++c)
+  for (int c = 0; c < 3 && layout.scanPerCoefficient; ++c)
     for (int k = 1; k < 64; ++k) scans.push_back({1, {c}, k, k, 0, 0});
-  if (spec.scanPerCoefficient) info.scan_info = scans.data(), info.num_scans = static_cast<int>(scans.size());
+  if (layout.scanPerCoefficient) info.scan_info = scans.data(), info.num_scans = static_cast<int>(scans.size());
   jpeg_start_compress(&info, TRUE);
-  std::vector<uint8_t> row(static_cast<size_t>(spec.width) * info.input_components);
-  for (int y = 0; y < spec.height; ++y) {
-    for (int x = 0; x < spec.width; ++x) {
-      const std::array<uint8_t, 4> p = spec.pixel(x, y);
+  std::vector<uint8_t> row(static_cast<size_t>(layout.width) * info.input_components);
+  for (int y = 0; y < layout.height; ++y) {
+    for (int x = 0; x < layout.width; ++x) {
+      const std::array<uint8_t, 4> p = layout.pixel(x, y);
       std::copy(p.begin(), p.begin() + info.input_components, row.begin() + x * info.input_components);
     }
     JSAMPROW rows[1] = {row.data()};

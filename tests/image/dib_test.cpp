@@ -39,8 +39,8 @@ TEST(DibTest, ColorCountBitsOffsetAndStride) {
 
 // A new record as a host fills it, its header copy locked for the record's life.
 TEST(DibTest, CreatedRecordsAreFilledAsAHostExpects) {
-  test::BitmapSpec spec{.depth = 8, .width = 3, .height = -5, .clrUsed = 4, .palette = {0x11, 0x22, 0x33, 0x44}};
-  HGLOBAL bitmap = test::MakeBitmap(spec);
+  test::BitmapSpec layout{.depth = 8, .width = 3, .height = -5, .clrUsed = 4, .palette = {0x11, 0x22, 0x33, 0x44}};
+  HGLOBAL bitmap = test::MakeBitmap(layout);
   test::TestImage image(CreateImageRecord(bitmap, 7, 0x80123456u));
   ASSERT_NE(image.handle(), nullptr);
   EXPECT_EQ(test::LockStateOf(image), (test::LockState{0, 0, 1}));

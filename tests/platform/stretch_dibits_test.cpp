@@ -12,16 +12,15 @@ namespace {
 
 // A packed DIB locked for a call: the info header and tables, then the rows.
 struct Dib {
-  explicit Dib(const BitmapSpec& layout, const std::vector<uint32_t>& pixels)
-      : spec(layout), block(MakeBitmap(layout)) {
+  explicit Dib(const BitmapSpec& given, const std::vector<uint32_t>& pixels) : layout(given), block(MakeBitmap(given)) {
     for (size_t i = 0; i < pixels.size(); ++i)
-      WritePixel(block, static_cast<int>(i) % spec.width, static_cast<int>(i) / spec.width, pixels[i]);
+      WritePixel(block, static_cast<int>(i) % layout.width, static_cast<int>(i) / layout.width, pixels[i]);
     base = static_cast<uint8_t*>(GlobalLock(block));
   }
   ~Dib() { GlobalFree(block); }
   BITMAPINFO* info() const { return reinterpret_cast<BITMAPINFO*>(base); }
-  const void* bits() const { return base + BitsOffsetOf(spec); }
-  BitmapSpec spec;
+  const void* bits() const { return base + BitsOffsetOf(layout); }
+  BitmapSpec layout;
   HGLOBAL block;
   uint8_t* base;
 };
@@ -42,7 +41,7 @@ const auto ByName = [](const auto& param) { return std::string(param.param.name)
 // Pixels as WritePixel takes them (stored rows, row 0 first) and the colours they show (0xRRGGBB).
 struct DepthCase {
   const char* name;
-  BitmapSpec spec;  // 3 x 2
+  BitmapSpec layout;  // 3 x 2
   std::vector<uint32_t> pixels, colours;
 };
 
@@ -74,9 +73,9 @@ class StretchDepthTest : public testing::TestWithParam<DepthCase> {};
 
 TEST_P(StretchDepthTest, PaintsEachPixelAtItsPlaceInBothRowOrders) {
   for (int sign : {1, -1}) {
-    BitmapSpec spec = GetParam().spec;
-    spec.height *= sign;
-    Dib dib(spec, GetParam().pixels);
+    BitmapSpec layout = GetParam().layout;
+    layout.height *= sign;
+    Dib dib(layout, GetParam().pixels);
     Surface surface(6, 4);
     EXPECT_EQ(StretchDIBits(surface.dc, 2, 1, 3, 2, 0, 0, 3, 2, dib.bits(), dib.info(), DIB_RGB_COLORS, SRCCOPY), 2);
     std::vector<uint32_t> expected(24, 0);

@@ -18,13 +18,13 @@ uint32_t NextRandom(uint32_t& state) {
   return state;
 }
 
-// A bitmap laid out as the spec says whose colour table and pixel bytes come from the seed.
-HGLOBAL RandomBitmap(const BitmapSpec& spec, uint32_t seed) {
-  HGLOBAL bitmap = MakeBitmap(spec);
+// A bitmap laid out as the layout says whose colour table and pixel bytes come from the seed.
+HGLOBAL RandomBitmap(const BitmapSpec& layout, uint32_t seed) {
+  HGLOBAL bitmap = MakeBitmap(layout);
   std::vector<uint8_t> bytes = BlockBytes(bitmap);
   uint32_t state = seed * 2654435761u + 1;
   for (size_t i = 40; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(NextRandom(state) >> 7);
-  if (spec.depth == 32) {
+  if (layout.depth == 32) {
     // Exact keys occur: opaque white pixels (the default colour of the alpha insertion) and
     // pixels with alpha 0 (what the alpha-colour painter looks for in its mask).
     for (size_t p = 0; 40 + 4 * p + 3 < bytes.size(); ++p) {
@@ -37,8 +37,8 @@ HGLOBAL RandomBitmap(const BitmapSpec& spec, uint32_t seed) {
 }
 
 // Wrapped in a record whose header copy is taken after the colour table was filled.
-std::unique_ptr<TestImage> RandomImage(const BitmapSpec& spec, uint32_t seed) {
-  return std::make_unique<TestImage>(MakeImage(RandomBitmap(spec, seed)));
+std::unique_ptr<TestImage> RandomImage(const BitmapSpec& layout, uint32_t seed) {
+  return std::make_unique<TestImage>(MakeImage(RandomBitmap(layout, seed)));
 }
 
 }  // namespace
@@ -72,14 +72,14 @@ PreparedCall::PreparedCall(const host::EffectInfo& effect, uint32_t seed, const 
   for (const host::ExtraInput& extra : effect.extras) {
     const size_t i = extras_.size();
     const uint32_t extraSeed = seed + 1000 * static_cast<uint32_t>(i + 1);
-    BitmapSpec spec{.depth = extra.kind == host::ExtraKind::TextMask ? 1 : 32, .width = kWidth, .height = kHeight};
-    if (extra.kind == host::ExtraKind::Tile) spec.width = 3, spec.height = 2;
-    if (i < extras.size() && extras[i].depth != 0) spec = extras[i];
+    BitmapSpec layout{.depth = extra.kind == host::ExtraKind::TextMask ? 1 : 32, .width = kWidth, .height = kHeight};
+    if (extra.kind == host::ExtraKind::Tile) layout.width = 3, layout.height = 2;
+    if (i < extras.size() && extras[i].depth != 0) layout = extras[i];
     if (extra.kind == host::ExtraKind::AlphaImage) {
-      extraImages_.push_back(RandomImage(spec, extraSeed));
+      extraImages_.push_back(RandomImage(layout, extraSeed));
       extras_.push_back(extraImages_.back()->handle());
     } else {
-      extraBitmaps_.push_back(RandomBitmap(spec, extraSeed));
+      extraBitmaps_.push_back(RandomBitmap(layout, extraSeed));
       extras_.push_back(extraBitmaps_.back());
     }
   }

@@ -98,7 +98,7 @@ struct Row {
   std::string name() const { return std::string(effect->exportName) + "_" + call.what; }
 };
 
-BitmapSpec Spec(int depth, int width, int height, long size = -1, uint32_t clrUsed = 0) {
+BitmapSpec Layout(int depth, int width, int height, long size = -1, uint32_t clrUsed = 0) {
   return {.depth = depth, .width = width, .height = height, .clrUsed = clrUsed, .sizeOverride = size};
 }
 
@@ -141,9 +141,9 @@ void HeaderCopyAtAnOddAddress(Spoiled& s) {
 }
 
 // One byte less than the rows claim.
-BitmapSpec ShortRows(BitmapSpec spec) {
-  spec.sizeOverride = static_cast<long>(BitsOffsetOf(spec) + StrideOf(spec.width, spec.depth) * kHeight - 1);
-  return spec;
+BitmapSpec ShortRows(BitmapSpec layout) {
+  layout.sizeOverride = static_cast<long>(BitsOffsetOf(layout) + StrideOf(layout.width, layout.depth) * kHeight - 1);
+  return layout;
 }
 // Rows without bytes fit any block whatever their count; walks over billions of them took seconds.
 void PixelsKept(Spoiled& s) {
@@ -164,7 +164,7 @@ void AddCommonRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<
     rows.push_back({&e, {what, image, expected, {}, extras, spoil}, check});
   };
   const int depth = RepresentativeDepth(e);
-  const BitmapSpec usual = Spec(depth, kWidth, kHeight);
+  const BitmapSpec usual = Layout(depth, kWidth, kHeight);
   if (e.result == host::ResultKind::Painted || e.result == host::ResultKind::NewBitmap)
     add("InvertedRectangle", usual, kZero, [](Spoiled& s) { s.args.rect = RECT{kWidth - 1, kHeight - 1, 0, 0}; });
   if (!e.extras.empty()) {
@@ -199,32 +199,32 @@ void AddCommonRows(const host::EffectInfo& e, const ExportFrame& f, std::vector<
       [](Spoiled& s) { s.spoilHeaderCopy([](BITMAPINFOHEADER& h) { h.biBitCount = h.biBitCount == 32 ? 24 : 32; }); });
   add("HeaderCopyAtAnOddAddress", usual, Works(e), HeaderCopyAtAnOddAddress);
   add("ShortRows", ShortRows(usual), f.walksWholeBlock ? Outcome{Result::One, Changes::Any} : f.unreached);
-  add("TopDown", Spec(depth, kWidth, -kHeight), f.topDown);
+  add("TopDown", Layout(depth, kWidth, -kHeight), f.topDown);
   for (int refused : {1, 4, 8, 16, 24, 32})
-    if (!accepts(refused)) add("Refuses" + std::to_string(refused), Spec(refused, kWidth, kHeight), Refused(f));
-  if (accepts(8)) add("ShortTable", Spec(8, kWidth, kHeight, 40 + 1023), f.unreached);  // one byte short
+    if (!accepts(refused)) add("Refuses" + std::to_string(refused), Layout(refused, kWidth, kHeight), Refused(f));
+  if (accepts(8)) add("ShortTable", Layout(8, kWidth, kHeight, 40 + 1023), f.unreached);  // one byte short
   if (!accepts(24))
-    add("TwentyFourBitsUnderACopyOfItsDepth", Spec(24, kWidth, kHeight), f.unreached, CopyOfTheExportsDepth);
+    add("TwentyFourBitsUnderACopyOfItsDepth", Layout(24, kWidth, kHeight), f.unreached, CopyOfTheExportsDepth);
   const auto bytes = static_cast<long>(BitsOffsetOf(usual) + StrideOf(kWidth, depth) * kHeight);
   const Outcome any{Result::Any, Changes::Any};
-  add("ByteLessRowsOfNoWidth", Spec(depth, 0, 0x7FFFFFFF, bytes), any, nullptr, PixelsKept);
-  add("ByteLessRowsOfNoDepth", Spec(0, 720907, 0x7FFFFFFF, bytes), any, nullptr, PixelsKept);
+  add("ByteLessRowsOfNoWidth", Layout(depth, 0, 0x7FFFFFFF, bytes), any, nullptr, PixelsKept);
+  add("ByteLessRowsOfNoDepth", Layout(0, 720907, 0x7FFFFFFF, bytes), any, nullptr, PixelsKept);
   if (!e.extras.empty()) {
     const bool mask = e.extras[0].kind == host::ExtraKind::TextMask;
     const BitmapSpec extra =
-        e.extras[0].kind == host::ExtraKind::Tile ? Spec(32, 3, 2) : Spec(mask ? 1 : 32, kWidth, kHeight);
-    add("ExtraOfAnotherDepth", usual, Refused(f), nullptr, nullptr, {Spec(mask ? 8 : 24, extra.width, extra.height)});
+        e.extras[0].kind == host::ExtraKind::Tile ? Layout(32, 3, 2) : Layout(mask ? 1 : 32, kWidth, kHeight);
+    add("ExtraOfAnotherDepth", usual, Refused(f), nullptr, nullptr, {Layout(mask ? 8 : 24, extra.width, extra.height)});
     add("ShortExtra", usual, Refused(f), nullptr, nullptr, {ShortRows(extra)});
   }
 }
 
 // --- each export's own refusals: arguments out of their domain, pictures that do not match
 
-const BitmapSpec k32 = Spec(32, kWidth, kHeight);
-const BitmapSpec kMask = Spec(1, kWidth, kHeight), kWider = Spec(32, kWidth + 1, kHeight);
+const BitmapSpec k32 = Layout(32, kWidth, kHeight);
+const BitmapSpec kMask = Layout(1, kWidth, kHeight), kWider = Layout(32, kWidth + 1, kHeight);
 // Both text fills refuse a mask smaller than the picture either way.
-const Own kMaskNarrower{"MaskNarrower", k32, kZero, {}, {Spec(1, kWidth - 1, kHeight)}};
-const Own kMaskLower{"MaskLower", k32, kZero, {}, {Spec(1, kWidth, kHeight - 1)}};
+const Own kMaskNarrower{"MaskNarrower", k32, kZero, {}, {Layout(1, kWidth - 1, kHeight)}};
+const Own kMaskLower{"MaskLower", k32, kZero, {}, {Layout(1, kWidth, kHeight - 1)}};
 void LockedWithoutBitmap(Spoiled& s) {
   s.spoilRecord([](ImageRecord& r) { r.bitmap = 0, r.flags |= ORMI_FLAG_LOCKED_IMAGE; });
 }
@@ -234,53 +234,53 @@ void HeightBeyond32Bits(Spoiled& s) { s.args.rect = RECT{0, INT32_MIN, 3, INT32_
 
 // clang-format off
 const std::pair<const char*, std::vector<Own>> kOwnRows[] = {
-    {"ImgInvert", {{"BlockOfTablesOnly", Spec(32, 4, 4, 40), kKept}}},
-    {"ImgEqualise", {{"Narrow", Spec(32, 4, 100), kKept}, {"Low", Spec(32, 100, 4), kKept},
-      {"Empty", Spec(32, 0, 5), kKept}}},
+    {"ImgInvert", {{"BlockOfTablesOnly", Layout(32, 4, 4, 40), kKept}}},
+    {"ImgEqualise", {{"Narrow", Layout(32, 4, 100), kKept}, {"Low", Layout(32, 100, 4), kKept},
+      {"Empty", Layout(32, 0, 5), kKept}}},
     {"ImgGammaCorrection", {{"UnknownCode", k32, kZero, {{0, 14}, {1, 30}}},
-      {"NegativeCode", k32, kZero, {{0, -11}, {1, 30}}}, {"NegativeWidth", Spec(32, -2, 1, 48), kZero},
-      {"ShortTopDown", Spec(32, 2, -100, 48), kZero}, {"TableBeyondBlock", Spec(32, 1, 1, 100, 1000), kZero}}},
+      {"NegativeCode", k32, kZero, {{0, -11}, {1, 30}}}, {"NegativeWidth", Layout(32, -2, 1, 48), kZero},
+      {"ShortTopDown", Layout(32, 2, -100, 48), kZero}, {"TableBeyondBlock", Layout(32, 1, 1, 100, 1000), kZero}}},
     {"ImgColorCorrection", {{"UnknownCode", k32, kZero, {{0, 14}}}, {"CodeOfNoProfile", k32, kZero, {{0, 111}}},
-      {"NegativeWidth", Spec(32, -2, 1, 48), kZero},
+      {"NegativeWidth", Layout(32, -2, 1, 48), kZero},
       {"CoincidentPrimaries", k32, kZero, {{2, .3}, {3, .3}, {4, .3}, {5, .3}}},
       {"CollinearPrimaries", k32, kZero, {{2, .2}, {3, .2}, {4, .3}, {5, .3}, {6, .4}, {7, .4}}},
       {"PrimaryNotANumber", k32, kZero, {{6, std::nan("")}}}, {"PrimaryOverflows", k32, kZero, {{7, 1e300}}}}},
-    {"ImgBlur", {{"TooNarrow", Spec(32, 2, 9), kKept}, {"TooLow", Spec(32, 9, 2), kKept}}},
-    {"ImgEnhance", {{"TooNarrow", Spec(32, 4, 9), kKept}, {"TooLow", Spec(32, 9, 4), kKept}}},
-    {"ImgDespeckle", {{"NoColumns", Spec(32, 0, 3), kKept}, {"NoRows", Spec(32, 3, 0), kKept}}},
+    {"ImgBlur", {{"TooNarrow", Layout(32, 2, 9), kKept}, {"TooLow", Layout(32, 9, 2), kKept}}},
+    {"ImgEnhance", {{"TooNarrow", Layout(32, 4, 9), kKept}, {"TooLow", Layout(32, 9, 4), kKept}}},
+    {"ImgDespeckle", {{"NoColumns", Layout(32, 0, 3), kKept}, {"NoRows", Layout(32, 3, 0), kKept}}},
     // A width whose row size wraps to 4 bytes in 32 bits, and a height far beyond the block.
-    {"ImgSharpen", {{"WrappingWidth", Spec(32, 0x40000001, 9, 40 + 9 * 4 * 8), kKept}}},
-    {"ImgEdge", {{"HugeHeight", Spec(32, 9, 0x7FFFFFFF, 40 + 9 * 4 * 8), kKept}}},
-    {"ImgRotate", {{"EmptyPicture", Spec(32, 0, 3), kZero}, {"CanvasBeyondMemory", Spec(32, 65536, 1), kZero},
-      {"QuarterTurnOfTwoBits", Spec(2, 8, 2), kZero, {{0, 90}}},
-      {"QuarterTurnWithACopyOfAnotherSize", Spec(8, 2, 2), kZero, {{0, 90}}, {}, Set<&BITMAPINFOHEADER::biHeight, 1>},
-      {"QuarterTurnOfTopDownRows", Spec(8, 2, -2), kZero, {{0, 90}}},
-      {"QuarterTurnOfShortRows", Spec(8, 4, 2, 1064 + 7), kZero, {{0, 90}}},
-      {"QuarterTurnWithoutHeaderCopy", Spec(8, 2, 2), kZero, {{0, 90}}, {}, Set<&ImageRecord::header, 0>},
-      {"QuarterTurnWithACopyOfAnotherDepth", Spec(32, 2, 2), kZero, {{0, 90}}, {}, Set<&BITMAPINFOHEADER::biBitCount, 24>}}},
+    {"ImgSharpen", {{"WrappingWidth", Layout(32, 0x40000001, 9, 40 + 9 * 4 * 8), kKept}}},
+    {"ImgEdge", {{"HugeHeight", Layout(32, 9, 0x7FFFFFFF, 40 + 9 * 4 * 8), kKept}}},
+    {"ImgRotate", {{"EmptyPicture", Layout(32, 0, 3), kZero}, {"CanvasBeyondMemory", Layout(32, 65536, 1), kZero},
+      {"QuarterTurnOfTwoBits", Layout(2, 8, 2), kZero, {{0, 90}}},
+      {"QuarterTurnWithACopyOfAnotherSize", Layout(8, 2, 2), kZero, {{0, 90}}, {}, Set<&BITMAPINFOHEADER::biHeight, 1>},
+      {"QuarterTurnOfTopDownRows", Layout(8, 2, -2), kZero, {{0, 90}}},
+      {"QuarterTurnOfShortRows", Layout(8, 4, 2, 1064 + 7), kZero, {{0, 90}}},
+      {"QuarterTurnWithoutHeaderCopy", Layout(8, 2, 2), kZero, {{0, 90}}, {}, Set<&ImageRecord::header, 0>},
+      {"QuarterTurnWithACopyOfAnotherDepth", Layout(32, 2, 2), kZero, {{0, 90}}, {}, Set<&BITMAPINFOHEADER::biBitCount, 24>}}},
     {"ImgBlockRotate", {{"LevelZero", k32, kZero, {{0, 45}, {1, 0}}}, {"LevelFour", k32, kZero, {{0, 45}, {1, 4}}},
-      {"AngleAtTwentyFourBits", Spec(24, 4, 4), kZero, {{0, 45}, {1, 1}}}}},
-    {"ImgMirror", {{"CopyOfAnotherWidth", Spec(8, 3, 2), kZero, {}, {}, Set<&BITMAPINFOHEADER::biWidth, 1, true>},
+      {"AngleAtTwentyFourBits", Layout(24, 4, 4), kZero, {{0, 45}, {1, 1}}}}},
+    {"ImgMirror", {{"CopyOfAnotherWidth", Layout(8, 3, 2), kZero, {}, {}, Set<&BITMAPINFOHEADER::biWidth, 1, true>},
       {"NothingAskedWithoutBitmap", k32, kKept, {{0, 0}, {1, 0}}, {}, Set<&ImageRecord::bitmap, 0>},
       {"NothingAskedOfALockedImageWithoutBitmap", k32, kZero, {{0, 0}, {1, 0}}, {}, LockedWithoutBitmap}}},
     {"ImgInsertAlpha", {{"AlphaCarriesTheTransparency", k32, kZero, {}, {}, nullptr, AlphaCarriesTransparency}}},
     {"ImgCopyAlpha", {{"SourceWider", k32, kZeroMarked, {}, {kWider}},
-      {"SourceTaller", k32, kZeroMarked, {}, {Spec(32, kWidth, kHeight + 1)}}}},
+      {"SourceTaller", k32, kZeroMarked, {}, {Layout(32, kWidth, kHeight + 1)}}}},
     {"TavoSetAlphaColor", {{"MaskWider", k32, kZero, {}, {kWider}},
-      {"MaskTopDown", k32, kZero, {}, {Spec(32, kWidth, -kHeight)}}}},
+      {"MaskTopDown", k32, kZero, {}, {Layout(32, kWidth, -kHeight)}}}},
     {"ImgDiff", {{"NegativePasses", k32, kZero, {{0, -1}}}, {"SideOverflows", k32, kZero, {{0, 0x3FFFFFFF}}},
-      {"HaloBeyondMemory", k32, kZero, {{0, 0x1FFFFFFF}}}, {"EmptySource", Spec(32, 0, 2), kZero},
+      {"HaloBeyondMemory", k32, kZero, {{0, 0x1FFFFFFF}}}, {"EmptySource", Layout(32, 0, 2), kZero},
       {"RecordWiderThanBitmap", k32, kZero, {}, {}, Set<&ImageRecord::width, 1, true>}}},
-    {"TavoEmbossIcon", {{"EightBitsOfTwoColours", Spec(8, 4, 2, -1, 2), kZero},
-      {"FourBitsOfTwoColours", Spec(4, 4, 2, -1, 2), kZero}}},
+    {"TavoEmbossIcon", {{"EightBitsOfTwoColours", Layout(8, 4, 2, -1, 2), kZero},
+      {"FourBitsOfTwoColours", Layout(4, 4, 2, -1, 2), kZero}}},
     {"TavoGradientForText", {kMaskNarrower, kMaskLower,
-      {"TopDownMaskLower", k32, kZero, {}, {Spec(1, kWidth, 1 - kHeight)}},
+      {"TopDownMaskLower", k32, kZero, {}, {Layout(1, kWidth, 1 - kHeight)}},
       {"WidthBeyond32Bits", k32, kZero, {}, {}, WidthBeyond32Bits}}},
-    {"TavoTileForText", {kMaskNarrower, kMaskLower, {"TileWithoutRows", k32, kZero, {}, {kMask, Spec(32, 2, 0)}},
-      {"TileWithoutColumns", k32, kZero, {}, {kMask, Spec(32, 0, 2)}},
-      {"TileTopDown", k32, kZero, {}, {kMask, Spec(32, 2, -2)}},
-      {"TileOfTwentyFourBits", k32, kZero, {}, {kMask, Spec(24, 2, 2)}},
-      {"TileShort", k32, kZero, {}, {kMask, Spec(32, 2, 2, 40 + 15)}},
+    {"TavoTileForText", {kMaskNarrower, kMaskLower, {"TileWithoutRows", k32, kZero, {}, {kMask, Layout(32, 2, 0)}},
+      {"TileWithoutColumns", k32, kZero, {}, {kMask, Layout(32, 0, 2)}},
+      {"TileTopDown", k32, kZero, {}, {kMask, Layout(32, 2, -2)}},
+      {"TileOfTwentyFourBits", k32, kZero, {}, {kMask, Layout(24, 2, 2)}},
+      {"TileShort", k32, kZero, {}, {kMask, Layout(32, 2, 2, 40 + 15)}},
       {"HeightBeyond32Bits", k32, kZero, {}, {}, HeightBeyond32Bits}}},
 };
 // clang-format on

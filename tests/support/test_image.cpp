@@ -8,9 +8,9 @@
 namespace ormi::test {
 namespace {
 
-size_t ColorCountOf(const BitmapSpec& spec) {
-  if (spec.clrUsed) return spec.clrUsed;
-  return spec.depth <= 8 ? size_t{1} << spec.depth : 0;
+size_t ColorCountOf(const BitmapSpec& layout) {
+  if (layout.clrUsed) return layout.clrUsed;
+  return layout.depth <= 8 ? size_t{1} << layout.depth : 0;
 }
 
 size_t BitsOffsetOfHeader(const BITMAPINFOHEADER& h) {
@@ -27,9 +27,9 @@ uint8_t* LockRow(HGLOBAL bitmap, int row, int& depth) {
 
 }  // namespace
 
-size_t BitsOffsetOf(const BitmapSpec& spec) {
-  const bool masks = (spec.depth == 16 || spec.depth == 32) && spec.compression == BI_BITFIELDS;
-  return 40 + 4 * ColorCountOf(spec) + (masks ? 12 : 0);
+size_t BitsOffsetOf(const BitmapSpec& layout) {
+  const bool masks = (layout.depth == 16 || layout.depth == 32) && layout.compression == BI_BITFIELDS;
+  return 40 + 4 * ColorCountOf(layout) + (masks ? 12 : 0);
 }
 
 BITMAPINFOHEADER HeaderOf(HGLOBAL bitmap) {
@@ -42,21 +42,21 @@ BITMAPINFOHEADER HeaderOf(HGLOBAL bitmap) {
 
 size_t StrideOf(int width, int depth) { return ((static_cast<size_t>(width) * depth + 31) & ~size_t{31}) / 8; }
 
-HGLOBAL MakeBitmap(const BitmapSpec& spec) {
-  const size_t rows = static_cast<size_t>(spec.height < 0 ? -spec.height : spec.height);
-  const size_t size = spec.sizeOverride >= 0
-                          ? static_cast<size_t>(spec.sizeOverride)
-                          : BitsOffsetOf(spec) + StrideOf(spec.width, spec.depth) * rows + spec.extraBytes;
+HGLOBAL MakeBitmap(const BitmapSpec& layout) {
+  const size_t rows = static_cast<size_t>(layout.height < 0 ? -layout.height : layout.height);
+  const size_t size = layout.sizeOverride >= 0
+                          ? static_cast<size_t>(layout.sizeOverride)
+                          : BitsOffsetOf(layout) + StrideOf(layout.width, layout.depth) * rows + layout.extraBytes;
   // Only the tables that fit in the block are laid out; a header may claim far more.
-  std::vector<uint8_t> full(std::max<size_t>(40, BitsOffsetOf(spec)), 0);
-  BITMAPINFOHEADER header{.biSize = 40, .biWidth = spec.width, .biHeight = spec.height, .biPlanes = 1};
-  header.biBitCount = static_cast<WORD>(spec.depth), header.biCompression = spec.compression;
-  header.biClrUsed = spec.clrUsed;
+  std::vector<uint8_t> full(std::max<size_t>(40, BitsOffsetOf(layout)), 0);
+  BITMAPINFOHEADER header{.biSize = 40, .biWidth = layout.width, .biHeight = layout.height, .biPlanes = 1};
+  header.biBitCount = static_cast<WORD>(layout.depth), header.biCompression = layout.compression;
+  header.biClrUsed = layout.clrUsed;
   std::memcpy(full.data(), &header, sizeof header);
-  const size_t colors = ColorCountOf(spec);
-  if (!spec.palette.empty())
-    std::memcpy(full.data() + 40, spec.palette.data(), 4 * std::min(spec.palette.size(), colors));
-  if (BitsOffsetOf(spec) == 40 + 4 * colors + 12) std::memcpy(full.data() + 40 + 4 * colors, spec.masks.data(), 12);
+  const size_t colors = ColorCountOf(layout);
+  if (!layout.palette.empty())
+    std::memcpy(full.data() + 40, layout.palette.data(), 4 * std::min(layout.palette.size(), colors));
+  if (BitsOffsetOf(layout) == 40 + 4 * colors + 12) std::memcpy(full.data() + 40 + 4 * colors, layout.masks.data(), 12);
   HGLOBAL bitmap = GlobalAlloc(GHND, size);
   std::memcpy(GlobalLock(bitmap), full.data(), std::min(size, full.size()));
   GlobalUnlock(bitmap);
@@ -127,10 +127,10 @@ HGLOBAL MakeImage(HGLOBAL bitmap) {
   return image;
 }
 
-TestImage::TestImage(const BitmapSpec& spec) : image_(MakeImage(MakeBitmap(spec))) {}
+TestImage::TestImage(const BitmapSpec& layout) : image_(MakeImage(MakeBitmap(layout))) {}
 
 // The header copy was taken before the pixels; it holds no pixel so it still matches.
-TestImage::TestImage(const BitmapSpec& spec, const std::vector<std::vector<uint32_t>>& rows) : TestImage(spec) {
+TestImage::TestImage(const BitmapSpec& layout, const std::vector<std::vector<uint32_t>>& rows) : TestImage(layout) {
   for (size_t r = 0; r < rows.size(); ++r)
     for (size_t x = 0; x < rows[r].size(); ++x) setPixel(static_cast<int>(x), static_cast<int>(r), rows[r][x]);
 }
