@@ -113,6 +113,14 @@ void GradientPixels32Sse2(uint8_t* out, size_t width, GradientPen pen, const Gra
 
 void GradientTextRow(uint8_t* out, const uint8_t* mask, size_t width, GradientPen pen, const GradientSteps& steps,
                      SimdLevel level) {
+  if (HasAvx2(level)) {
+    std::array<uint32_t, 3> accumulators{pen.red, pen.green, pen.blue};
+    const size_t x = GradientTextPixelsAvx2(out, mask, width, accumulators, steps.stepX);
+    const GradientPen rest{accumulators[0], accumulators[1], accumulators[2]};
+    GradientPixels32(out, x, width, rest, steps);
+    MaskPixelsTail(out, out, mask, x, width);
+    return;
+  }
 #if defined(__SSE2__)
   if (level != SimdLevel::Scalar) {
     GradientPixels32Sse2(out, width, pen, steps);
@@ -123,7 +131,7 @@ void GradientTextRow(uint8_t* out, const uint8_t* mask, size_t width, GradientPe
   (void)level;
   GradientPixels32(out, 0, width, pen, steps);
 #endif
-  ClearMaskedPixels(out, mask, width, level);
+  MaskPixels(out, out, mask, width, level);
 }
 
 }  // namespace

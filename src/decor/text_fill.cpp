@@ -36,47 +36,43 @@ std::optional<DibView> ViewTextMask(DibBlock mask, FillSize size) {
   return view;
 }
 
-void ClearMaskedTail(uint8_t* out, const uint8_t* mask, size_t from, size_t width) {
-  for (size_t x0 = from; x0 < width; x0 += 8) {
-    if (mask[x0 >> 3] == 0) continue;
-    const size_t x1 = width - x0 < 8 ? width : x0 + 8;
-    for (size_t x = x0; x < x1; ++x) {
-      if (MaskBit(mask, x)) StorePixel<uint32_t>(out + 4 * x, 0u);
-    }
-  }
+void MaskPixelsTail(uint8_t* out, const uint8_t* in, const uint8_t* mask, size_t from, size_t width) {
+  for (size_t x = from; x < width; ++x)
+    StorePixel<uint32_t>(out + 4 * x, MaskBit(mask, x) ? 0u : LoadPixel<uint32_t>(in + 4 * x));
 }
 
 namespace {
 
 #if defined(__SSE2__)
 // Four pixels per register: a lane keeps its pixel when its bit of the mask byte is 0.
-void ClearMaskedPixelsSse2(uint8_t* out, const uint8_t* mask, size_t width) {
+void MaskPixelsSse2(uint8_t* out, const uint8_t* in, const uint8_t* mask, size_t width) {
   const __m128i firstBits = _mm_setr_epi32(128, 64, 32, 16), secondBits = _mm_setr_epi32(8, 4, 2, 1);
   const __m128i zero = _mm_setzero_si128();
   size_t x = 0;
   for (; x + 8 <= width; x += 8) {
-    const uint8_t byte = mask[x >> 3];
-    if (byte == 0) continue;
-    const __m128i bits = _mm_set1_epi32(byte);
-    auto* p = reinterpret_cast<__m128i*>(out + 4 * x);
-    _mm_storeu_si128(p, _mm_and_si128(_mm_loadu_si128(p), _mm_cmpeq_epi32(_mm_and_si128(bits, firstBits), zero)));
-    _mm_storeu_si128(p + 1,
-                     _mm_and_si128(_mm_loadu_si128(p + 1), _mm_cmpeq_epi32(_mm_and_si128(bits, secondBits), zero)));
+    const __m128i bits = _mm_set1_epi32(mask[x >> 3]);
+    const auto* source = reinterpret_cast<const __m128i*>(in + 4 * x);
+    auto* target = reinterpret_cast<__m128i*>(out + 4 * x);
+    const __m128i first = _mm_and_si128(_mm_loadu_si128(source), _mm_cmpeq_epi32(_mm_and_si128(bits, firstBits), zero));
+    const __m128i second =
+        _mm_and_si128(_mm_loadu_si128(source + 1), _mm_cmpeq_epi32(_mm_and_si128(bits, secondBits), zero));
+    _mm_storeu_si128(target, first);
+    _mm_storeu_si128(target + 1, second);
   }
-  ClearMaskedTail(out, mask, x, width);
+  MaskPixelsTail(out, in, mask, x, width);
 }
 #endif
 
 }  // namespace
 
-void ClearMaskedPixels(uint8_t* out, const uint8_t* mask, size_t width, SimdLevel level) {
+void MaskPixels(uint8_t* out, const uint8_t* in, const uint8_t* mask, size_t width, SimdLevel level) {
 #if defined(__SSE2__)
-  if (HasAvx2(level)) return ClearMaskedPixelsAvx2(out, mask, width);
-  if (level == SimdLevel::Sse2) return ClearMaskedPixelsSse2(out, mask, width);
+  if (HasAvx2(level)) return MaskPixelsAvx2(out, in, mask, width);
+  if (level == SimdLevel::Sse2) return MaskPixelsSse2(out, in, mask, width);
 #else
   (void)level;
 #endif
-  ClearMaskedTail(out, mask, 0, width);
+  MaskPixelsTail(out, in, mask, 0, width);
 }
 
 TextFillBitmap::TextFillBitmap(FillSize size)

@@ -33,12 +33,13 @@ std::optional<DibView> ViewTextMask(DibBlock mask, FillSize size);
 // Bit 7 - (x mod 8) of byte x div 8: the most significant bit is the leftmost pixel.
 inline bool MaskBit(const uint8_t* row, size_t x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
 
-// Zeroes the pixels of a 32-bit row whose mask bit is 1: a mask byte of 0 spares eight at once, and
-// above the scalar level the eight of a byte are cleared together through a vector of its bits.
-void ClearMaskedPixels(uint8_t* out, const uint8_t* mask, size_t width, SimdLevel level);
-void ClearMaskedPixelsAvx2(uint8_t* out, const uint8_t* mask, size_t width);
-// The scalar clearing from pixel `from` (a multiple of 8) on, also the vector forms' last pixels.
-void ClearMaskedTail(uint8_t* out, const uint8_t* mask, size_t from, size_t width);
+// A 32-bit row `out` from `in` (which may be `out`): each pixel copied where its mask bit is 0 and
+// all four bytes 0 where it is 1; above the scalar level the pixels of a mask byte go together
+// through a vector of its bits.
+void MaskPixels(uint8_t* out, const uint8_t* in, const uint8_t* mask, size_t width, SimdLevel level);
+void MaskPixelsAvx2(uint8_t* out, const uint8_t* in, const uint8_t* mask, size_t width);
+// The scalar form from pixel `from` (a multiple of 8) on, also the vector forms' last pixels.
+void MaskPixelsTail(uint8_t* out, const uint8_t* in, const uint8_t* mask, size_t from, size_t width);
 
 // The result of a text fill: a moveable block holding a 40-byte header (32 bits, bottom-up, no
 // colour table) and the rows, locked while they are filled, freed unless released.

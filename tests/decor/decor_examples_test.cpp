@@ -138,6 +138,18 @@ TEST(TileFillExamples, TheTileRepeatsUnderTheClearBitsOfTheMask) {
       }
       EXPECT_EQ(PictureOf(tiled.handle()), expected) << width;
     }
+    // A tile too tall to keep all its repeated rows at hand repeats the same way.
+    Picture column(2000, std::vector<uint32_t>(1));
+    for (size_t r = 0; r < column.size(); ++r) column[r][0] = 0xFF000000u + static_cast<uint32_t>(r);
+    OwnedBitmap tall({.depth = 32, .width = 1, .height = 2000}, column);
+    OwnedBitmap open = UniformMask(70, 2003, 0);
+    RECT high{0, 0, 69, 2002};
+    OwnedBitmap repeated(TavoTileForText(nullptr, &high, open.handle(), tall.handle()));
+    ASSERT_NE(repeated.handle(), nullptr);
+    const Picture tallResult = PictureOf(repeated.handle());
+    for (size_t r : {size_t{0}, size_t{2}, size_t{1999}, size_t{2000}, size_t{2002}}) {
+      EXPECT_EQ(tallResult[r], std::vector<uint32_t>(70, 0xFF000000u + static_cast<uint32_t>(r % 2000))) << r;
+    }
     // A mask with every bit set gives a fully transparent result; no rows a header alone.
     OwnedBitmap all = UniformMask(70, 2, 1);
     RECT allRect{0, 0, 69, 1};
