@@ -33,6 +33,29 @@ struct Canvas {
   uint8_t* row(size_t r) const { return bits + r * 4 * width; }
 };
 
+// A part of the canvas: rows top..bottom - 1, columns left..right - 1.
+struct Window {
+  size_t top, bottom, left, right;
+};
+
+// Where the source lies in the canvas, and which of its rows are solid (see CopyIntoCanvas); a
+// solid row's source columns keep their alphas through every pass, so a pass looks only at the
+// columns beside them. No rows are marked at the scalar level, which looks at every pixel.
+struct Placement {
+  Window source;
+  const uint8_t* solid;
+
+  template <class Visit>
+  void forEachSpan(const Window& window, size_t r, Visit&& visit) const {
+    if (solid != nullptr && solid[r]) {
+      visit(window.left, source.left);
+      visit(source.right, window.right);
+    } else {
+      visit(window.left, window.right);
+    }
+  }
+};
+
 // Passes that go down the picture together (see DiffuseGroup).
 constexpr int kStages = 8;
 
@@ -56,13 +79,17 @@ uint8_t* FillPixels(uint8_t* p, size_t count, uint32_t value) {
   return p;
 }
 
-// Border rows, then each source row between border columns, then border rows.
-void CopyIntoCanvas(const Canvas& canvas, const DibView& source, size_t border, uint32_t fill) {
+// Border rows, then each source row between border columns, then border rows. With a kernel,
+// also marks in `solid` (one byte per canvas row) the rows whose source pixels all have an alpha.
+void CopyIntoCanvas(const Canvas& canvas, const DibView& source, size_t border, uint32_t fill, SkipAlphasKernel skip,
+                    uint8_t* solid) {
   const size_t width = static_cast<uint32_t>(source.width);
   uint8_t* p = FillPixels(canvas.bits, border * canvas.width, fill);
+  if (solid) std::memset(solid, 0, canvas.height);
   for (size_t r = 0; r < source.rows; ++r) {
     p = FillPixels(p, border, fill);
     std::memcpy(p, source.row(r), 4 * width);
+    if (solid) solid[border + r] = skip(p, 0, width) == width;
     p = FillPixels(p + 4 * width, border, fill);
   }
   FillPixels(p, border * canvas.width, fill);
@@ -77,59 +104,70 @@ uint8_t FirstNeighbourAlpha(const uint8_t* above, const uint8_t* here, const uin
   return 0;
 }
 
-// Fills the row's new alphas into the buffer; true when any of them differs from the row's own, so
-// that rows a pass leaves as they were are not written back. Runs of pixels that keep their alpha
-// go four at a time above the scalar level.
+// The new alphas of a row's pixels of alpha 0 go into the row buffer (the others keep theirs and
+// have no entry), with a list of those that changed, so that rows a pass leaves as they were are
+// not written back and rows with few changes are written pixel by pixel. Runs of pixels with an
+// alpha are skipped several at a time above the scalar level.
 // The kernel is a template argument, so that rows of many alpha-0 pixels, where it is entered at
 // nearly every pixel, call it directly; the scalar level has none.
-struct NoPass {
+struct NoSkip {
   static constexpr bool kVector = false;
-  static size_t Run(const uint8_t*, size_t x, size_t, uint8_t*) { return x; }
+  static size_t Run(const uint8_t*, size_t x, size_t) { return x; }
 };
-template <PassAlphasKernel Kernel>
-struct VectorPass {
+template <SkipAlphasKernel Kernel>
+struct VectorSkip {
   static constexpr bool kVector = true;
-  static size_t Run(const uint8_t* row, size_t x, size_t end, uint8_t* buffer) { return Kernel(row, x, end, buffer); }
+  static size_t Run(const uint8_t* row, size_t x, size_t end) { return Kernel(row, x, end); }
 };
 
-// A part of the canvas: rows top..bottom - 1, columns left..right - 1.
-struct Window {
-  size_t top, bottom, left, right;
-};
+// The pixels of a row whose alpha a pass changes: how many, and where, while they fit the list.
+struct RowChanges {
+  static constexpr size_t kListed = 64;
+  size_t count = 0;
+  std::array<uint32_t, kListed> at;
 
-template <class Pass>
-bool ComputeRow(const Canvas& canvas, const Window& window, size_t r, const std::array<uint8_t, 256>& scaled,
-                uint8_t* buffer) {
-  const uint8_t *above = canvas.row(r - 1), *here = canvas.row(r), *below = canvas.row(r + 1);
-  bool changed = false;
-  const size_t end = window.right;
-  for (size_t x = window.left; x < end; ++x) {
-    if constexpr (Pass::kVector) {
-      x = Pass::Run(here, x, end, buffer);
-      if (x == end) break;
-    }
-    const uint8_t a = here[4 * x + 3];
-    if (a != 0) {
-      buffer[x] = a;
-      continue;
-    }
-    buffer[x] = scaled[FirstNeighbourAlpha(above, here, below, x)];
-    changed |= buffer[x] != 0;
+  void add(size_t x) {
+    if (count < kListed) at[count] = static_cast<uint32_t>(x);
+    ++count;
   }
-  return changed;
+};
+
+template <class Skip>
+void ComputeRow(const Canvas& canvas, const Placement& placement, const Window& window, size_t r,
+                const std::array<uint8_t, 256>& scaled, uint8_t* buffer, RowChanges& changes) {
+  const uint8_t *above = canvas.row(r - 1), *here = canvas.row(r), *below = canvas.row(r + 1);
+  changes.count = 0;
+  placement.forEachSpan(window, r, [&](size_t x, size_t end) {
+    for (; x < end; ++x) {
+      if constexpr (Skip::kVector) {
+        x = Skip::Run(here, x, end);
+        if (x == end) break;
+      }
+      if (here[4 * x + 3] != 0) continue;
+      buffer[x] = scaled[FirstNeighbourAlpha(above, here, below, x)];
+      if (buffer[x] != 0) changes.add(x);
+    }
+  });
 }
 
-// Only pixels of alpha 0 can have changed: every other one's buffer entry is its own alpha.
-template <class Pass>
-void StoreRow(const Canvas& canvas, const Window& window, size_t r, const uint8_t* buffer) {
+// Only pixels of alpha 0 can have changed, and only those have a buffer entry.
+template <class Skip>
+void StoreRow(const Canvas& canvas, const Placement& placement, const Window& window, size_t r, const uint8_t* buffer,
+              const RowChanges& changes) {
   uint8_t* p = canvas.row(r);
-  for (size_t x = window.left; x < window.right; ++x) {
-    if constexpr (Pass::kVector) {
-      x = Pass::Run(p, x, window.right, nullptr);
-      if (x == window.right) break;
-    }
-    p[4 * x + 3] = buffer[x];
+  if (changes.count <= RowChanges::kListed) {
+    for (size_t i = 0; i < changes.count; ++i) p[4 * size_t{changes.at[i]} + 3] = buffer[changes.at[i]];
+    return;
   }
+  placement.forEachSpan(window, r, [&](size_t x, size_t end) {
+    for (; x < end; ++x) {
+      if constexpr (Skip::kVector) {
+        x = Skip::Run(p, x, end);
+        if (x == end) break;
+      }
+      if (p[4 * x + 3] == 0) p[4 * x + 3] = buffer[x];
+    }
+  });
 }
 
 // One pass in the pipeline: its divisor k + 1 as a table, the two row buffers that hold its last two
@@ -138,14 +176,15 @@ struct PassStage {
   std::array<uint8_t, 256> scaled;
   uint8_t* odd;
   uint8_t* even;
-  bool changed[2];
+  RowChanges changes[2];
   bool moved;
 
   void start(int k, uint8_t* oddRow, uint8_t* evenRow) {
     for (int a = 0; a < 256; ++a) scaled[static_cast<size_t>(a)] = static_cast<uint8_t>(int64_t{a} * k / (k + 1));
     odd = oddRow;
     even = evenRow;
-    changed[0] = changed[1] = moved = false;
+    changes[0].count = changes[1].count = 0;
+    moved = false;
   }
   uint8_t* buffer(size_t r) const { return r % 2 ? odd : even; }
 };
@@ -155,8 +194,9 @@ struct PassStage {
 // r, and its own row r - 1 waits in its buffer. Every pass thus reads exactly the rows the previous
 // pass left, while the picture is read and written once per group of passes instead of per pass.
 // True when the group's last pass changed an alpha.
-template <class Pass>
-bool DiffuseGroup(const Canvas& canvas, const Window& window, int firstK, int count, uint8_t* odd, uint8_t* even) {
+template <class Skip>
+bool DiffuseGroup(const Canvas& canvas, const Placement& placement, const Window& window, int firstK, int count,
+                  uint8_t* odd, uint8_t* even) {
   std::array<PassStage, kStages> stages;
   for (int s = 0; s < count; ++s) {
     stages[static_cast<size_t>(s)].start(firstK - s, odd + static_cast<size_t>(s) * canvas.width,
@@ -169,20 +209,26 @@ bool DiffuseGroup(const Canvas& canvas, const Window& window, int firstK, int co
       PassStage& stage = stages[s];
       const size_t i = step - 1 - 2 * s, r = window.top + i;
       if (i < rows) {
-        stage.changed[r % 2] = ComputeRow<Pass>(canvas, window, r, stage.scaled, stage.buffer(r));
-        stage.moved |= stage.changed[r % 2];
-        if (i > 0 && stage.changed[(r - 1) % 2]) StoreRow<Pass>(canvas, window, r - 1, stage.buffer(r - 1));
-      } else if (i == rows && stage.changed[(r - 1) % 2]) {
-        StoreRow<Pass>(canvas, window, r - 1, stage.buffer(r - 1));
+        ComputeRow<Skip>(canvas, placement, window, r, stage.scaled, stage.buffer(r), stage.changes[r % 2]);
+        stage.moved |= stage.changes[r % 2].count != 0;
+        if (i > 0) StoreRow<Skip>(canvas, placement, window, r - 1, stage.buffer(r - 1), stage.changes[(r - 1) % 2]);
+      } else if (i == rows) {
+        StoreRow<Skip>(canvas, placement, window, r - 1, stage.buffer(r - 1), stage.changes[(r - 1) % 2]);
       }
     }
   }
   return stages[static_cast<size_t>(count - 1)].moved;
 }
 
-// `source` is the source's place in the canvas.
-void Diffuse(const Canvas& canvas, const Window& source, int passes, uint8_t* odd, uint8_t* even) {
-  const SimdLevel level = ActiveSimdLevel();
+// The kernel that skips pixels with an alpha at this level; none at the scalar level.
+SkipAlphasKernel SkipKernelFor(SimdLevel level) {
+  if (HasAvx2(level)) return SkipNonZeroAlphasAvx2;
+  return level == SimdLevel::Sse2 ? SkipNonZeroAlphasSse2 : nullptr;
+}
+
+void Diffuse(const Canvas& canvas, const Placement& placement, int passes, SkipAlphasKernel skip, uint8_t* odd,
+             uint8_t* even) {
+  const Window& source = placement.source;
   size_t done = 0;
   for (int k = passes; k >= 1; k -= kStages) {
     const int count = k < kStages ? k : kStages;
@@ -190,12 +236,12 @@ void Diffuse(const Canvas& canvas, const Window& source, int passes, uint8_t* od
     const size_t reach = done + static_cast<size_t>(count);
     const Window window{source.top - reach, source.bottom + reach, source.left - reach, source.right + reach};
     bool moved;
-    if (HasAvx2(level)) {
-      moved = DiffuseGroup<VectorPass<PassNonZeroAlphasAvx2>>(canvas, window, k, count, odd, even);
-    } else if (level == SimdLevel::Sse2) {
-      moved = DiffuseGroup<VectorPass<PassNonZeroAlphasSse2>>(canvas, window, k, count, odd, even);
+    if (skip == SkipNonZeroAlphasAvx2) {
+      moved = DiffuseGroup<VectorSkip<SkipNonZeroAlphasAvx2>>(canvas, placement, window, k, count, odd, even);
+    } else if (skip == SkipNonZeroAlphasSse2) {
+      moved = DiffuseGroup<VectorSkip<SkipNonZeroAlphasSse2>>(canvas, placement, window, k, count, odd, even);
     } else {
-      moved = DiffuseGroup<NoPass>(canvas, window, k, count, odd, even);
+      moved = DiffuseGroup<NoSkip>(canvas, placement, window, k, count, odd, even);
     }
     if (!moved) return;
     done = reach;
@@ -223,22 +269,28 @@ HGLOBAL ImgDiffImage(const ImageRecord& source, int passes) {
   GlobalLockGuard bitmapLock(bitmap.handle());
   if (!bitmapLock) return nullptr;
   const size_t canvasWidth = static_cast<size_t>(size->width);
-  HeapBytes odd, even;
+  const SkipAlphasKernel skip = SkipKernelFor(ActiveSimdLevel());
+  HeapBytes odd, even, solid;
   if (passes > 0) {
     const size_t stages = static_cast<size_t>(passes < kStages ? passes : kStages);
     odd = AllocateHeapBytes(stages * canvasWidth);  // fits: the canvas has more rows than stages
     even = AllocateHeapBytes(stages * canvasWidth);
     if (!odd || !even) return nullptr;
+    if (skip) {
+      solid = AllocateHeapBytes(static_cast<size_t>(size->height));
+      if (!solid) return nullptr;
+    }
   }
 
   WritePlainInfoHeader(bitmapLock.data(), static_cast<int32_t>(size->width), static_cast<int32_t>(size->height), 32);
   const Canvas canvas{bitmapLock.data() + kInfoHeaderBytes, canvasWidth, static_cast<size_t>(size->height)};
   const uint32_t fill = LoadPixel<uint32_t>(view->bits()) & 0x00FFFFFFu;
   const size_t border = static_cast<size_t>(passes) + 1;
-  CopyIntoCanvas(canvas, *view, border, fill);
+  CopyIntoCanvas(canvas, *view, border, fill, skip, solid.get());
   sourceLock.unlock();
-  const Window placed{border, border + view->rows, border, border + static_cast<size_t>(source.width)};
-  if (passes > 0) Diffuse(canvas, placed, passes, odd.get(), even.get());
+  const Placement placement{{border, border + view->rows, border, border + static_cast<size_t>(source.width)},
+                            solid.get()};
+  if (passes > 0) Diffuse(canvas, placement, passes, skip, odd.get(), even.get());
   bitmapLock.unlock();
 
   HGLOBAL image = CreateImageRecord(bitmap.handle(), 1, ORMI_ALPHA_TRANSPARENCY);

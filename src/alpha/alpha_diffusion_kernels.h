@@ -1,7 +1,6 @@
 // The halo's fast path: most pixels of most pictures already have an alpha, which a pass keeps. A
 // kernel passes over such pixels from x on, several at a time while all of them have a non-zero
-// alpha, up to `end`, copying their alphas into the row buffer when there is one, and returns the
-// first pixel it did not pass; the scalar step takes that one.
+// alpha, up to `end`, and returns the first pixel it did not pass; the scalar step takes that one.
 #pragma once
 
 #include <cstddef>
@@ -9,9 +8,9 @@
 
 namespace ormi {
 
-using PassAlphasKernel = size_t (*)(const uint8_t* row, size_t x, size_t end, uint8_t* buffer);
+using SkipAlphasKernel = size_t (*)(const uint8_t* row, size_t x, size_t end);
 
-size_t PassNonZeroAlphasSse2(const uint8_t* row, size_t x, size_t end, uint8_t* buffer);
-size_t PassNonZeroAlphasAvx2(const uint8_t* row, size_t x, size_t end, uint8_t* buffer);
+size_t SkipNonZeroAlphasSse2(const uint8_t* row, size_t x, size_t end);
+size_t SkipNonZeroAlphasAvx2(const uint8_t* row, size_t x, size_t end);
 
 }  // namespace ormi

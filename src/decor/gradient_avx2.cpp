@@ -41,7 +41,8 @@ __attribute__((target("avx2"))) size_t GradientTextPixelsAvx2(uint8_t* out, cons
 }  // namespace ormi
 #else
 namespace ormi {
-size_t GradientTextPixelsAvx2(uint8_t*, const uint8_t*, size_t, std::array<uint32_t, 3>&, const std::array<int32_t, 3>&) {
+size_t GradientTextPixelsAvx2(uint8_t*, const uint8_t*, size_t, std::array<uint32_t, 3>&,
+                              const std::array<int32_t, 3>&) {
   return 0;
 }
 }  // namespace ormi
