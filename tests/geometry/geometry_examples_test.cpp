@@ -176,6 +176,15 @@ TEST(QuarterTurnExamples, EveryPixelFollowsTheMappingAndFourTurnsGiveTheSourceBa
         }
       }
     }
+    // A picture large enough for the turned rows to be written past the cache.
+    TestImage large({.depth = 32, .width = 1029, .height = 1028});
+    FillRandomRows(large, 7);
+    const Picture source = PictureOf(large.bitmap());
+    for (int degrees : {90, 270}) {
+      TestImage turned(ImgRotate(large.handle(), degrees, 0));
+      ASSERT_NE(turned.handle(), nullptr) << degrees;
+      EXPECT_EQ(PictureOf(turned.bitmap()), Turned(source, degrees)) << degrees;
+    }
   });
 }
 
