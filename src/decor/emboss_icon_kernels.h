@@ -1,0 +1,15 @@
+// The inner stretch of an 8-bit icon row, shared by the scalar pass and its vector kernels.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ormi {
+
+// For i below count: here[i] = max(dark[here[i]] & two, dark[below[i]] & 1), where dark holds 0xFF
+// for a dark index and 0 otherwise and two is 2 or 0. Each returns how many it did (whole vectors
+// only); the caller finishes the rest.
+size_t EmbossIconSpanAvx2(uint8_t* here, const uint8_t* below, size_t count, const uint8_t* dark, uint8_t two);
+size_t EmbossIconSpanAvx512(uint8_t* here, const uint8_t* below, size_t count, const uint8_t* dark, uint8_t two);
+
+}  // namespace ormi
