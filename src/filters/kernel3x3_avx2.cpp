@@ -161,40 +161,61 @@ ORMI_AVX2 inline __m256i Finish16(const uint16_t* v, __m256i centre, __m256i wei
   }
 }
 
+struct Constants16 {
+  Divisor16 d;
+  __m256i multiplier, weight, half, top;
+  __m128i shift;
+};
+
+constexpr uint32_t kBlock = 8;  // steps of eight pixels
+
+// Pixels x .. x + 8 steps - 1 (steps <= kBlock, column x + 8 steps inside the row): first the
+// column sums of columns x - 1 .. x + 8 steps, then the pixels.
+template <Finish3x3 Finish, Division16 Division, Selection Mode>
+ORMI_AVX2 inline void Block16(const uint8_t* const rows[3], uint8_t* out, uint32_t x, uint32_t steps, uint32_t key,
+                              const Constants16& c) {
+  const __m256i low = _mm256_set1_epi16(0x00FF);
+  // Two 16-bit lanes a pixel, plus one step of slack.
+  alignas(32) uint16_t even[2 * (8 * kBlock + 8)], odd[2 * (8 * kBlock + 8)];
+  // Whole steps from x - 1 and a last one ending at column x + 8 steps.
+  for (uint32_t k = 0; k < steps; ++k) ColumnSums(rows, 4 * (size_t{x} - 1 + 8 * k), even + 16 * k, odd + 16 * k);
+  ColumnSums(rows, 4 * (size_t{x} + 8 * steps - 7), even + 16 * steps - 12, odd + 16 * steps - 12);
+  for (uint32_t k = 0; k < steps; ++k) {
+    const size_t at = 4 * (size_t{x} + 8 * k);
+    const __m256i centre = Load8(rows[1] + at);
+    const __m256i e = Finish16<Finish, Division>(even + 16 * k + 2, _mm256_and_si256(centre, low), c.weight, c.half,
+                                                 c.top, c.multiplier, c.shift, c.d);
+    const __m256i o = Finish16<Finish, Division>(odd + 16 * k + 2, _mm256_srli_epi16(centre, 8), c.weight, c.half,
+                                                 c.top, c.multiplier, c.shift, c.d);
+    // Every quotient is a byte.
+    StoreSelected(rows[1] + at, out + at, _mm256_or_si256(e, _mm256_slli_epi16(o, 8)), Mode, key);
+  }
+}
+
 // Eight pixels a step in 16-bit lanes, for filters that Fits16 accepts, in blocks of up to 64
-// pixels: first the column sums of the block and one column either side, then the pixels.
+// pixels.
 template <Finish3x3 Finish, Division16 Division, Selection Mode>
 ORMI_AVX2 uint32_t Row16(const uint8_t* const rows[3], uint8_t* out, uint32_t width, uint32_t key, const Linear3x3& f,
                          Reciprocal16 reciprocal) {
-  const Divisor16 d{_mm256_set1_epi16(static_cast<int16_t>(f.divisor < 2 ? 0 : 65536 / f.divisor)),
-                    _mm256_set1_epi16(static_cast<int16_t>(f.divisor)), f.divisor == 1};
-  const __m256i multiplier = _mm256_set1_epi16(static_cast<int16_t>(reciprocal.multiplier));
-  const __m128i shift = _mm_cvtsi32_si128(reciprocal.shift < 0 ? 0 : reciprocal.shift);
   const uint32_t centreWeight = Finish == Finish3x3::Blur ? f.centreWeight - 4 : f.centreWeight + 4;
-  const __m256i weight = _mm256_set1_epi16(static_cast<int16_t>(centreWeight));
-  const __m256i half = _mm256_set1_epi16(static_cast<int16_t>(f.half));
-  const __m256i top = _mm256_set1_epi16(static_cast<int16_t>(Finish == Finish3x3::Sharpen ? f.top : 0));
-  const __m256i low = _mm256_set1_epi16(0x00FF);
-  constexpr uint32_t kBlock = 8;  // steps of eight pixels
-  // Column sums of columns x - 1 .. x + 8 steps, two 16-bit lanes a pixel, plus one step of slack.
-  alignas(32) uint16_t even[2 * (8 * kBlock + 8)], odd[2 * (8 * kBlock + 8)];
+  const Constants16 c{{_mm256_set1_epi16(static_cast<int16_t>(f.divisor < 2 ? 0 : 65536 / f.divisor)),
+                       _mm256_set1_epi16(static_cast<int16_t>(f.divisor)), f.divisor == 1},
+                      _mm256_set1_epi16(static_cast<int16_t>(reciprocal.multiplier)),
+                      _mm256_set1_epi16(static_cast<int16_t>(centreWeight)),
+                      _mm256_set1_epi16(static_cast<int16_t>(f.half)),
+                      _mm256_set1_epi16(static_cast<int16_t>(Finish == Finish3x3::Sharpen ? f.top : 0)),
+                      _mm_cvtsi32_si128(reciprocal.shift < 0 ? 0 : reciprocal.shift)};
   uint32_t x = 1;
   while (x + 8 < width) {
     const uint32_t steps = std::min(kBlock, (width - 1 - x) / 8);
-    // Columns x - 1 .. x + 8 steps: whole steps from x - 1 and a last one ending at x + 8 steps.
-    for (uint32_t k = 0; k < steps; ++k) ColumnSums(rows, 4 * (size_t{x} - 1 + 8 * k), even + 16 * k, odd + 16 * k);
-    ColumnSums(rows, 4 * (size_t{x} + 8 * steps - 7), even + 16 * steps - 12, odd + 16 * steps - 12);
-    for (uint32_t k = 0; k < steps; ++k) {
-      const size_t at = 4 * (size_t{x} + 8 * k);
-      const __m256i centre = Load8(rows[1] + at);
-      const __m256i e = Finish16<Finish, Division>(even + 16 * k + 2, _mm256_and_si256(centre, low), weight, half, top,
-                                                   multiplier, shift, d);
-      const __m256i o = Finish16<Finish, Division>(odd + 16 * k + 2, _mm256_srli_epi16(centre, 8), weight, half, top,
-                                                   multiplier, shift, d);
-      // Every quotient is a byte.
-      StoreSelected(rows[1] + at, out + at, _mm256_or_si256(e, _mm256_slli_epi16(o, 8)), Mode, key);
-    }
+    Block16<Finish, Division, Mode>(rows, out, x, steps, key, c);
     x += 8 * steps;
+  }
+  // The last pixels in one step that ends at the last filtered column: the pixels it filters again
+  // come from the same unfiltered rows and get the same bytes.
+  if (x + 1 < width && width >= 10) {
+    Block16<Finish, Division, Mode>(rows, out, width - 9, 1, key, c);
+    x = width - 1;
   }
   return x;
 }
