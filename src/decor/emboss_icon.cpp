@@ -17,10 +17,11 @@
 namespace ormi {
 namespace {
 
-// The dark flags of the 256 indices (0xFF or 0) and L.
+// The dark flags of the 256 indices (0xFF or 0), L, and the flags as the AVX2 row's bitmap.
 struct DarkIndices {
   alignas(64) std::array<uint8_t, 256> dark{};
   uint8_t light = 0;
+  IconDarkBits bits{};
 };
 
 DarkIndices ClassifyPalette(const DibView& view, uint8_t threshold) {
@@ -32,6 +33,7 @@ DarkIndices ClassifyPalette(const DibView& view, uint8_t threshold) {
     result.dark[i] = dark ? 0xFF : 0;
     if (!dark) result.light = static_cast<uint8_t>(i);
   }
+  result.bits = IconDarkBitsOf(result.dark.data());
   return result;
 }
 
@@ -56,7 +58,7 @@ void EmbossRow8(uint8_t* here, const uint8_t* below, size_t width, uint8_t two, 
     if (level == SimdLevel::Avx512) {
       x += EmbossIconSpanAvx512(here + 1, below, last - 1, dark, two);
     } else if (HasAvx2(level)) {
-      x += EmbossIconSpanAvx2(here + 1, below, last - 1, dark, two);
+      x += EmbossIconSpanAvx2(here + 1, below, last - 1, d.bits, two);
     }
     for (; x < last; ++x) here[x] = std::max<uint8_t>(dark[here[x]] & two, dark[below[x - 1]] & 1);
     here[last] = dark[below[last - 1]] & 1;

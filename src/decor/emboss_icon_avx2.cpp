@@ -26,16 +26,10 @@ ORMI_AVX2 inline __m256i IsDark(__m256i index, const DarkBitmap& map, __m256i ni
 
 }  // namespace
 
-ORMI_AVX2 size_t EmbossIconSpanAvx2(uint8_t* here, const uint8_t* below, size_t count, const uint8_t* dark,
+ORMI_AVX2 size_t EmbossIconSpanAvx2(uint8_t* here, const uint8_t* below, size_t count, const IconDarkBits& dark,
                                     uint8_t two) {
-  alignas(16) uint8_t low[16] = {}, high[16] = {};
-  for (int i = 0; i < 256; ++i) {
-    if (dark[i] == 0) continue;
-    uint8_t* row = i < 128 ? low : high;
-    row[i & 15] = static_cast<uint8_t>(row[i & 15] | 1 << (i >> 4 & 7));
-  }
-  const __m128i low128 = _mm_load_si128(reinterpret_cast<const __m128i*>(low));
-  const __m128i high128 = _mm_load_si128(reinterpret_cast<const __m128i*>(high));
+  const __m128i low128 = _mm_load_si128(reinterpret_cast<const __m128i*>(dark.low));
+  const __m128i high128 = _mm_load_si128(reinterpret_cast<const __m128i*>(dark.high));
   const __m128i bit128 = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
   const DarkBitmap map{_mm256_broadcastsi128_si256(low128), _mm256_broadcastsi128_si256(high128),
                        _mm256_broadcastsi128_si256(bit128)};
@@ -55,6 +49,20 @@ ORMI_AVX2 size_t EmbossIconSpanAvx2(uint8_t* here, const uint8_t* below, size_t 
 }  // namespace ormi
 #else
 namespace ormi {
-size_t EmbossIconSpanAvx2(uint8_t*, const uint8_t*, size_t, const uint8_t*, uint8_t) { return 0; }
+size_t EmbossIconSpanAvx2(uint8_t*, const uint8_t*, size_t, const IconDarkBits&, uint8_t) { return 0; }
 }  // namespace ormi
 #endif
+
+namespace ormi {
+
+IconDarkBits IconDarkBitsOf(const uint8_t* dark) {
+  IconDarkBits bits{};
+  for (int i = 0; i < 256; ++i) {
+    if (dark[i] == 0) continue;
+    uint8_t* row = i < 128 ? bits.low : bits.high;
+    row[i & 15] = static_cast<uint8_t>(row[i & 15] | 1 << (i >> 4 & 7));
+  }
+  return bits;
+}
+
+}  // namespace ormi
