@@ -6,39 +6,22 @@
 // other becomes 0. Entries 0, 1 and 2 become green, the first and the second colour.
 #include "decor/emboss_icon.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
+#include "decor/emboss_icon_kernels.h"
 #include "image/global_memory.h"
+#include "simd/simd_level.h"
 
 namespace ormi {
 namespace {
 
-// Pixel indices of one row at 4 (high nibble first) or 8 bits.
-template <int kBits>
-struct IndexRow {
-  uint8_t* bytes;
-  uint8_t get(size_t x) const {
-    if constexpr (kBits == 8) {
-      return bytes[x];
-    } else {
-      return x & 1 ? bytes[x >> 1] & 0x0F : bytes[x >> 1] >> 4;
-    }
-  }
-  void set(size_t x, uint8_t v) const {
-    if constexpr (kBits == 8) {
-      bytes[x] = v;
-    } else if (x & 1) {
-      bytes[x >> 1] = static_cast<uint8_t>((bytes[x >> 1] & 0xF0) | v);
-    } else {
-      bytes[x >> 1] = static_cast<uint8_t>((bytes[x >> 1] & 0x0F) | v << 4);
-    }
-  }
-};
-
+// The dark flags of the 256 indices (0xFF or 0), L, and the flags as the AVX2 row's bitmap.
 struct DarkIndices {
-  std::array<bool, 256> dark{};
-  uint8_t light = 0;  // L
+  alignas(64) std::array<uint8_t, 256> dark{};
+  uint8_t light = 0;
+  IconDarkBits bits{};
 };
 
 DarkIndices ClassifyPalette(const DibView& view, uint8_t threshold) {
@@ -47,49 +30,104 @@ DarkIndices ClassifyPalette(const DibView& view, uint8_t threshold) {
   const uint8_t* entry = view.colorTable();
   for (size_t i = 0; i < indices; ++i, entry += 4) {
     const bool dark = i < view.colorCount && (entry[0] + entry[1] + entry[2]) / 3 <= threshold;
-    result.dark[i] = dark;
+    result.dark[i] = dark ? 0xFF : 0;
     if (!dark) result.light = static_cast<uint8_t>(i);
   }
+  result.bits = IconDarkBitsOf(result.dark.data());
   return result;
 }
 
-// Every pixel to one column right and one row lower in memory; the vacated last row and first
-// column take L.
-template <int kBits>
-void ShiftPicture(const DibView& view, uint8_t light) {
-  const size_t width = static_cast<uint32_t>(view.width), rows = view.pixelRows();
-  if (width == 0) return;  // no pixel to move and no row byte to fill
-  for (size_t y = 1; y < rows; ++y) {
-    const IndexRow<kBits> from{view.row(y)}, to{view.row(y - 1)};
-    for (size_t x = width - 1; x-- > 0;) to.set(x + 1, from.get(x));
+// Moving the picture and then classifying it top row first comes to one pass from the bottom row
+// in memory up: with P the picture before and S the moved one (S(x, y) = P(x - 1, y + 1), or L in
+// the first column and the last row), a pixel becomes 2 where y > 0, x is not the last column and
+// P(x, y) is dark, else 1 where S(x, y) is dark, else 0. Row y needs only rows y and y + 1 of P,
+// and row y + 1 is still untouched when row y is written.
+
+// One 8-bit row; below is row y + 1 of P, or null for the last row.
+void EmbossRow8(uint8_t* here, const uint8_t* below, size_t width, uint8_t two, const DarkIndices& d, SimdLevel level) {
+  const uint8_t* dark = d.dark.data();
+  const uint8_t vacated = dark[d.light] & 1;
+  if (width == 1) {
+    here[0] = vacated;
+    return;
   }
-  if (rows > 0) std::memset(view.row(rows - 1), kBits == 4 ? light | light << 4 : light, view.stride);
-  for (size_t y = 0; y < rows; ++y) IndexRow<kBits>{view.row(y)}.set(0, light);
+  here[0] = std::max<uint8_t>(dark[here[0]] & two, vacated);
+  const size_t last = width - 1;
+  size_t x = 1;
+  if (below != nullptr) {
+    if (level == SimdLevel::Avx512) {
+      x += EmbossIconSpanAvx512(here + 1, below, last - 1, dark, two);
+    } else if (HasAvx2(level)) {
+      x += EmbossIconSpanAvx2(here + 1, below, last - 1, d.bits, two);
+    }
+    for (; x < last; ++x) here[x] = std::max<uint8_t>(dark[here[x]] & two, dark[below[x - 1]] & 1);
+    here[last] = dark[below[last - 1]] & 1;
+  } else {
+    for (; x < last; ++x) here[x] = std::max<uint8_t>(dark[here[x]] & two, vacated);
+    here[last] = vacated;
+  }
 }
 
-// Top row in memory first, so a 2 written into the row above is never overwritten.
-template <int kBits>
-void ClassifyPixels(const DibView& view, const DarkIndices& indices) {
-  const size_t width = static_cast<uint32_t>(view.width), rows = view.pixelRows();
-  for (size_t y = rows; y-- > 0;) {
-    const IndexRow<kBits> here{view.row(y)};
-    const bool lastRow = y + 1 == rows;
-    for (size_t x = 0; x < width; ++x) {
-      if (!indices.dark[here.get(x)]) {
-        here.set(x, 0);
-        continue;
-      }
-      here.set(x, 1);
-      if (x != 0 && !lastRow) IndexRow<kBits>{view.row(y + 1)}.set(x - 1, 2);
-    }
+// Nibble tables of the 4-bit pass: per byte of two indices, 1 or 2 in each nibble whose index is dark.
+struct NibbleTables {
+  std::array<uint8_t, 256> one{}, two{};
+};
+
+NibbleTables MakeNibbleTables(const DarkIndices& d) {
+  NibbleTables t;
+  for (int b = 0; b < 256; ++b) {
+    const int high = d.dark[b >> 4] & 1, low = d.dark[b & 15] & 1;
+    t.one[b] = static_cast<uint8_t>(high << 4 | low);
+    t.two[b] = static_cast<uint8_t>(high << 5 | low << 1);
+  }
+  return t;
+}
+
+// One 4-bit row, two pixels a byte (high nibble first); below as for 8 bits. The nibble after an odd
+// width keeps what it holds.
+void EmbossRow4(uint8_t* here, const uint8_t* below, size_t width, uint8_t twoMask, const NibbleTables& t,
+                uint8_t light) {
+  const size_t bytes = (width + 1) / 2;
+  // The 2 of the last pixel is never set.
+  const uint8_t lastTwo = static_cast<uint8_t>(twoMask & (width & 1 ? 0x0F : 0xF0));
+  uint8_t previous = light;  // low nibble: S of the first pixel
+  for (size_t j = 0; j < bytes; ++j) {
+    const uint8_t next = below != nullptr ? below[j] : static_cast<uint8_t>(light << 4 | light);
+    const uint8_t moved = static_cast<uint8_t>(previous << 4 | next >> 4);
+    previous = next;
+    const uint8_t a = here[j];
+    const uint8_t two = t.two[a] & (j + 1 == bytes ? lastTwo : twoMask);
+    uint8_t out = static_cast<uint8_t>(two | (t.one[moved] & ~(two >> 1)));
+    if (j + 1 == bytes && (width & 1)) out = static_cast<uint8_t>((out & 0xF0) | (a & 0x0F));
+    here[j] = out;
   }
 }
 
 template <int kBits>
 void Emboss(const DibView& view, uint8_t threshold) {
+  const size_t width = static_cast<uint32_t>(view.width), rows = view.pixelRows();
+  if (width == 0 || rows == 0) return;  // no pixel to move and no row byte to fill
   const DarkIndices indices = ClassifyPalette(view, threshold);
-  ShiftPicture<kBits>(view, indices.light);
-  ClassifyPixels<kBits>(view, indices);
+  const uint8_t light = indices.light;
+  // The last row is all L before its pixels are classified, the bytes after them included.
+  uint8_t* top = view.row(rows - 1);
+  if constexpr (kBits == 8) {
+    std::memset(top + width, light, view.stride - width);
+    const SimdLevel level = ActiveSimdLevel();
+    for (size_t y = 0; y < rows; ++y) {
+      const uint8_t* below = y + 1 < rows ? view.row(y + 1) : nullptr;
+      EmbossRow8(view.row(y), below, width, y > 0 ? 2 : 0, indices, level);
+    }
+  } else {
+    const size_t bytes = (width + 1) / 2;
+    std::memset(top + bytes, light << 4 | light, view.stride - bytes);
+    if (width & 1) top[bytes - 1] = static_cast<uint8_t>((top[bytes - 1] & 0xF0) | light);
+    const NibbleTables tables = MakeNibbleTables(indices);
+    for (size_t y = 0; y < rows; ++y) {
+      const uint8_t* below = y + 1 < rows ? view.row(y + 1) : nullptr;
+      EmbossRow4(view.row(y), below, width, y > 0 ? 0x22 : 0, tables, light);
+    }
+  }
 }
 
 void SetEntry(uint8_t* entry, uint32_t color) {

@@ -4,6 +4,8 @@
 // kernels'.
 #include "filters/kernel3x3.h"
 
+#include <algorithm>
+
 #include "filters/filter_store_avx2.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -95,42 +97,148 @@ ORMI_AVX2 inline __m256i Divide16(__m256i n, const Divisor16& d) {
 // which gives the same bytes as its three cases.
 bool Fits16(const Linear3x3& f) { return f.finish == Finish3x3::Blur ? f.centreWeight <= 244 : f.centreWeight <= 128; }
 
-// Eight pixels a step in 16-bit lanes, for filters that Fits16 accepts.
+// floor(n / d) for n <= nMax < 2^16 as (n m) >> (16 + s) with m = ceil(2^(16 + s) / d) below 2^16:
+// exact when (m d - 2^(16 + s)) nMax < 2^(16 + s), which the largest such s is tried for. Shift -1
+// when no s qualifies.
+struct Reciprocal16 {
+  uint16_t multiplier = 0;
+  int shift = -1;
+};
+
+Reciprocal16 FindReciprocal16(uint32_t d, uint32_t nMax) {
+  Reciprocal16 found;
+  for (int s = 0; s < 16; ++s) {
+    const uint64_t power = uint64_t{1} << (16 + s);
+    const uint64_t m = (power + d - 1) / d;
+    if (m > 0xFFFF) break;
+    if ((m * d - power) * nMax < power) found = {static_cast<uint16_t>(m), s};
+  }
+  return found;
+}
+
+enum class Division16 { One, Reciprocal, Corrected };
+
+// The sums of the three rows of the window per column, r0 + 2 r1 + r2, for the even (blue, red) and
+// odd (green, alpha) bytes of each pixel: the 1-2-1 ring with the centre four times is these sums
+// 1-2-1 along the row, so that each column is added up once rather than three times.
+ORMI_AVX2 inline void ColumnSums(const uint8_t* const rows[3], size_t at, uint16_t* even, uint16_t* odd) {
+  const __m256i low = _mm256_set1_epi16(0x00FF);
+  const __m256i t = Load8(rows[0] + at), m = Load8(rows[1] + at), b = Load8(rows[2] + at);
+  const __m256i me = _mm256_and_si256(m, low), mo = _mm256_srli_epi16(m, 8);
+  const __m256i e =
+      _mm256_add_epi16(_mm256_add_epi16(_mm256_and_si256(t, low), _mm256_and_si256(b, low)), _mm256_add_epi16(me, me));
+  const __m256i o =
+      _mm256_add_epi16(_mm256_add_epi16(_mm256_srli_epi16(t, 8), _mm256_srli_epi16(b, 8)), _mm256_add_epi16(mo, mo));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(even), e);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(odd), o);
+}
+
+// The sums of one channel byte set: V(x - 1) + 2 V(x) + V(x + 1) with V from ColumnSums, then the
+// centre term and the finish; n <= nMax always holds.
+template <Finish3x3 Finish, Division16 Division>
+ORMI_AVX2 inline __m256i Finish16(const uint16_t* v, __m256i centre, __m256i weight, __m256i half, __m256i top,
+                                  __m256i multiplier, __m128i shift, const Divisor16& d) {
+  const __m256i left = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v - 2));
+  const __m256i middle = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v));
+  const __m256i right = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + 2));
+  const __m256i ring = _mm256_add_epi16(_mm256_add_epi16(left, right), _mm256_add_epi16(middle, middle));
+  const __m256i weighted = _mm256_mullo_epi16(centre, weight);
+  __m256i n;
+  if constexpr (Finish == Finish3x3::Blur) {
+    // S = ring - 4 centre + c centre, weight c - 4 (wrapping in 16 bits to the same sum).
+    n = _mm256_add_epi16(_mm256_add_epi16(ring, weighted), half);
+  } else {
+    // S = c centre - (ring - 4 centre), weight c + 4.
+    const __m256i sum = _mm256_sub_epi16(weighted, ring);
+    n = _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(sum, _mm256_setzero_si256()), top), half);
+  }
+  if constexpr (Division == Division16::One) {
+    return n;
+  } else if constexpr (Division == Division16::Reciprocal) {
+    return _mm256_srl_epi16(_mm256_mulhi_epu16(n, multiplier), shift);
+  } else {
+    return Divide16(n, d);
+  }
+}
+
+struct Constants16 {
+  Divisor16 d;
+  __m256i multiplier, weight, half, top;
+  __m128i shift;
+};
+
+constexpr uint32_t kBlock = 8;  // steps of eight pixels
+
+// Pixels x .. x + 8 steps - 1 (steps <= kBlock, column x + 8 steps inside the row): first the
+// column sums of columns x - 1 .. x + 8 steps, then the pixels.
+template <Finish3x3 Finish, Division16 Division, Selection Mode>
+ORMI_AVX2 inline void Block16(const uint8_t* const rows[3], uint8_t* out, uint32_t x, uint32_t steps, uint32_t key,
+                              const Constants16& c) {
+  const __m256i low = _mm256_set1_epi16(0x00FF);
+  // Two 16-bit lanes a pixel, plus one step of slack.
+  alignas(32) uint16_t even[2 * (8 * kBlock + 8)], odd[2 * (8 * kBlock + 8)];
+  // Whole steps from x - 1 and a last one ending at column x + 8 steps.
+  for (uint32_t k = 0; k < steps; ++k) ColumnSums(rows, 4 * (size_t{x} - 1 + 8 * k), even + 16 * k, odd + 16 * k);
+  ColumnSums(rows, 4 * (size_t{x} + 8 * steps - 7), even + 16 * steps - 12, odd + 16 * steps - 12);
+  for (uint32_t k = 0; k < steps; ++k) {
+    const size_t at = 4 * (size_t{x} + 8 * k);
+    const __m256i centre = Load8(rows[1] + at);
+    const __m256i e = Finish16<Finish, Division>(even + 16 * k + 2, _mm256_and_si256(centre, low), c.weight, c.half,
+                                                 c.top, c.multiplier, c.shift, c.d);
+    const __m256i o = Finish16<Finish, Division>(odd + 16 * k + 2, _mm256_srli_epi16(centre, 8), c.weight, c.half,
+                                                 c.top, c.multiplier, c.shift, c.d);
+    // Every quotient is a byte.
+    StoreSelected(rows[1] + at, out + at, _mm256_or_si256(e, _mm256_slli_epi16(o, 8)), Mode, key);
+  }
+}
+
+// Eight pixels a step in 16-bit lanes, for filters that Fits16 accepts, in blocks of up to 64
+// pixels.
+template <Finish3x3 Finish, Division16 Division, Selection Mode>
+ORMI_AVX2 uint32_t Row16(const uint8_t* const rows[3], uint8_t* out, uint32_t width, uint32_t key, const Linear3x3& f,
+                         Reciprocal16 reciprocal) {
+  const uint32_t centreWeight = Finish == Finish3x3::Blur ? f.centreWeight - 4 : f.centreWeight + 4;
+  const Constants16 c{{_mm256_set1_epi16(static_cast<int16_t>(f.divisor < 2 ? 0 : 65536 / f.divisor)),
+                       _mm256_set1_epi16(static_cast<int16_t>(f.divisor)), f.divisor == 1},
+                      _mm256_set1_epi16(static_cast<int16_t>(reciprocal.multiplier)),
+                      _mm256_set1_epi16(static_cast<int16_t>(centreWeight)),
+                      _mm256_set1_epi16(static_cast<int16_t>(f.half)),
+                      _mm256_set1_epi16(static_cast<int16_t>(Finish == Finish3x3::Sharpen ? f.top : 0)),
+                      _mm_cvtsi32_si128(reciprocal.shift < 0 ? 0 : reciprocal.shift)};
+  uint32_t x = 1;
+  while (x + 8 < width) {
+    const uint32_t steps = std::min(kBlock, (width - 1 - x) / 8);
+    Block16<Finish, Division, Mode>(rows, out, x, steps, key, c);
+    x += 8 * steps;
+  }
+  // The last pixels in one step that ends at the last filtered column: the pixels it filters again
+  // come from the same unfiltered rows and get the same bytes.
+  if (x + 1 < width && width >= 10) {
+    Block16<Finish, Division, Mode>(rows, out, width - 9, 1, key, c);
+    x = width - 1;
+  }
+  return x;
+}
+
+template <Finish3x3 Finish, Division16 Division>
+ORMI_AVX2 uint32_t Row16(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode, uint32_t key,
+                         const Linear3x3& f, Reciprocal16 reciprocal) {
+  switch (mode) {
+    case Selection::AllPixels:
+      return Row16<Finish, Division, Selection::AllPixels>(rows, out, width, key, f, reciprocal);
+    case Selection::ColorKey: return Row16<Finish, Division, Selection::ColorKey>(rows, out, width, key, f, reciprocal);
+    case Selection::AlphaKey: return Row16<Finish, Division, Selection::AlphaKey>(rows, out, width, key, f, reciprocal);
+  }
+  return 1;
+}
+
 template <Finish3x3 Finish>
 ORMI_AVX2 uint32_t Row16(const uint8_t* const rows[3], uint8_t* out, uint32_t width, Selection mode, uint32_t key,
                          const Linear3x3& f) {
-  const Divisor16 d{_mm256_set1_epi16(static_cast<int16_t>(f.divisor < 2 ? 0 : 65536 / f.divisor)),
-                    _mm256_set1_epi16(static_cast<int16_t>(f.divisor)), f.divisor == 1};
-  const __m256i centreWeight = _mm256_set1_epi16(static_cast<int16_t>(f.centreWeight));
-  const __m256i half = _mm256_set1_epi16(static_cast<int16_t>(f.half));
-  const __m256i top = _mm256_set1_epi16(static_cast<int16_t>(Finish == Finish3x3::Sharpen ? f.top : 0));
-  uint32_t x = 1;
-  for (; x + 8 < width; x += 8) {
-    const size_t at = 4 * size_t{x};
-    const __m256i topLeft = Load8(rows[0] + at - 4), up = Load8(rows[0] + at), topRight = Load8(rows[0] + at + 4),
-                  left = Load8(rows[1] + at - 4), centre = Load8(rows[1] + at), right = Load8(rows[1] + at + 4),
-                  bottomLeft = Load8(rows[2] + at - 4), down = Load8(rows[2] + at),
-                  bottomRight = Load8(rows[2] + at + 4);
-    __m256i halves[2];
-    for (int h = 0; h < 2; ++h) {
-      const __m256i corners = _mm256_add_epi16(_mm256_add_epi16(Widen(topLeft, h), Widen(topRight, h)),
-                                               _mm256_add_epi16(Widen(bottomLeft, h), Widen(bottomRight, h)));
-      const __m256i edges = _mm256_add_epi16(_mm256_add_epi16(Widen(up, h), Widen(left, h)),
-                                             _mm256_add_epi16(Widen(right, h), Widen(down, h)));
-      const __m256i ring = _mm256_add_epi16(corners, _mm256_add_epi16(edges, edges));
-      const __m256i weighted = _mm256_mullo_epi16(centreWeight, Widen(centre, h));
-      __m256i n;
-      if constexpr (Finish == Finish3x3::Blur) {
-        n = _mm256_add_epi16(_mm256_add_epi16(weighted, ring), half);
-      } else {
-        const __m256i sum = _mm256_sub_epi16(weighted, ring);
-        n = _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(sum, _mm256_setzero_si256()), top), half);
-      }
-      halves[h] = Divide16(n, d);
-    }
-    StoreSelected(rows[1] + at, out + at, _mm256_packus_epi16(halves[0], halves[1]), mode, key);
-  }
-  return x;
+  if (f.divisor == 1) return Row16<Finish, Division16::One>(rows, out, width, mode, key, f, {});
+  const Reciprocal16 reciprocal = FindReciprocal16(f.divisor, 255 * f.divisor + (f.divisor >> 1));
+  if (reciprocal.shift >= 0) return Row16<Finish, Division16::Reciprocal>(rows, out, width, mode, key, f, reciprocal);
+  return Row16<Finish, Division16::Corrected>(rows, out, width, mode, key, f, reciprocal);
 }
 
 template <Finish3x3 Finish>
