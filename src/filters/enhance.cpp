@@ -70,6 +70,10 @@ EnhanceRowFunction SelectEnhanceRow(SimdLevel level) {
     case SimdLevel::Scalar: return nullptr;
     case SimdLevel::Sse2: return EnhanceRowSse2;
     case SimdLevel::Avx512:
+#if defined(__x86_64__) || defined(__i386__)
+      if (__builtin_cpu_supports("avx512vnni")) return EnhanceRowAvx512;
+#endif
+      return EnhanceRowAvx2;
     case SimdLevel::Avx2: return EnhanceRowAvx2;
   }
   return nullptr;

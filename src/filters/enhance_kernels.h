@@ -17,6 +17,9 @@ using EnhanceRowFunction = uint32_t (*)(const uint8_t* const rows[5], uint8_t* o
 
 uint32_t EnhanceRowSse2(const uint8_t* const rows[5], uint8_t* out, uint32_t width, Selection mode, uint32_t key);
 uint32_t EnhanceRowAvx2(const uint8_t* const rows[5], uint8_t* out, uint32_t width, Selection mode, uint32_t key);
+// Needs AVX-512 with VNNI on top of the level's extensions; it filters every pixel of a row of 20 or
+// more.
+uint32_t EnhanceRowAvx512(const uint8_t* const rows[5], uint8_t* out, uint32_t width, Selection mode, uint32_t key);
 
 // The vector row for the level, or none below SSE2: the scalar walk then does every pixel.
 EnhanceRowFunction SelectEnhanceRow(SimdLevel level);
