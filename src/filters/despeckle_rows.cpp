@@ -174,8 +174,8 @@ constexpr HullRows kScalar{RaiseFirstScalar,  LowerFirstScalar, RaiseSecondScala
 HullRows SelectHullRows(SimdLevel level) {
   switch (level) {
 #if defined(__x86_64__) || defined(__i386__)
+    case SimdLevel::Avx512: return HullRowsAvx512();
 #if defined(__SSE2__)
-    case SimdLevel::Avx512:
     case SimdLevel::Avx2: return HullRowsAvx2(kSse2.fill, kSse2.writeBack);
 #endif
 #endif

@@ -61,6 +61,8 @@ void WriteBackTail(uint8_t* pixels, uint32_t from, uint32_t width, const PixelSe
 
 // The AVX2 hulling rows, with the SSE2 fill and write-back.
 HullRows HullRowsAvx2(HullFillRow fill, HullWriteBackRow writeBack);
+// The AVX-512 rows (with VBMI), fill and write-back included.
+HullRows HullRowsAvx512();
 
 // The kernels of a level, chosen once per call.
 HullRows SelectHullRows(SimdLevel level);

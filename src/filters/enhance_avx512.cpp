@@ -104,8 +104,8 @@ ORMI_AVX512 inline void StoreSelected(const uint8_t* centreAt, uint8_t* outAt, _
   __m512i result;
   if (mode == Selection::ColorKey) {
     const __m512i rgb = _mm512_mask_mov_epi8(bytes, alphaBytes, _mm512_setzero_si512());
-    result = _mm512_mask_mov_epi32(rgb, _mm512_cmpeq_epi32_mask(centre, _mm512_set1_epi32(static_cast<int>(key))),
-                                   centre);
+    result =
+        _mm512_mask_mov_epi32(rgb, _mm512_cmpeq_epi32_mask(centre, _mm512_set1_epi32(static_cast<int>(key))), centre);
   } else {
     result = _mm512_mask_mov_epi8(bytes, alphaBytes, centre);
     if (mode == Selection::AlphaKey) {
