@@ -12,6 +12,7 @@
 // once and written once. Whole planes serve short images, whose rings would outweigh them.
 #include "filters/despeckle.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -169,6 +170,8 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
   std::array<uint64_t, kStages> lag{};
   for (size_t k = 1; k < kStages; ++k) lag[k] = lag[k - 1] + (kPasses[kStagesOfPasses[k - 1].first].dy != 0 ? 1 : 0);
   const uint64_t lastRow = uint64_t{view.rows} + 1;  // the bottom frame row
+  const size_t pixelBytes = 4 * size_t{width};
+  const size_t prefetchShare = ((pixelBytes + kStages - 1) / kStages + 63) & ~size_t{63};
 
   for (uint64_t tick = 0; tick <= lastRow + lag.back(); ++tick) {
     for (size_t k = 0; k < kStages && tick >= lag[k]; ++k) {
@@ -203,6 +206,18 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
         }
       }
       if (k == kStages - 1) rows.writeBack(view.row(static_cast<size_t>(row - 1)), width, selection, out);
+    }
+    // The pixel rows of the next tick's fill and write-back come from memory well before they are
+    // needed: a share of their cache lines after each stage.
+    const uint64_t fillRow = tick + 1, backRow = tick + 1 - lag.back();
+    for (size_t k = 0; k < kStages; ++k) {
+      const size_t from = k * prefetchShare, to = std::min(pixelBytes, from + prefetchShare);
+      for (size_t at = from; at < to; at += 64) {
+        if (fillRow >= 1 && fillRow <= view.rows)
+          __builtin_prefetch(view.row(static_cast<size_t>(fillRow - 1)) + at, 0, 2);
+        if (tick + 1 > lag.back() && backRow >= 1 && backRow <= view.rows)
+          __builtin_prefetch(view.row(static_cast<size_t>(backRow - 1)) + at, 1, 2);
+      }
     }
   }
   return 1;

@@ -43,8 +43,8 @@ ORMI_AVX512 inline __m512i RaiseSecond64(__m512i b, __m512i a, __m512i c) {
   return _mm512_mask_add_epi8(b, up, b, _mm512_set1_epi8(1));
 }
 ORMI_AVX512 inline __m512i LowerSecond64(__m512i b, __m512i a, __m512i c) {
-  const __mmask64 down = _mm512_mask_cmplt_epu8_mask(
-      _mm512_cmpgt_epu8_mask(_mm512_subs_epu8(b, a), _mm512_set1_epi8(1)), c, b);
+  const __mmask64 down =
+      _mm512_mask_cmplt_epu8_mask(_mm512_cmpgt_epu8_mask(_mm512_subs_epu8(b, a), _mm512_set1_epi8(1)), c, b);
   return _mm512_mask_sub_epi8(b, down, b, _mm512_set1_epi8(1));
 }
 
@@ -64,8 +64,8 @@ template <__m512i (*Kernel)(__m512i, __m512i, __m512i)>
 ORMI_AVX512 void SecondRowAvx512(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t* out, size_t n) {
   size_t i = 0;
   for (; i + 64 <= n; i += 64) {
-    _mm512_storeu_si512(out + i, Kernel(_mm512_loadu_si512(b + i), _mm512_loadu_si512(a + i),
-                                        _mm512_loadu_si512(c + i)));
+    _mm512_storeu_si512(out + i,
+                        Kernel(_mm512_loadu_si512(b + i), _mm512_loadu_si512(a + i), _mm512_loadu_si512(c + i)));
   }
   if (i < n) {
     const __mmask64 m = FirstBytes(n - i);
@@ -154,8 +154,12 @@ ORMI_AVX512 void WriteBackAvx512(uint8_t* pixels, uint32_t width, const PixelSel
 }  // namespace
 
 HullRows HullRowsAvx512() {
-  return {FirstRowAvx512<RaiseFirst64>,   FirstRowAvx512<LowerFirst64>, SecondRowAvx512<RaiseSecond64>,
-          SecondRowAvx512<LowerSecond64>, FillAvx512,                   WriteBackAvx512};
+  return {FirstRowAvx512<RaiseFirst64>,
+          FirstRowAvx512<LowerFirst64>,
+          SecondRowAvx512<RaiseSecond64>,
+          SecondRowAvx512<LowerSecond64>,
+          FillAvx512,
+          WriteBackAvx512};
 }
 
 }  // namespace ormi
