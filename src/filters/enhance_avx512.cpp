@@ -1,9 +1,12 @@
-// Enhance rows with AVX-512, sixteen pixels a step: the AVX2 row (enhance_avx2.cpp) on registers
-// twice as wide, with the sums, the selection and the single-precision quotient unchanged. The
-// squared channel distances are summed by one dot-product step (VNNI) and the test D < 2500 gives
-// a mask that zeroes the pixels left out. A row's last pixels are done by one more step ending at
-// its last filtered pixel: the window rows are unfiltered copies, so pixels done twice come out
-// the same.
+// Enhance rows with AVX-512, sixteen pixels a step: the sums, the selection and the single-precision
+// quotient of the AVX2 row (enhance_avx2.cpp) on registers twice as wide. The squared channel
+// distances are summed by one dot-product step (VNNI) and the test D < 2500 gives a mask that keeps
+// the pixels that pass. The test is symmetric, so a step measures only its twelve forward offsets and
+// keeps their masks (EnhanceNearBits); a backward offset takes the mask its neighbour's step made
+// for the opposite offset: from the steps of the rows above, or from this step and the one before it
+// in the same row, shifted into place. Steps at either end of a row, the first two rows and the
+// step ending at the last filtered pixel (the window rows are unfiltered copies, so pixels done
+// twice come out the same) measure all 24 offsets.
 #include "filters/enhance_kernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -12,7 +15,9 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 
-#define ORMI_AVX512 __attribute__((target("avx512f,avx512bw,avx512vnni")))
+#include <cstring>
+
+#define ORMI_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vnni")))
 
 namespace ormi {
 namespace {
@@ -28,14 +33,19 @@ ORMI_AVX512 inline __m512i Load16(const uint8_t* p) {
   return _mm512_or_si512(_mm512_loadu_si512(p), _mm512_set1_epi32(static_cast<int>(0xFF000000u)));
 }
 
-// The window pixels at p where D < 2500 (fourth byte 255), zero elsewhere. The cap of 50 per
-// channel keeps every decision (see enhance_avx2.cpp); both fourth bytes are 255, so theirs adds 0.
-ORMI_AVX512 inline __m512i Near(const uint8_t* p, __m512i centre) {
-  const __m512i n = Load16(p);
+// The mask of centres at c whose neighbour at p lies nearer than the limit. The cap of 50 per
+// channel keeps every decision (see enhance_avx2.cpp) and zeroes the fourth byte's difference.
+ORMI_AVX512 inline __mmask16 NearMask(const uint8_t* p, __m512i centre) {
+  const __m512i n = _mm512_loadu_si512(p);
   const __m512i apart = _mm512_sub_epi8(_mm512_max_epu8(n, centre), _mm512_min_epu8(n, centre));
-  const __m512i capped = _mm512_min_epu8(apart, _mm512_set1_epi8(50));
+  const __m512i capped = _mm512_min_epu8(apart, _mm512_set1_epi32(0x00323232));
   const __m512i distance = _mm512_dpbusd_epi32(_mm512_setzero_si512(), capped, capped);
-  return _mm512_maskz_mov_epi32(_mm512_cmplt_epi32_mask(distance, _mm512_set1_epi32(2500)), n);
+  return _mm512_cmplt_epi32_mask(distance, _mm512_set1_epi32(2500));
+}
+
+// The pixels at p under `near` with their fourth byte 255, zero elsewhere.
+ORMI_AVX512 inline __m512i Kept(const uint8_t* p, __mmask16 near) {
+  return _mm512_maskz_or_epi32(near, _mm512_loadu_si512(p), _mm512_set1_epi32(static_cast<int>(0xFF000000u)));
 }
 
 // w (p + q) per channel in 16-bit lanes, added to `sum` (see enhance_avx2.cpp for the bounds).
@@ -78,16 +88,80 @@ ORMI_AVX512 inline __m512i Mean(__m512i sums) {
   return _mm512_cvttps_epi32(_mm512_div_ps(_mm512_cvtepi32_ps(rounded), weight));
 }
 
-ORMI_AVX512 inline __m512i Filter16(const uint8_t* const rows[5], size_t at) {
-  const __m512i centre = Load16(rows[2] + at);
+// Forward offset k as (dy, dx): (0, 1), (0, 2), then (1, -2) .. (1, 2) and (2, -2) .. (2, 2).
+constexpr int kForwardDy[12] = {0, 0, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2};
+constexpr int kForwardDx[12] = {1, 2, -2, -1, 0, 1, 2, -2, -1, 0, 1, 2};
+constexpr int ForwardIndex(int dy, int dx) { return dy == 0 ? dx - 1 : 2 + 5 * (dy - 1) + dx + 2; }
+
+// Two masks of a mask row, the first in the low half.
+ORMI_AVX512 inline __mmask32 Masks32(const uint16_t* p) {
+  uint32_t pair;
+  std::memcpy(&pair, p, 4);
+  return _cvtu32_mask32(pair);
+}
+
+// How a step finds the masks of its backward offsets.
+enum class Backward { Measure, Kept };
+
+// What a step needs besides its pixels: the mask rows of its centre row (to write) and of the two
+// rows above (to read), its index j on the step grid, and the same-row forward masks of the step
+// before it.
+struct StepMasks {
+  uint16_t* own[12];
+  const uint16_t* above[2][12];  // rows y - 1 and y - 2
+  size_t j;
+  __mmask16 previous[2];
+};
+
+// The mask of the sixteen centres whose window pixel (i, j) passes the test.
+template <Backward kBackward>
+ORMI_AVX512 inline __mmask16 PositionMask(uint32_t i, uint32_t j, const __mmask16 forward[12],
+                                          const uint8_t* const rows[5], size_t x, __m512i centre, const StepMasks& m) {
+  const int dy = static_cast<int>(i) - 2, dx = static_cast<int>(j) - 2;
+  if (dy > 0 || (dy == 0 && dx > 0)) return forward[ForwardIndex(dy, dx)];
+  if constexpr (kBackward == Backward::Measure) {
+    return NearMask(rows[i] + 4 * x + 4 * dx, centre);
+  } else {
+    // The neighbour at (-dy', -dx') took this test as its forward offset (dy', dx') = (-dy, -dx):
+    // its bits for columns x + dx .. x + dx + 15, from the masks of steps j - 1, j (dx < 0), or
+    // j, j + 1 (dx > 0) of its row.
+    const int k = ForwardIndex(-dy, -dx);
+    if (dy == 0) {
+      const __mmask32 pair = _mm512_kunpackw(forward[k], m.previous[-dx - 1]);
+      return static_cast<__mmask16>(_kshiftri_mask32(pair, static_cast<unsigned>(16 + dx)));
+    }
+    const uint16_t* row = m.above[-dy - 1][k];
+    if (dx == 0) return row[m.j];
+    if (dx < 0) return static_cast<__mmask16>(_kshiftri_mask32(Masks32(row + m.j - 1), 16 + dx));
+    return static_cast<__mmask16>(_kshiftri_mask32(Masks32(row + m.j), static_cast<unsigned>(dx)));
+  }
+}
+
+// Sixteen output pixels at x (rows: the window rows, column x - 2 in the window's first column).
+template <Backward kBackward>
+ORMI_AVX512 inline __m512i Filter16(const uint8_t* const rows[5], size_t x, StepMasks& m) {
+  const uint8_t* const centreAt = rows[2] + 4 * x;
+  const __m512i centre = _mm512_loadu_si512(centreAt);
+  __mmask16 forward[12];
+#pragma GCC unroll 12
+  for (int k = 0; k < 12; ++k) {
+    forward[k] = NearMask(rows[2 + kForwardDy[k]] + 4 * x + 4 * kForwardDx[k], centre);
+  }
   Wide groups[2] = {};
-  AddPair(centre, _mm512_setzero_si512(), 80, groups[1]);  // the centre always takes part
+  AddPair(_mm512_or_si512(centre, _mm512_set1_epi32(static_cast<int>(0xFF000000u))), _mm512_setzero_si512(), 80,
+          groups[1]);  // the centre always takes part
   // Unrolled, so that the group sums stay in registers.
 #pragma GCC unroll 12
   for (const PositionPair& pair : kPairs) {
-    AddPair(Near(rows[pair.i1] + at + 4 * pair.j1 - 8, centre), Near(rows[pair.i2] + at + 4 * pair.j2 - 8, centre),
+    AddPair(Kept(rows[pair.i1] + 4 * x + 4 * pair.j1 - 8,
+                 PositionMask<kBackward>(pair.i1, pair.j1, forward, rows, x, centre, m)),
+            Kept(rows[pair.i2] + 4 * x + 4 * pair.j2 - 8,
+                 PositionMask<kBackward>(pair.i2, pair.j2, forward, rows, x, centre, m)),
             pair.weight, groups[pair.group]);
   }
+  for (int k = 0; k < 12; ++k) m.own[k][m.j] = forward[k];
+  m.previous[0] = forward[0];
+  m.previous[1] = forward[1];
   __m512i quads[4] = {};
   AddWidened(groups[0], quads);
   AddWidened(groups[1], quads);
@@ -118,18 +192,40 @@ ORMI_AVX512 inline void StoreSelected(const uint8_t* centreAt, uint8_t* outAt, _
 
 }  // namespace
 
-ORMI_AVX512 uint32_t EnhanceRowAvx512(const uint8_t* const rows[5], uint8_t* out, uint32_t width, Selection mode,
-                                      uint32_t key) {
+// One mask per step of the grid x = 2 + 16 j, and one more so that a 32-bit load at the last stays
+// inside.
+size_t EnhanceMaskPitch(uint32_t width) { return size_t{width} / 16 + 2; }
+
+ORMI_AVX512 uint32_t EnhanceRowAvx512(EnhanceNearBits& bits, const uint8_t* const rows[5], uint8_t* out, uint32_t width,
+                                      Selection mode, uint32_t key) {
   // Sixteen pixels a step: columns x-2 .. x+17 must lie in the row.
   if (width < 20) return 2;
-  uint32_t x = 2;
-  for (; x + 18 <= width; x += 16) {
-    const size_t at = 4 * size_t{x};
-    StoreSelected(rows[2] + at, out + at, Filter16(rows, at), mode, key);
+  const uint32_t y = 2 + bits.calls++;  // the plane row of the centres (row 2 of the window)
+  auto maskRow = [&](uint32_t r, int k) {
+    return bits.masks + (size_t{r % 3} * 12 + static_cast<size_t>(k)) * bits.pitch;
+  };
+  StepMasks m{};
+  for (int k = 0; k < 12; ++k) {
+    m.own[k] = maskRow(y, k);
+    m.above[0][k] = maskRow(y + 2, k);  // y - 1 (mod 3)
+    m.above[1][k] = maskRow(y + 1, k);  // y - 2 (mod 3)
   }
-  if (x + 2 < width) {
-    const size_t at = 4 * size_t{width - 18};
-    StoreSelected(rows[2] + at, out + at, Filter16(rows, at), mode, key);
+  const uint32_t steps = (width - 4) / 16;  // grid steps: x + 18 <= width
+  // The masks of the rows above exist from the third row on; the first and last grid steps would
+  // reach past the grid for some of theirs.
+  const bool above = y >= 4;
+  for (size_t j = 0; j < steps; ++j) {
+    const size_t x = 2 + 16 * j, at = 4 * x;
+    m.j = j;
+    const __m512i bytes = above && j > 0 && j + 1 < steps ? Filter16<Backward::Kept>(rows, x, m)
+                                                          : Filter16<Backward::Measure>(rows, x, m);
+    StoreSelected(rows[2] + at, out + at, bytes, mode, key);
+  }
+  if (2 + 16 * steps + 2 < width) {
+    // Off the grid: its masks go to the slot past the last step, which nothing reads.
+    const size_t x = width - 18, at = 4 * x;
+    m.j = steps;
+    StoreSelected(rows[2] + at, out + at, Filter16<Backward::Measure>(rows, x, m), mode, key);
   }
   return width - 2;
 }
@@ -137,6 +233,9 @@ ORMI_AVX512 uint32_t EnhanceRowAvx512(const uint8_t* const rows[5], uint8_t* out
 }  // namespace ormi
 #else
 namespace ormi {
-uint32_t EnhanceRowAvx512(const uint8_t* const*, uint8_t*, uint32_t, Selection, uint32_t) { return 2; }
+size_t EnhanceMaskPitch(uint32_t width) { return size_t{width} / 16 + 2; }
+uint32_t EnhanceRowAvx512(EnhanceNearBits&, const uint8_t* const*, uint8_t*, uint32_t, Selection, uint32_t) {
+  return 2;
+}
 }  // namespace ormi
 #endif
