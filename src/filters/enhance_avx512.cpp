@@ -1,5 +1,6 @@
 // Enhance rows with AVX-512, sixteen pixels a step: the sums, the selection and the single-precision
-// quotient of the AVX2 row (enhance_avx2.cpp) on registers twice as wide. The squared channel
+// quotient of the AVX2 row (enhance_avx2.cpp) on registers twice as wide, except that the fourth
+// byte of a kept pixel is 1, not 255, so that its lane sums SW itself. The squared channel
 // distances are summed by one dot-product step (VNNI) and the test D < 2500 gives a mask that keeps
 // the pixels that pass. The test is symmetric, so a step measures only its twelve forward offsets and
 // keeps their masks (EnhanceNearBits); a backward offset takes the mask its neighbour's step made
@@ -16,6 +17,8 @@
 #include <immintrin.h>
 
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 #define ORMI_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vnni")))
 
@@ -28,24 +31,21 @@ struct Wide {
   __m512i lo, hi;
 };
 
-// Sixteen pixels with their fourth byte 255.
-ORMI_AVX512 inline __m512i Load16(const uint8_t* p) {
-  return _mm512_or_si512(_mm512_loadu_si512(p), _mm512_set1_epi32(static_cast<int>(0xFF000000u)));
-}
-
-// The mask of centres at c whose neighbour at p lies nearer than the limit. The cap of 50 per
-// channel keeps every decision (see enhance_avx2.cpp) and zeroes the fourth byte's difference.
-ORMI_AVX512 inline __mmask16 NearMask(const uint8_t* p, __m512i centre) {
-  const __m512i n = _mm512_loadu_si512(p);
+// The mask of the centres whose neighbour n lies nearer than the limit. The cap of 50 per channel
+// keeps every decision (see enhance_avx2.cpp) and zeroes the fourth byte's difference.
+ORMI_AVX512 inline __mmask16 NearMask(__m512i n, __m512i centre) {
   const __m512i apart = _mm512_sub_epi8(_mm512_max_epu8(n, centre), _mm512_min_epu8(n, centre));
   const __m512i capped = _mm512_min_epu8(apart, _mm512_set1_epi32(0x00323232));
   const __m512i distance = _mm512_dpbusd_epi32(_mm512_setzero_si512(), capped, capped);
   return _mm512_cmplt_epi32_mask(distance, _mm512_set1_epi32(2500));
 }
 
-// The pixels at p under `near` with their fourth byte 255, zero elsewhere.
-ORMI_AVX512 inline __m512i Kept(const uint8_t* p, __mmask16 near) {
-  return _mm512_maskz_or_epi32(near, _mm512_loadu_si512(p), _mm512_set1_epi32(static_cast<int>(0xFF000000u)));
+// (pixel & 0x00FFFFFF) | 0x01000000 for the pixels under `near`, zero elsewhere: the fourth byte 1
+// makes its lane of the sums count the weight SW beside S.
+constexpr int kColourWithOne = 0xEC;  // (a & c) | b
+ORMI_AVX512 inline __m512i Kept(__m512i n, __mmask16 near) {
+  return _mm512_maskz_ternarylogic_epi32(near, _mm512_set1_epi32(0x00FFFFFF), _mm512_set1_epi32(0x01000000), n,
+                                         kColourWithOne);
 }
 
 // w (p + q) per channel in 16-bit lanes, added to `sum` (see enhance_avx2.cpp for the bounds).
@@ -68,7 +68,7 @@ constexpr PositionPair kPairs[] = {
     {1, 1, 1, 3, 20, 0}, {3, 1, 3, 3, 20, 0}, {1, 2, 3, 2, 40, 1}, {2, 1, 2, 3, 40, 1},
 };
 
-// One group's 16-bit sums widened and added to the 32-bit lanes (S_b, S_g, S_r, 255 SW): quads[k]
+// One group's 16-bit sums widened and added to the 32-bit lanes (S_b, S_g, S_r, SW): quads[k]
 // holds pixel k of every 128-bit lane.
 ORMI_AVX512 inline void AddWidened(const Wide& group, __m512i quads[4]) {
   const __m512i zero = _mm512_setzero_si512();
@@ -78,14 +78,12 @@ ORMI_AVX512 inline void AddWidened(const Wide& group, __m512i quads[4]) {
   quads[3] = _mm512_add_epi32(quads[3], _mm512_unpackhi_epi16(group.hi, zero));
 }
 
-// (S + (SW >> 1) - 1) / SW in every lane of a pixel, the same steps as the AVX2 row.
+// (S + (SW >> 1) - 1) / SW in every lane of a pixel (SW from the fourth lane; its own quotient, 1,
+// is dropped at the store), in single precision as in the AVX2 row.
 ORMI_AVX512 inline __m512i Mean(__m512i sums) {
-  const __m512 weight = _mm512_roundscale_ps(
-      _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_shuffle_epi32(sums, _MM_PERM_DDDD)), _mm512_set1_ps(1.0f / 255.0f)),
-      _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-  const __m512i half = _mm512_srli_epi32(_mm512_cvtps_epi32(weight), 1);
-  const __m512i rounded = _mm512_add_epi32(sums, _mm512_sub_epi32(half, _mm512_set1_epi32(1)));
-  return _mm512_cvttps_epi32(_mm512_div_ps(_mm512_cvtepi32_ps(rounded), weight));
+  const __m512i weight = _mm512_shuffle_epi32(sums, _MM_PERM_DDDD);
+  const __m512i rounded = _mm512_add_epi32(sums, _mm512_sub_epi32(_mm512_srli_epi32(weight, 1), _mm512_set1_epi32(1)));
+  return _mm512_cvttps_epi32(_mm512_div_ps(_mm512_cvtepi32_ps(rounded), _mm512_cvtepi32_ps(weight)));
 }
 
 // Forward offset k as (dy, dx): (0, 1), (0, 2), then (1, -2) .. (1, 2) and (2, -2) .. (2, 2).
@@ -113,52 +111,66 @@ struct StepMasks {
   __mmask16 previous[2];
 };
 
-// The mask of the sixteen centres whose window pixel (i, j) passes the test.
-template <Backward kBackward>
-ORMI_AVX512 inline __mmask16 PositionMask(uint32_t i, uint32_t j, const __mmask16 forward[12],
-                                          const uint8_t* const rows[5], size_t x, __m512i centre, const StepMasks& m) {
-  const int dy = static_cast<int>(i) - 2, dx = static_cast<int>(j) - 2;
-  if (dy > 0 || (dy == 0 && dx > 0)) return forward[ForwardIndex(dy, dx)];
+// The mask of the sixteen centres whose window pixel (i, j), n, passes the test.
+template <Backward kBackward, int dy, int dx>
+ORMI_AVX512 inline __mmask16 PositionMask(const __mmask16 forward[12], __m512i n, __m512i centre, const StepMasks& m) {
+  if constexpr (dy > 0 || (dy == 0 && dx > 0)) return forward[ForwardIndex(dy, dx)];
   if constexpr (kBackward == Backward::Measure) {
-    return NearMask(rows[i] + 4 * x + 4 * dx, centre);
+    return NearMask(n, centre);
   } else {
     // The neighbour at (-dy', -dx') took this test as its forward offset (dy', dx') = (-dy, -dx):
     // its bits for columns x + dx .. x + dx + 15, from the masks of steps j - 1, j (dx < 0), or
     // j, j + 1 (dx > 0) of its row.
-    const int k = ForwardIndex(-dy, -dx);
-    if (dy == 0) {
+    constexpr int k = ForwardIndex(-dy, -dx);
+    if constexpr (dy == 0) {
       const __mmask32 pair = _mm512_kunpackw(forward[k], m.previous[-dx - 1]);
       return static_cast<__mmask16>(_kshiftri_mask32(pair, static_cast<unsigned>(16 + dx)));
     }
     const uint16_t* row = m.above[-dy - 1][k];
-    if (dx == 0) return row[m.j];
-    if (dx < 0) return static_cast<__mmask16>(_kshiftri_mask32(Masks32(row + m.j - 1), 16 + dx));
+    if constexpr (dx == 0) return row[m.j];
+    if constexpr (dx < 0) return static_cast<__mmask16>(_kshiftri_mask32(Masks32(row + m.j - 1), 16 + dx));
     return static_cast<__mmask16>(_kshiftri_mask32(Masks32(row + m.j), static_cast<unsigned>(dx)));
   }
+}
+
+// Window pixel (i, j) of the sixteen centres where it passes the test (Kept), else zero.
+template <Backward kBackward, uint32_t i, uint32_t j>
+ORMI_AVX512 inline __m512i Position(const __m512i ahead[12], const __mmask16 forward[12], const uint8_t* const rows[5],
+                                    size_t x, __m512i centre, const StepMasks& m) {
+  constexpr int dy = static_cast<int>(i) - 2, dx = static_cast<int>(j) - 2;
+  if constexpr (dy > 0 || (dy == 0 && dx > 0)) {
+    return Kept(ahead[ForwardIndex(dy, dx)], forward[ForwardIndex(dy, dx)]);
+  } else {
+    const __m512i n = _mm512_loadu_si512(rows[i] + 4 * x + 4 * dx);
+    return Kept(n, PositionMask<kBackward, dy, dx>(forward, n, centre, m));
+  }
+}
+
+// All pairs of kPairs added to their groups.
+template <Backward kBackward, size_t... kPair>
+ORMI_AVX512 inline void AddPairs(std::index_sequence<kPair...>, const __m512i ahead[12], const __mmask16 forward[12],
+                                 const uint8_t* const rows[5], size_t x, __m512i centre, const StepMasks& m,
+                                 Wide groups[2]) {
+  (AddPair(Position<kBackward, kPairs[kPair].i1, kPairs[kPair].j1>(ahead, forward, rows, x, centre, m),
+           Position<kBackward, kPairs[kPair].i2, kPairs[kPair].j2>(ahead, forward, rows, x, centre, m),
+           kPairs[kPair].weight, groups[kPairs[kPair].group]),
+   ...);
 }
 
 // Sixteen output pixels at x (rows: the window rows, column x - 2 in the window's first column).
 template <Backward kBackward>
 ORMI_AVX512 inline __m512i Filter16(const uint8_t* const rows[5], size_t x, StepMasks& m) {
-  const uint8_t* const centreAt = rows[2] + 4 * x;
-  const __m512i centre = _mm512_loadu_si512(centreAt);
+  const __m512i centre = _mm512_loadu_si512(rows[2] + 4 * x);
+  __m512i ahead[12];  // the forward neighbours
   __mmask16 forward[12];
 #pragma GCC unroll 12
   for (int k = 0; k < 12; ++k) {
-    forward[k] = NearMask(rows[2 + kForwardDy[k]] + 4 * x + 4 * kForwardDx[k], centre);
+    ahead[k] = _mm512_loadu_si512(rows[2 + kForwardDy[k]] + 4 * x + 4 * kForwardDx[k]);
+    forward[k] = NearMask(ahead[k], centre);
   }
   Wide groups[2] = {};
-  AddPair(_mm512_or_si512(centre, _mm512_set1_epi32(static_cast<int>(0xFF000000u))), _mm512_setzero_si512(), 80,
-          groups[1]);  // the centre always takes part
-  // Unrolled, so that the group sums stay in registers.
-#pragma GCC unroll 12
-  for (const PositionPair& pair : kPairs) {
-    AddPair(Kept(rows[pair.i1] + 4 * x + 4 * pair.j1 - 8,
-                 PositionMask<kBackward>(pair.i1, pair.j1, forward, rows, x, centre, m)),
-            Kept(rows[pair.i2] + 4 * x + 4 * pair.j2 - 8,
-                 PositionMask<kBackward>(pair.i2, pair.j2, forward, rows, x, centre, m)),
-            pair.weight, groups[pair.group]);
-  }
+  AddPair(Kept(centre, 0xFFFF), _mm512_setzero_si512(), 80, groups[1]);  // the centre always takes part
+  AddPairs<kBackward>(std::make_index_sequence<std::size(kPairs)>(), ahead, forward, rows, x, centre, m, groups);
   for (int k = 0; k < 12; ++k) m.own[k][m.j] = forward[k];
   m.previous[0] = forward[0];
   m.previous[1] = forward[1];
