@@ -139,7 +139,7 @@ ORMI_AVX512 inline __m512i Position(const __m512i ahead[12], const __mmask16 for
                                     size_t x, __m512i centre, const StepMasks& m) {
   constexpr int dy = static_cast<int>(i) - 2, dx = static_cast<int>(j) - 2;
   if constexpr (dy > 0 || (dy == 0 && dx > 0)) {
-    return Kept(ahead[ForwardIndex(dy, dx)], forward[ForwardIndex(dy, dx)]);
+    return ahead[ForwardIndex(dy, dx)];
   } else {
     const __m512i n = _mm512_loadu_si512(rows[i] + 4 * x + 4 * dx);
     return Kept(n, PositionMask<kBackward, dy, dx>(forward, n, centre, m));
@@ -161,17 +161,20 @@ ORMI_AVX512 inline void AddPairs(std::index_sequence<kPair...>, const __m512i ah
 template <Backward kBackward>
 ORMI_AVX512 inline __m512i Filter16(const uint8_t* const rows[5], size_t x, StepMasks& m) {
   const __m512i centre = _mm512_loadu_si512(rows[2] + 4 * x);
-  __m512i ahead[12];  // the forward neighbours
+  // The forward neighbours, measured, their masks kept for the steps to come and the pixels that
+  // pass taken at once (few masks live at a time).
+  __m512i ahead[12];
   __mmask16 forward[12];
 #pragma GCC unroll 12
   for (int k = 0; k < 12; ++k) {
-    ahead[k] = _mm512_loadu_si512(rows[2 + kForwardDy[k]] + 4 * x + 4 * kForwardDx[k]);
-    forward[k] = NearMask(ahead[k], centre);
+    const __m512i n = _mm512_loadu_si512(rows[2 + kForwardDy[k]] + 4 * x + 4 * kForwardDx[k]);
+    forward[k] = NearMask(n, centre);
+    m.own[k][m.j] = forward[k];
+    ahead[k] = Kept(n, forward[k]);
   }
   Wide groups[2] = {};
   AddPair(Kept(centre, 0xFFFF), _mm512_setzero_si512(), 80, groups[1]);  // the centre always takes part
   AddPairs<kBackward>(std::make_index_sequence<std::size(kPairs)>(), ahead, forward, rows, x, centre, m, groups);
-  for (int k = 0; k < 12; ++k) m.own[k][m.j] = forward[k];
   m.previous[0] = forward[0];
   m.previous[1] = forward[1];
   __m512i quads[4] = {};
