@@ -40,11 +40,11 @@ ORMI_AVX512 inline __mmask16 NearMask(__m512i n, __m512i centre) {
   return _mm512_cmplt_epi32_mask(distance, _mm512_set1_epi32(2500));
 }
 
-// (pixel & 0x00FFFFFF) | 0x01000000 for the pixels under `near`, zero elsewhere: the fourth byte 1
+// (pixel & 0x00FFFFFF) | 0x01000000 for the pixels under `passing`, zero elsewhere: the fourth byte 1
 // makes its lane of the sums count the weight SW beside S.
 constexpr int kColourWithOne = 0xEC;  // (a & c) | b
-ORMI_AVX512 inline __m512i Kept(__m512i n, __mmask16 near) {
-  return _mm512_maskz_ternarylogic_epi32(near, _mm512_set1_epi32(0x00FFFFFF), _mm512_set1_epi32(0x01000000), n,
+ORMI_AVX512 inline __m512i Kept(__m512i n, __mmask16 passing) {
+  return _mm512_maskz_ternarylogic_epi32(passing, _mm512_set1_epi32(0x00FFFFFF), _mm512_set1_epi32(0x01000000), n,
                                          kColourWithOne);
 }
 
