@@ -75,6 +75,58 @@ ORMI_AVX512 void SecondRowAvx512(const uint8_t* b, const uint8_t* a, const uint8
   }
 }
 
+// A fused step on 64 cells at i (see HullStepRow): the first pass at the cell, at -o and at +o, then
+// the second; lanes past `m` are not loaded.
+template <bool kRaise, bool kBehind, bool kAhead>
+ORMI_AVX512 inline __m512i Step64(const uint8_t* mid, const uint8_t* behind, const uint8_t* ahead,
+                                  const uint8_t* ahead2, size_t i, __mmask64 m) {
+  constexpr auto first = kRaise ? RaiseFirst64 : LowerFirst64;
+  constexpr auto second = kRaise ? RaiseSecond64 : LowerSecond64;
+  const __m512i b = _mm512_maskz_loadu_epi8(m, mid + i), a = _mm512_maskz_loadu_epi8(m, ahead + i);
+  const __m512i zero = _mm512_setzero_si512();
+  const __m512i before = kBehind ? first(_mm512_maskz_loadu_epi8(m, behind + i), b) : zero;
+  const __m512i after = kAhead ? first(a, _mm512_maskz_loadu_epi8(m, ahead2 + i)) : zero;
+  return second(first(b, a), before, after);
+}
+
+template <bool kRaise, bool kBehind, bool kAhead>
+ORMI_AVX512 void StepCellsAvx512(const uint8_t* mid, const uint8_t* behind, const uint8_t* ahead, const uint8_t* ahead2,
+                                 uint8_t* out, size_t from, size_t to) {
+  const __mmask64 all = _cvtu64_mask64(~uint64_t{0});
+  size_t i = from;
+  for (; i + 64 <= to; i += 64) {
+    _mm512_storeu_si512(out + i, Step64<kRaise, kBehind, kAhead>(mid, behind, ahead, ahead2, i, all));
+  }
+  if (i < to) {
+    const __mmask64 m = FirstBytes(to - i);
+    _mm512_mask_storeu_epi8(out + i, m, Step64<kRaise, kBehind, kAhead>(mid, behind, ahead, ahead2, i, m));
+  }
+}
+
+// Cells 1 .. n - 2 (all of them when dx is 0) in registers; the two end cells, whose neighbour
+// columns may leave the image, one at a time.
+template <bool kRaise>
+ORMI_AVX512 void StepRowAvx512(const uint8_t* mid, const uint8_t* behind, const uint8_t* ahead, const uint8_t* ahead2,
+                               bool behindLive, bool aheadLive, int dx, uint8_t* out, size_t n) {
+  const size_t from = dx != 0 ? 1 : 0, to = dx != 0 && n > 0 ? n - 1 : n;
+  if (from < to) {
+    if (behindLive && aheadLive) {
+      StepCellsAvx512<kRaise, true, true>(mid, behind, ahead, ahead2, out, from, to);
+    } else if (behindLive) {
+      StepCellsAvx512<kRaise, true, false>(mid, behind, ahead, ahead2, out, from, to);
+    } else if (aheadLive) {
+      StepCellsAvx512<kRaise, false, true>(mid, behind, ahead, ahead2, out, from, to);
+    } else {
+      StepCellsAvx512<kRaise, false, false>(mid, behind, ahead, ahead2, out, from, to);
+    }
+  }
+  if (dx != 0) {
+    const int sense = kRaise ? 1 : -1;
+    StepCells(sense, mid, behind, ahead, ahead2, behindLive, aheadLive, dx, out, 0, n < 1 ? n : 1, n);
+    if (n >= 2) StepCells(sense, mid, behind, ahead, ahead2, behindLive, aheadLive, dx, out, n - 1, n, n);
+  }
+}
+
 // Byte indices into two registers of 32 pixels: blue of pixels 0..31, then green of pixels 0..31;
 // and red of pixels 0..31 in both halves.
 ORMI_AVX512 inline __m512i BlueGreenIndices() {
@@ -159,7 +211,9 @@ HullRows HullRowsAvx512() {
           SecondRowAvx512<RaiseSecond64>,
           SecondRowAvx512<LowerSecond64>,
           FillAvx512,
-          WriteBackAvx512};
+          WriteBackAvx512,
+          StepRowAvx512<true>,
+          StepRowAvx512<false>};
 }
 
 }  // namespace ormi
