@@ -42,9 +42,10 @@ ORMI_AVX512 inline __mmask16 NearMask(__m512i n, __m512i centre) {
 
 // (pixel & 0x00FFFFFF) | 0x01000000 for the pixels under `passing`, zero elsewhere: the fourth byte 1
 // makes its lane of the sums count the weight SW beside S.
+// The pixels come first, the operand the instruction overwrites, so that no constant is copied.
 constexpr int kColourWithOne = 0xEC;  // (a & c) | b
 ORMI_AVX512 inline __m512i Kept(__m512i n, __mmask16 passing) {
-  return _mm512_maskz_ternarylogic_epi32(passing, _mm512_set1_epi32(0x00FFFFFF), _mm512_set1_epi32(0x01000000), n,
+  return _mm512_maskz_ternarylogic_epi32(passing, n, _mm512_set1_epi32(0x01000000), _mm512_set1_epi32(0x00FFFFFF),
                                          kColourWithOne);
 }
 
