@@ -9,7 +9,11 @@
 // direction), so the 32 passes of a channel can run as a pipeline: a pass that looks across rows
 // works one row behind the pass before it, the run of horizontal passes takes a row through all
 // of them at once, each stage keeps its last three rows in a small ring, and the image is read
-// once and written once. Whole planes serve short images, whose rings would outweigh them.
+// once and written once. Where the rows have step kernels (AVX-512), a step across rows is one
+// stage: its first pass is recomputed at the three rows its second pass reads, from rows n - 2 ..
+// n + 2 of the stage before, two rows behind it and with five rows in each ring; half as many
+// stages pass their rows through the caches. Whole planes serve short images, whose rings would
+// outweigh them.
 #include "filters/despeckle.h"
 
 #include <algorithm>
