@@ -9,9 +9,14 @@
 // direction), so the 32 passes of a channel can run as a pipeline: a pass that looks across rows
 // works one row behind the pass before it, the run of horizontal passes takes a row through all
 // of them at once, each stage keeps its last three rows in a small ring, and the image is read
-// once and written once. Whole planes serve short images, whose rings would outweigh them.
+// once and written once. Where the rows have step kernels (AVX-512), a step across rows is one
+// stage: its first pass is recomputed at the three rows its second pass reads, from rows n - 2 ..
+// n + 2 of the stage before, two rows behind it and with five rows in each ring; half as many
+// stages pass their rows through the caches. Whole planes serve short images, whose rings would
+// outweigh them.
 #include "filters/despeckle.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -51,10 +56,12 @@ constexpr std::array<HullPass, 32> kPasses = [] {
 
 constexpr size_t kChannels = kHullChannels;
 
-// A stage of the row schedule: one pass that looks at neighbouring rows, or the whole run of
-// passes along the row direction, which a row can go through alone in two small rows kept hot.
+// A stage of the row schedule: one pass that looks at neighbouring rows, a whole step (such a first
+// pass with its second, fused) when the rows have step kernels, or the whole run of passes along
+// the row direction, which a row can go through alone in two small rows kept hot.
 struct HullStage {
   size_t first, count;
+  bool step;
 };
 
 constexpr size_t CountStages() {
@@ -64,23 +71,30 @@ constexpr size_t CountStages() {
 }
 constexpr size_t kPassStages = CountStages();  // 25
 
-constexpr std::array<HullStage, kPassStages> kStagesOfPasses = [] {
-  std::array<HullStage, kPassStages> stages{};
+// The stages in order, with or without fused steps; returns how many.
+size_t StagesOfPasses(bool steps, std::array<HullStage, kPassStages>& stages) {
   size_t n = 0;
-  for (size_t p = 0; p < kPasses.size(); ++p) {
-    if (p > 0 && kPasses[p].dy == 0 && kPasses[p - 1].dy == 0) {
-      ++stages[n - 1].count;
+  for (size_t p = 0; p < kPasses.size();) {
+    if (kPasses[p].dy == 0) {
+      size_t count = 1;
+      while (p + count < kPasses.size() && kPasses[p + count].dy == 0) ++count;
+      stages[n++] = {p, count, false};
+      p += count;
+    } else if (steps) {
+      stages[n++] = {p, 2, true};  // a first pass and its second (kPasses pairs them)
+      p += 2;
     } else {
-      stages[n++] = {p, 1};
+      stages[n++] = {p++, 1, false};
     }
   }
-  return stages;
-}();
+  return n;
+}
 
 // Rows of the row schedule: the pixels' own and one ring per stage, three rows of every channel
-// each, and the two rows of a run.
+// each (five with fused steps, which read two rows either way and are half as many), and the two
+// rows of a run.
 constexpr size_t kStages = kPassStages + 1;
-constexpr size_t kRingRows = 3;
+constexpr size_t kRingRows = 3, kStepRingRows = 5;
 constexpr size_t kRunRows = 2;
 constexpr uint64_t kRingPlaneRows = kStages * kRingRows * kChannels + kRunRows;  // 236
 
@@ -135,43 +149,65 @@ int DespeckleInPlanes(const DibView& view, uint32_t width, const PixelSelection&
 constexpr uint64_t RingPitch(uint32_t width) { return ((uint64_t{width} + 2 + 127) & ~uint64_t{127}) + 64; }
 
 // The rings of the row schedule. Stage 0 holds the pixels' levels, stage k the output of the k-th
-// stage of passes;
-// plane row n (0 and H + 1 being the frame) of a stage lives in slot n mod 3, a slot being one
-// padded row of each channel. Frame columns are never written and stay 0 from the allocation.
+// stage of passes; plane row n (0 and H + 1 being the frame) of a stage lives in slot n mod the
+// ring's rows, a slot being one padded row of each channel. Frame columns are never written and stay
+// 0 from the allocation.
 class HullRings {
  public:
-  HullRings(uint8_t* base, size_t pitch) : base_(base), pitch_(pitch) {}
+  HullRings(uint8_t* base, size_t pitch, size_t rows) : base_(base), pitch_(pitch), rows_(rows) {}
 
   uint8_t* cells(size_t stage, uint64_t row, size_t channel) const {
-    return base_ + ((stage * kRingRows + static_cast<size_t>(row % kRingRows)) * kChannels + channel) * pitch_;
+    return base_ + ((stage * rows_ + static_cast<size_t>(row % rows_)) * kChannels + channel) * pitch_;
   }
   void clearSlot(size_t stage, uint64_t row) const { std::memset(cells(stage, row, 0), 0, kChannels * pitch_); }
 
  private:
   uint8_t* base_;
   size_t pitch_;
+  size_t rows_;
 };
 
 // Rows: at each tick every stage produces one row, stage k the row lag[k] behind the pixels
-// being read; a pass along a row direction needs no lag. Stages run in order within a tick, so
-// a stage's ring still holds the three rows the next stage reads, and the last stage writes a
-// pixel row back only after the reading stage has taken it and all rows it influences.
+// being read; a pass along a row direction needs no lag, a fused step two rows. Stages run in order
+// within a tick, so a stage's ring still holds the rows the next stage reads, and the last stage
+// writes a pixel row back only after the reading stage has taken it and all rows it influences.
 int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& selection, const HullRows& rows) {
   const std::optional<size_t> ringBytes = DespeckleRingBytes(width);
   if (!ringBytes) return 0;
   WorkingBlock block(kWorkingMemoryFlags, *ringBytes);
   if (!block) return 0;
+  const bool steps = rows.raiseStep != nullptr;
+  std::array<HullStage, kPassStages> stagesOfPasses{};
+  const size_t stages = StagesOfPasses(steps, stagesOfPasses) + 1;  // and the pixels' own
+  const size_t ringRows = steps ? kStepRingRows : kRingRows;
   const auto pitch = static_cast<size_t>(RingPitch(width));
-  const HullRings rings(block.data(), pitch);
-  // The run's rows follow the rings; their frame cells stay 0 like the rings'.
-  uint8_t* const run = block.data() + kStages * kRingRows * kChannels * pitch;
+  const HullRings rings(block.data(), pitch, ringRows);
+  // The run's rows follow the rings (within the 236 rows either way); their frame cells stay 0
+  // like the rings'.
+  uint8_t* const run = block.data() + stages * ringRows * kChannels * pitch;
 
   std::array<uint64_t, kStages> lag{};
-  for (size_t k = 1; k < kStages; ++k) lag[k] = lag[k - 1] + (kPasses[kStagesOfPasses[k - 1].first].dy != 0 ? 1 : 0);
+  for (size_t k = 1; k < stages; ++k) {
+    const HullStage& stage = stagesOfPasses[k - 1];
+    lag[k] = lag[k - 1] + (kPasses[stage.first].dy == 0 ? 0 : stage.step ? 2 : 1);
+  }
+  const uint64_t lastLag = lag[stages - 1];
   const uint64_t lastRow = uint64_t{view.rows} + 1;  // the bottom frame row
+  const size_t pixelBytes = 4 * size_t{width};
+  const size_t prefetchShare = ((pixelBytes + stages - 1) / stages + 63) & ~size_t{63};
 
-  for (uint64_t tick = 0; tick <= lastRow + lag.back(); ++tick) {
-    for (size_t k = 0; k < kStages && tick >= lag[k]; ++k) {
+  for (uint64_t tick = 0; tick <= lastRow + lastLag; ++tick) {
+    // The pixel rows of the next tick's fill and write-back are asked of memory a tick ahead, a
+    // share of their cache lines before each stage.
+    const uint8_t* const nextFill = tick + 1 <= view.rows ? view.row(static_cast<size_t>(tick)) : nullptr;
+    const uint8_t* const nextBack =
+        tick + 1 > lastLag && tick + 1 - lastLag <= view.rows ? view.row(static_cast<size_t>(tick - lastLag)) : nullptr;
+    for (size_t k = 0; k < stages; ++k) {
+      for (size_t at = k * prefetchShare; at < std::min(pixelBytes, (k + 1) * prefetchShare); at += 64) {
+        if (nextFill) __builtin_prefetch(nextFill + at, 0, 2);
+        if (nextBack) __builtin_prefetch(nextBack + at, 1, 2);
+      }
+      if (tick < lag[k]) continue;
       const uint64_t row = tick - lag[k];
       if (row > lastRow) continue;
       if (row == 0 || row == lastRow) {
@@ -184,25 +220,39 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
         rows.fill(view.row(static_cast<size_t>(row - 1)), width, out);
         continue;
       }
-      const HullStage& stage = kStagesOfPasses[k - 1];
-      for (size_t c = 0; c < kChannels; ++c) {
-        const HullPass& lead = kPasses[stage.first];
-        const uint8_t* mid = rings.cells(k - 1, row, c) + 1;
-        const uint8_t* behind = rings.cells(k - 1, row - static_cast<uint64_t>(lead.dy), c) + 1 - lead.dx;
-        const uint8_t* ahead = rings.cells(k - 1, row + static_cast<uint64_t>(lead.dy), c) + 1 + lead.dx;
-        for (size_t i = 0; i < stage.count; ++i) {
-          const HullPass& pass = kPasses[stage.first + i];
-          uint8_t* const into = i + 1 == stage.count ? out[c] : run + (i % kRunRows) * pitch + 1;
-          RunPass(pass, rows, mid, behind, ahead, into, width);
-          // A run's later passes look along the row just made (their dy is 0).
-          mid = into;
-          if (i + 1 < stage.count) {
-            behind = mid - kPasses[stage.first + i + 1].dx;
-            ahead = mid + kPasses[stage.first + i + 1].dx;
+      const HullStage& stage = stagesOfPasses[k - 1];
+      const HullPass& lead = kPasses[stage.first];
+      const auto dy = static_cast<uint64_t>(lead.dy);  // wraps for -1, as the rows do
+      if (stage.step) {
+        // Rows n - dy and n + dy of the step's input are live unless they are the frame, whose
+        // first-pass cells are 0.
+        const bool behindLive = row - dy != 0 && row - dy != lastRow;
+        const bool aheadLive = row + dy != 0 && row + dy != lastRow;
+        for (size_t c = 0; c < kChannels; ++c) {
+          rows.step(lead.sense)(rings.cells(k - 1, row, c) + 1, rings.cells(k - 1, row - dy, c) + 1 - lead.dx,
+                                rings.cells(k - 1, row + dy, c) + 1 + lead.dx,
+                                rings.cells(k - 1, row + 2 * dy, c) + 1 + 2 * lead.dx, behindLive, aheadLive, lead.dx,
+                                out[c], width);
+        }
+      } else {
+        for (size_t c = 0; c < kChannels; ++c) {
+          const uint8_t* mid = rings.cells(k - 1, row, c) + 1;
+          const uint8_t* behind = rings.cells(k - 1, row - dy, c) + 1 - lead.dx;
+          const uint8_t* ahead = rings.cells(k - 1, row + dy, c) + 1 + lead.dx;
+          for (size_t i = 0; i < stage.count; ++i) {
+            const HullPass& pass = kPasses[stage.first + i];
+            uint8_t* const into = i + 1 == stage.count ? out[c] : run + (i % kRunRows) * pitch + 1;
+            RunPass(pass, rows, mid, behind, ahead, into, width);
+            // A run's later passes look along the row just made (their dy is 0).
+            mid = into;
+            if (i + 1 < stage.count) {
+              behind = mid - kPasses[stage.first + i + 1].dx;
+              ahead = mid + kPasses[stage.first + i + 1].dx;
+            }
           }
         }
       }
-      if (k == kStages - 1) rows.writeBack(view.row(static_cast<size_t>(row - 1)), width, selection, out);
+      if (k == stages - 1) rows.writeBack(view.row(static_cast<size_t>(row - 1)), width, selection, out);
     }
   }
   return 1;

@@ -27,6 +27,21 @@ void LowerSecondTail(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8
   for (size_t i = from; i < n; ++i) out[i] = LowerSecondCell(b[i], a[i], c[i]);
 }
 
+void StepCells(int sense, const uint8_t* mid, const uint8_t* behind, const uint8_t* ahead, const uint8_t* ahead2,
+               bool behindLive, bool aheadLive, int dx, uint8_t* out, size_t from, size_t to, size_t n) {
+  const auto first = sense > 0 ? RaiseFirstCell : LowerFirstCell;
+  const auto second = sense > 0 ? RaiseSecondCell : LowerSecondCell;
+  for (size_t i = from; i < to; ++i) {
+    // The first pass at the cell, at -o and at +o (0 outside the image).
+    const uint8_t here = first(mid[i], ahead[i]);
+    const bool behindIn = behindLive && !(dx > 0 && i == 0) && !(dx < 0 && i + 1 == n);
+    const bool aheadIn = aheadLive && !(dx < 0 && i == 0) && !(dx > 0 && i + 1 == n);
+    const uint8_t before = behindIn ? first(behind[i], mid[i]) : 0;
+    const uint8_t after = aheadIn ? first(ahead[i], ahead2[i]) : 0;
+    out[i] = second(here, before, after);
+  }
+}
+
 void FillTail(const uint8_t* pixels, uint32_t from, uint32_t width, uint8_t* const cells[kHullChannels]) {
   for (uint32_t x = from; x < width; ++x) {
     const uint8_t* pixel = pixels + 4 * size_t{x};
@@ -174,8 +189,8 @@ constexpr HullRows kScalar{RaiseFirstScalar,  LowerFirstScalar, RaiseSecondScala
 HullRows SelectHullRows(SimdLevel level) {
   switch (level) {
 #if defined(__x86_64__) || defined(__i386__)
+    case SimdLevel::Avx512: return HullRowsAvx512();
 #if defined(__SSE2__)
-    case SimdLevel::Avx512:
     case SimdLevel::Avx2: return HullRowsAvx2(kSse2.fill, kSse2.writeBack);
 #endif
 #endif

@@ -31,6 +31,14 @@ using HullFirstRow = void (*)(const uint8_t* b, const uint8_t* a, uint8_t* out, 
 // out[i] from b[i], a[i] and c[i], i < n.
 using HullSecondRow = void (*)(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t* out, size_t n);
 
+// A whole step (first pass and second) along a direction across rows, on one row of cells, from
+// the step's input rows: mid (the row itself), behind at -o, ahead at +o and ahead2 at +2o, each
+// from the cell that pairs with mid's first; dx is the step's column offset. The first pass's cells
+// outside the image are 0: the whole row behind / ahead when behindLive / aheadLive is false (it
+// is the frame), and the one cell of each at the row's ends whose column leaves the image.
+using HullStepRow = void (*)(const uint8_t* mid, const uint8_t* behind, const uint8_t* ahead, const uint8_t* ahead2,
+                             bool behindLive, bool aheadLive, int dx, uint8_t* out, size_t n);
+
 // Channel rows are indexed blue, green, red: a pixel's byte order.
 constexpr size_t kHullChannels = 3;
 // cells[c][x] = byte c of pixel x.
@@ -45,8 +53,11 @@ struct HullRows {
   HullSecondRow raiseSecond, lowerSecond;
   HullFillRow fill;
   HullWriteBackRow writeBack;
+  // Fused steps where a level has them (AVX-512), else none: the row schedule then runs the passes.
+  HullStepRow raiseStep = nullptr, lowerStep = nullptr;
   HullFirstRow first(int sense) const { return sense > 0 ? raiseFirst : lowerFirst; }
   HullSecondRow second(int sense) const { return sense > 0 ? raiseSecond : lowerSecond; }
+  HullStepRow step(int sense) const { return sense > 0 ? raiseStep : lowerStep; }
 };
 
 // The scalar walk from cell `from` on, shared by the vector kernels for rows shorter than a register.
@@ -55,12 +66,18 @@ void LowerFirstTail(const uint8_t* b, const uint8_t* a, uint8_t* out, size_t fro
 void RaiseSecondTail(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t* out, size_t from, size_t n);
 void LowerSecondTail(const uint8_t* b, const uint8_t* a, const uint8_t* c, uint8_t* out, size_t from, size_t n);
 
+// Cells from .. to - 1 of a step (see HullStepRow), one at a time.
+void StepCells(int sense, const uint8_t* mid, const uint8_t* behind, const uint8_t* ahead, const uint8_t* ahead2,
+               bool behindLive, bool aheadLive, int dx, uint8_t* out, size_t from, size_t to, size_t n);
+
 void FillTail(const uint8_t* pixels, uint32_t from, uint32_t width, uint8_t* const cells[kHullChannels]);
 void WriteBackTail(uint8_t* pixels, uint32_t from, uint32_t width, const PixelSelection& selection,
                    const uint8_t* const cells[kHullChannels]);
 
 // The AVX2 hulling rows, with the SSE2 fill and write-back.
 HullRows HullRowsAvx2(HullFillRow fill, HullWriteBackRow writeBack);
+// The AVX-512 rows (with VBMI), fill, write-back and fused steps included.
+HullRows HullRowsAvx512();
 
 // The kernels of a level, chosen once per call.
 HullRows SelectHullRows(SimdLevel level);

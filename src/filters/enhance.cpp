@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "filters/enhance_kernels.h"
 #include "filters/filter_frame.h"
@@ -75,6 +76,14 @@ EnhanceRowFunction SelectEnhanceRow(SimdLevel level) {
   return nullptr;
 }
 
+bool UsesEnhanceRowAvx512(SimdLevel level) {
+#if defined(__x86_64__) || defined(__i386__)
+  return level == SimdLevel::Avx512 && __builtin_cpu_supports("avx512vnni") && __builtin_cpu_supports("avx512vl");
+#else
+  return false;
+#endif
+}
+
 int ImgEnhancePixels(DibBlock bitmap, const TransparencyArg& transparency) {
   const std::optional<DibView> view = ViewFilterRows(bitmap, 5);
   if (!view) return 0;
@@ -84,8 +93,17 @@ int ImgEnhancePixels(DibBlock bitmap, const TransparencyArg& transparency) {
   if (!squares) return 0;
   FillSquares(squares.data());
   const EnhanceKernel kernel{squares.data() + 4 * 255};
+  const SimdLevel level = ActiveSimdLevel();
+  const auto width = static_cast<uint32_t>(view->width);
+  std::optional<WorkingBlock> bitBlock;
+  EnhanceNearBits bits{nullptr, 0, 0};
+  if (UsesEnhanceRowAvx512(level)) {
+    const size_t pitch = EnhanceMaskPitch(width);
+    if (!bitBlock.emplace(kWorkingMemoryFlags, kEnhanceMaskRows * pitch * sizeof(uint16_t))) return 0;
+    bits = {reinterpret_cast<uint16_t*>(bitBlock->data()), pitch, 0};
+  }
   FilterWindows(*view, SelectPixels(transparency, /*offersAlphaKey=*/false), ring, kernel,
-                EnhanceRowStart{SelectEnhanceRow(ActiveSimdLevel())});
+                EnhanceRowStart{SelectEnhanceRow(level), bits.masks ? &bits : nullptr});
   return 1;
 }
 

@@ -88,6 +88,8 @@ ORMI_AVX2 inline __m256i Filter8(const uint8_t* const rows[5], size_t at) {
   const __m256i centre = Load8(rows[2] + at);
   Wide groups[2] = {};
   AddPair(centre, _mm256_setzero_si256(), 80, groups[1]);  // the centre always takes part
+  // Unrolled, so that the group sums stay in registers.
+#pragma GCC unroll 12
   for (const PositionPair& pair : kPairs) {
     AddPair(Near(rows[pair.i1] + at + 4 * pair.j1 - 8, centre), Near(rows[pair.i2] + at + 4 * pair.j2 - 8, centre),
             pair.weight, groups[pair.group]);

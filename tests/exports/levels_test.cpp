@@ -169,7 +169,7 @@ const std::vector<LevelRow>& LevelRows() {
        {{1, 80}, {2, 72}, {31, 74}, {33, 33}, {126, 86}, {126, 87}, {254, 71}, {254, 72}, {257, 96}}, kMixed},
       {"ImgDespeckle", "/planes", {{}}, {1, 3, 6}, {{126, 87}}, kMixed, {}, DespeckleBy<DespeckleSchedule::Planes>},
       {"ImgDespeckle", "/rows", {{}}, {1, 3, 6}, {{31, 74}, {126, 86}}, kMixed, {}, DespeckleBy<DespeckleSchedule::Rows>},
-      {"ImgEnhance", "", {{}}, {5, 6, 8}, {{5, 4}, {5, 11}, {9, 40}, {16, 11}, {67, 40}, {67, 5}}, kMixed},
+      {"ImgEnhance", "", {{}}, {5, 6, 8}, {{5, 4}, {5, 11}, {9, 40}, {16, 11}, {67, 40}, {67, 5}, {131, 9}}, kMixed},
       {"ImgOpaque", "", kOpaqueArgs, {2, 3}},
       {"ImgCopyAlpha", "", {{}}, {2, 3}},
       {"ImgInsertAlpha", "", {{0, 0xFFFFFF}, {77, kFirstColour}, {255, 0}, {300, kFirstColour}}, {2, 3}},
