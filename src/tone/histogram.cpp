@@ -5,7 +5,7 @@
 //   equalise:  T[i] = trunc(255 (C[i] - C[0]) / d) in doubles, C the cumulative counts and
 //              d = C[255] - C[0] when above 1, else 1;
 //   normalise: T[i] = (i - lo) 254 div (hi - lo) between the levels lo and hi that clip 1 % of the
-//              pixels (N div 100) at each end; 0 below lo and 254 above hi. Vector kernels compute
+//              pixels (N div 100) at each end; 0 below lo and 254 above hi. SSE2 and AVX2 kernels compute
 //              it in fixed point (stretch_kernels.h) instead of looking it up.
 #include "tone/histogram.h"
 
