@@ -10,7 +10,7 @@
 namespace ormi {
 
 __attribute__((target("avx512f,avx512bw"))) size_t AddChannelSums32Avx512(const uint8_t* pixels, size_t count,
-                                                                             uint64_t sums[3]) {
+                                                                          uint64_t sums[3]) {
   const __m512i zero = _mm512_setzero_si512();
   const __m512i blueMask = _mm512_set1_epi32(0x000000FF), greenMask = _mm512_set1_epi32(0x0000FF00),
                 redMask = _mm512_set1_epi32(0x00FF0000);
