@@ -11,6 +11,7 @@
 #include "correction/color_correction.h"
 #include "image/unit_of_byte.h"
 
+#include <cmath>
 #include <optional>
 
 #include "correction/color_correction_kernels.h"
@@ -59,10 +60,11 @@ void ConvertPixel(uint8_t* p, const Conversion& conversion) {
   p[2] = static_cast<uint8_t>(out[0]);
 }
 
-void ConvertRow(uint8_t* p, uint32_t width, const Conversion& conversion, CorrectRunKernel run) {
+void ConvertRow(uint8_t* p, uint32_t width, const Conversion& conversion, CorrectRunKernel kernel,
+                const CorrectRun& run) {
   uint32_t x = 0;
-  if (run) {
-    x = static_cast<uint32_t>(run(p, width, *conversion.profile, conversion.target));
+  if (kernel) {
+    x = static_cast<uint32_t>(kernel(p, width, run));
     p += size_t{4} * x;
   }
   for (; x < width; ++x, p += 4) ConvertPixel(p, conversion);
@@ -122,6 +124,30 @@ void ColorCorrectPixel(uint8_t red, uint8_t green, uint8_t blue, uint8_t product
   }
 }
 
+CorrectEstimate EstimateOfCorrection(const ProfileMatrix& matrix, const ColorTarget& target) {
+  CorrectEstimate estimate{};
+  for (int m = 0; m < 3; ++m) {
+    if (matrix[m][3] != 0) return estimate;
+  }
+  for (int k = 0; k < 3; ++k) {
+    double bound = 0;
+    for (int m = 0; m < 3; ++m) {
+      const double weight = std::fabs(target.xyzToRgb[k][m]) * std::fabs(target.whiteAdaptation[m]);
+      bound += weight * (std::fabs(matrix[m][0]) + std::fabs(matrix[m][1]) + std::fabs(matrix[m][2]));
+    }
+    // Also refuses not a number; the bound keeps the estimates far inside the 32-bit integers.
+    if (!(bound <= 65536)) return estimate;
+    for (int j = 0; j < 3; ++j) {
+      double sum = 0;
+      for (int m = 0; m < 3; ++m) sum += target.xyzToRgb[k][m] * (target.whiteAdaptation[m] * matrix[m][j]);
+      estimate.coefficient[k][j] = static_cast<float>(sum);
+    }
+    estimate.margin[k] = static_cast<float>(255 * bound * 0x1p-20 + 0x1p-30);
+  }
+  estimate.usable = true;
+  return estimate;
+}
+
 CorrectRunKernel SelectColorCorrectRun(SimdLevel level) {
   if (level == SimdLevel::Avx512) return ColorCorrectRunAvx512;
   return HasAvx2(level) ? ColorCorrectRunAvx2 : nullptr;
@@ -138,12 +164,14 @@ int ImgColorCorrectionPixels(DibBlock bitmap, int code, int white, const Transpa
   const ChannelKey key(transparency);
   const auto width = static_cast<uint32_t>(view->width);
   const uint32_t rows = CorrectedRows(*view);
-  const CorrectRunKernel run = SelectColorCorrectRun(ActiveSimdLevel());
+  const CorrectRunKernel kernel = SelectColorCorrectRun(ActiveSimdLevel());
+  const CorrectRun run{conversion.profile, conversion.target,
+                       kernel ? EstimateOfCorrection(*conversion.profile, conversion.target) : CorrectEstimate{}};
   for (uint32_t r = 0; r < rows; ++r) {
     if (key.inForce()) {
       ConvertKeyedRow(view->row(r), width, conversion, key);
     } else {
-      ConvertRow(view->row(r), width, conversion, run);
+      ConvertRow(view->row(r), width, conversion, kernel, run);
     }
   }
   return 1;

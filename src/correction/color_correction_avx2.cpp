@@ -15,8 +15,9 @@ ORMI_AVX2 inline __m256d Unit(__m128i bytes) { return _mm256_div_pd(_mm256_cvtep
 
 }  // namespace
 
-ORMI_AVX2 size_t ColorCorrectRunAvx2(uint8_t* pixels, size_t count, const ProfileMatrix& matrix,
-                                     const ColorTarget& target) {
+ORMI_AVX2 size_t ColorCorrectRunAvx2(uint8_t* pixels, size_t count, const CorrectRun& run) {
+  const ProfileMatrix& matrix = *run.matrix;
+  const ColorTarget& target = run.target;
   const __m128i byteMask = _mm_set1_epi32(0xFF);
   const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0), scale = _mm256_set1_pd(255.0);
   size_t i = 0;
@@ -54,6 +55,6 @@ ORMI_AVX2 size_t ColorCorrectRunAvx2(uint8_t* pixels, size_t count, const Profil
 }  // namespace ormi
 #else
 namespace ormi {
-size_t ColorCorrectRunAvx2(uint8_t*, size_t, const ProfileMatrix&, const ColorTarget&) { return 0; }
+size_t ColorCorrectRunAvx2(uint8_t*, size_t, const CorrectRun&) { return 0; }
 }  // namespace ormi
 #endif

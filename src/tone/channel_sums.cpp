@@ -50,6 +50,11 @@ void AddSse2(const uint8_t* p, size_t count, uint64_t sums[3]) {
 }  // namespace
 
 void AddChannelSums32(const uint8_t* pixels, size_t count, uint64_t sums[3], SimdLevel level) {
+  if (level == SimdLevel::Avx512) {
+    const size_t done = AddChannelSums32Avx512(pixels, count, sums);
+    pixels += 4 * done;
+    count -= done;
+  }
 #if defined(__SSE2__)
   if (level != SimdLevel::Scalar) {
     AddSse2(pixels, count, sums);

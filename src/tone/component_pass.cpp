@@ -50,7 +50,9 @@ void Map32Rows(const DibView& view, const ComponentTable& map, const ColorBytes*
   const size_t width = static_cast<uint32_t>(view.width);
   const Table32Rule rule{key != nullptr, key ? PackRgb(key->red, key->green, key->blue) : 0, 0x00FFFFFFu, 0xFF000000u};
   const Table32Kernel kernel = SelectTable32(ActiveSimdLevel());
-  for (size_t r = 0; r < view.pixelRows(); ++r) {
+  // Last row first: the kernel walks each row from its end, and the mean that contrast takes just
+  // before ended there.
+  for (size_t r = view.pixelRows(); r-- != 0;) {
     uint8_t* p = view.row(r);
     if (kernel) {
       kernel(p, width, map, rule);

@@ -5,7 +5,7 @@
 //   equalise:  T[i] = trunc(255 (C[i] - C[0]) / d) in doubles, C the cumulative counts and
 //              d = C[255] - C[0] when above 1, else 1;
 //   normalise: T[i] = (i - lo) 254 div (hi - lo) between the levels lo and hi that clip 1 % of the
-//              pixels (N div 100) at each end; 0 below lo and 254 above hi. Vector kernels compute
+//              pixels (N div 100) at each end; 0 below lo and 254 above hi. SSE2 and AVX2 kernels compute
 //              it in fixed point (stretch_kernels.h) instead of looking it up.
 #include "tone/histogram.h"
 
@@ -25,30 +25,39 @@ using Histogram = std::array<uint64_t, 256>;
 
 constexpr size_t kMinEqualiseSide = 5;
 
-// The levels of a block of pixels first (vector code where there is some), then four interleaved
+// The levels of a block of pixels (vector code where there is some), then four interleaved
 // 32-bit histograms, so that neighbouring pixels of one level do not wait on each other's
-// increments; folded into the 64-bit counts every 2^24 pixels, far before they wrap.
+// increments; folded into the 64-bit counts every 2^24 pixels, far before they wrap. The levels of
+// the next block are found before the current one is counted, so that its pixels are being read
+// while the counts go in.
 Histogram LuminanceHistogram(const uint8_t* bits, size_t count) {
   Histogram histogram{};
   constexpr size_t kChunk = size_t{1} << 24;
-  constexpr size_t kBlock = 512;
+  constexpr size_t kBlock = 128;
   const SimdLevel simd = ActiveSimdLevel();
   std::array<std::array<uint32_t, 256>, 4> partial;
-  std::array<uint8_t, kBlock> levels;
+  std::array<std::array<uint8_t, kBlock>, 2> levels;
   for (size_t start = 0; start < count; start += kChunk) {
     const size_t end = count - start < kChunk ? count : start + kChunk;
     for (auto& counts : partial) counts.fill(0);
-    for (size_t i = start; i < end; i += kBlock) {
-      const size_t n = end - i < kBlock ? end - i : kBlock;
-      LuminanceLevels(bits + 4 * i, n, levels.data(), simd);
+    const auto blockAt = [&](size_t i) { return end - i < kBlock ? end - i : kBlock; };
+    size_t i = start, n = blockAt(start), current = 0;
+    LuminanceLevels(bits + 4 * start, n, levels[current].data(), simd);
+    while (i < end) {
+      const size_t next = i + n, following = next < end ? blockAt(next) : 0;
+      if (following != 0) LuminanceLevels(bits + 4 * next, following, levels[current ^ 1].data(), simd);
+      const uint8_t* block = levels[current].data();
       size_t k = 0;
       for (; k + 4 <= n; k += 4) {
-        ++partial[0][levels[k]];
-        ++partial[1][levels[k + 1]];
-        ++partial[2][levels[k + 2]];
-        ++partial[3][levels[k + 3]];
+        ++partial[0][block[k]];
+        ++partial[1][block[k + 1]];
+        ++partial[2][block[k + 2]];
+        ++partial[3][block[k + 3]];
       }
-      for (; k < n; ++k) ++partial[0][levels[k]];
+      for (; k < n; ++k) ++partial[0][block[k]];
+      i = next;
+      n = following;
+      current ^= 1;
     }
     for (size_t level = 0; level < 256; ++level)
       histogram[level] += uint64_t{partial[0][level]} + partial[1][level] + partial[2][level] + partial[3][level];

@@ -40,15 +40,17 @@ ORMI_AVX512 void MapTable32Avx512(uint8_t* pixels, size_t count, const std::arra
   const __m512i keep = _mm512_set1_epi32(static_cast<int>(rule.alphaKeep));
   const __m512i key = _mm512_set1_epi32(static_cast<int>(rule.key));
   const __m512i keyMask = _mm512_set1_epi32(static_cast<int>(rule.keyMask));
-  size_t i = 0;
-  for (; i + 16 <= count; i += 16, pixels += 64) {
-    const __m512i value = _mm512_loadu_si512(pixels);
-    _mm512_storeu_si512(pixels, MapStep(value, table, colour, keep, rule, key, keyMask));
-  }
+  // From the end back: what a pass over the picture just before left in the caches is met first.
+  size_t i = count / 16 * 16;
   if (i < count) {
     const auto lanes = static_cast<__mmask16>((1u << (count - i)) - 1);
-    const __m512i value = _mm512_maskz_loadu_epi32(lanes, pixels);
-    _mm512_mask_storeu_epi32(pixels, lanes, MapStep(value, table, colour, keep, rule, key, keyMask));
+    const __m512i value = _mm512_maskz_loadu_epi32(lanes, pixels + 4 * i);
+    _mm512_mask_storeu_epi32(pixels + 4 * i, lanes, MapStep(value, table, colour, keep, rule, key, keyMask));
+  }
+  while (i != 0) {
+    i -= 16;
+    const __m512i value = _mm512_loadu_si512(pixels + 4 * i);
+    _mm512_storeu_si512(pixels + 4 * i, MapStep(value, table, colour, keep, rule, key, keyMask));
   }
 }
 

@@ -38,6 +38,7 @@ enum class Contents {
   BlackWhite,  // black and white pixels: sums at the ends of their ranges
   Opaque,      // random colours, alpha 255
   Clear,       // random colours, alpha 0
+  Spread,      // colours four apart in turn, so that a large picture meets the whole colour cube
 };
 
 // Another way into the code than the export, where a vector path hides behind a choice the export
@@ -154,7 +155,9 @@ const std::vector<LevelRow>& LevelRows() {
       {"ImgAdjustColorHSI", "", kHsiShifts, {2, -3}, kHsiLarge, kMixed},
       {"ImgAdjustColorHSI", "/without-table", kHsiShifts, {}, kHsiLarge, kMixed, {}, WithoutWorkingMemory},
       {"ImgGammaCorrection", "", {{11, 30}, {23, 30}, {32, 30}, {43, 30}, {12, 30}, {0, 20}, {0, 40}, {41, 30}}, {2, 3, -2}},
-      {"ImgColorCorrection", "", ColourCorrections(), {3, -2}},
+      {"ImgColorCorrection", "", ColourCorrections(), {3, -2}, {}, kMixed},
+      {"ImgColorCorrection", "/whole-cube", Groups(8, {12, 0, .64, .33, .3, .6, .15, .06, 41, 331, .35, .34, .33, .35,
+       .3, .32}), {}, {{2048, 2048}}, {Contents::Spread}},
       {"ImgLoadGammaTable", "", {{}}, {1}},
       {"ImgBlur", "", BlurAmounts(), {3, 4, 6}, {}, {Contents::Random, Contents::BlackWhite}},
       {"ImgSharpen", "", kLinearAmounts, {3, 4, 6}, {}, {Contents::Random, Contents::BlackWhite}},
@@ -234,6 +237,8 @@ std::unique_ptr<TestImage> MakePicture(BitmapSpec& layout, Contents contents, ui
   for (size_t i = bits; depth == 32 && i + 3 < bytes.size(); i += 4) {
     uint8_t* p = &bytes[i];
     if (contents == Contents::BlackWhite) p[0] = p[1] = p[2] = random() % 2 ? 255 : 0;
+    const uint32_t spread = static_cast<uint32_t>(i - bits + low % 4);
+    if (contents == Contents::Spread) std::copy_n(reinterpret_cast<const uint8_t*>(&spread), 3, p);
     p[3] = contents == Contents::Opaque || contents == Contents::BlackWhite ? 255
            : contents == Contents::Clear || random() % 4 == 0               ? 0
                                                                             : p[3];
