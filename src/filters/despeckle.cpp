@@ -201,8 +201,7 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
   const uint64_t lastLag = lag[stages - 1];
   const uint64_t lastRow = uint64_t{view.rows} + 1;  // the bottom frame row
   const size_t pixelBytes = 4 * size_t{width};
-  const size_t shares = (stages - 1) * kChannels;
-  const size_t prefetchShare = ((pixelBytes + shares - 1) / shares + 63) & ~size_t{63};
+  const size_t prefetchShare = ((pixelBytes + stages - 2) / (stages - 1) + 63) & ~size_t{63};
   // Plane row `at` of a tick's rows of stage k, or nothing when there is none.
   const auto rowOf = [&](uint64_t tick, size_t k, uint64_t at) -> std::optional<uint64_t> {
     const uint64_t row = perTick * tick + at;
@@ -227,18 +226,20 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
     }
     for (size_t c = 0; c < kChannels; ++c) {
       for (size_t k = 1; k < stages; ++k) {
-        // The pixel rows of the next tick's fill and write-back are asked of memory a tick ahead, a
-        // share of their cache lines before each stage.
-        const size_t share = c * (stages - 1) + k - 1;
-        for (uint64_t at = 0; at < perTick; ++at) {
-          const std::optional<uint64_t> fillRow = rowOf(tick + 1, 0, at), backRow = rowOf(tick + 1, stages - 1, at);
-          const uint8_t* const nextFill =
-              fillRow && inside(*fillRow) ? view.row(static_cast<size_t>(*fillRow - 1)) : nullptr;
-          const uint8_t* const nextBack =
-              backRow && inside(*backRow) ? view.row(static_cast<size_t>(*backRow - 1)) : nullptr;
-          for (size_t b = share * prefetchShare; b < std::min(pixelBytes, (share + 1) * prefetchShare); b += 64) {
-            if (nextFill) __builtin_prefetch(nextFill + b, 0, 2);
-            if (nextBack) __builtin_prefetch(nextBack + b, 1, 2);
+        // The pixel rows of this tick's write-back and of the next tick's fill are asked of memory
+        // while the last channel goes through the stages, a share of their cache lines before each:
+        // asked any earlier, the rings' traffic would push them out of the cache again.
+        if (c + 1 == kChannels) {
+          for (uint64_t at = 0; at < perTick; ++at) {
+            const std::optional<uint64_t> fillRow = rowOf(tick + 1, 0, at), backRow = rowOf(tick, stages - 1, at);
+            const uint8_t* const nextFill =
+                fillRow && inside(*fillRow) ? view.row(static_cast<size_t>(*fillRow - 1)) : nullptr;
+            const uint8_t* const nextBack =
+                backRow && inside(*backRow) ? view.row(static_cast<size_t>(*backRow - 1)) : nullptr;
+            for (size_t b = (k - 1) * prefetchShare; b < std::min(pixelBytes, k * prefetchShare); b += 64) {
+              if (nextFill) __builtin_prefetch(nextFill + b, 0, 2);
+              if (nextBack) __builtin_prefetch(nextBack + b, 1, 2);
+            }
           }
         }
         const HullStage& stage = stagesOfPasses[k - 1];
