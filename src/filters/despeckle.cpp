@@ -10,10 +10,10 @@
 // works one row behind the pass before it, the run of horizontal passes takes a row through all
 // of them at once, each stage keeps its last three rows in a small ring, and the image is read
 // once and written once. Where the rows have step kernels (AVX-512), a step across rows is one
-// stage: its first pass is recomputed at the three rows its second pass reads, from rows n - 2 ..
-// n + 2 of the stage before, two rows behind it and with five rows in each ring; half as many
-// stages pass their rows through the caches. Whole planes serve short images, whose rings would
-// outweigh them.
+// stage: its first pass is recomputed at the rows its second pass reads, from the stage before's
+// rows, two rows behind it (one when the step runs upwards) and with five rows in each ring; half
+// as many stages pass their rows through the caches, and going two rows a tick each first-pass row
+// is made once for both. Whole planes serve short images, whose rings would outweigh them.
 #include "filters/despeckle.h"
 
 #include <algorithm>
@@ -167,10 +167,15 @@ class HullRings {
   size_t rows_;
 };
 
-// Rows: at each tick every stage produces one row, stage k the row lag[k] behind the pixels
-// being read; a pass along a row direction needs no lag, a fused step two rows. Stages run in order
-// within a tick, so a stage's ring still holds the rows the next stage reads, and the last stage
-// writes a pixel row back only after the reading stage has taken it and all rows it influences.
+// Rows: at each tick every stage produces `perTick` rows, stage k those from perTick * tick - lag[k]
+// on. A pass along a row direction needs no lag, a pass across rows one row; a fused step reads two
+// rows ahead of its own when its dy is +1 and one when it is -1, so it lags two rows or one. Fused
+// steps go two rows a tick, computing the first pass of the rows the two share once: with a lag of
+// two (or one), a stage reads from row perTick * tick - lag[k - 1] - 3 on, and its ring of five
+// rows still holds that. The channels stand alone until the write-back, so a tick takes one channel
+// through every stage before the next, and a stage finds the rows the stage before just wrote
+// still in the nearest cache. The last stage writes its pixel rows back only after the reading
+// stage has taken them and all rows they influence.
 int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& selection, const HullRows& rows) {
   const std::optional<size_t> ringBytes = DespeckleRingBytes(width);
   if (!ringBytes) return 0;
@@ -180,6 +185,7 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
   std::array<HullStage, kPassStages> stagesOfPasses{};
   const size_t stages = StagesOfPasses(steps, stagesOfPasses) + 1;  // and the pixels' own
   const size_t ringRows = steps ? kStepRingRows : kRingRows;
+  const uint64_t perTick = steps ? 2 : 1;
   const auto pitch = static_cast<size_t>(RingPitch(width));
   const HullRings rings(block.data(), pitch, ringRows);
   // The run's rows follow the rings (within the 236 rows either way); their frame cells stay 0
@@ -189,59 +195,85 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
   std::array<uint64_t, kStages> lag{};
   for (size_t k = 1; k < stages; ++k) {
     const HullStage& stage = stagesOfPasses[k - 1];
-    lag[k] = lag[k - 1] + (kPasses[stage.first].dy == 0 ? 0 : stage.step ? 2 : 1);
+    const int dy = kPasses[stage.first].dy;
+    lag[k] = lag[k - 1] + (dy == 0 ? 0 : stage.step && dy > 0 ? 2 : 1);
   }
   const uint64_t lastLag = lag[stages - 1];
   const uint64_t lastRow = uint64_t{view.rows} + 1;  // the bottom frame row
   const size_t pixelBytes = 4 * size_t{width};
-  const size_t prefetchShare = ((pixelBytes + stages - 1) / stages + 63) & ~size_t{63};
+  const size_t prefetchShare = ((pixelBytes + stages - 2) / (stages - 1) + 63) & ~size_t{63};
+  // Plane row `at` of a tick's rows of stage k, or nothing when there is none.
+  const auto rowOf = [&](uint64_t tick, size_t k, uint64_t at) -> std::optional<uint64_t> {
+    const uint64_t row = perTick * tick + at;
+    if (row < lag[k] || row - lag[k] > lastRow) return std::nullopt;
+    return row - lag[k];
+  };
+  const auto inside = [&](uint64_t row) { return row != 0 && row != lastRow; };
 
-  for (uint64_t tick = 0; tick <= lastRow + lastLag; ++tick) {
-    // The pixel rows of the next tick's fill and write-back are asked of memory a tick ahead, a
-    // share of their cache lines before each stage.
-    const uint8_t* const nextFill = tick + 1 <= view.rows ? view.row(static_cast<size_t>(tick)) : nullptr;
-    const uint8_t* const nextBack =
-        tick + 1 > lastLag && tick + 1 - lastLag <= view.rows ? view.row(static_cast<size_t>(tick - lastLag)) : nullptr;
+  for (uint64_t tick = 0; perTick * tick <= lastRow + lastLag; ++tick) {
     for (size_t k = 0; k < stages; ++k) {
-      for (size_t at = k * prefetchShare; at < std::min(pixelBytes, (k + 1) * prefetchShare); at += 64) {
-        if (nextFill) __builtin_prefetch(nextFill + at, 0, 2);
-        if (nextBack) __builtin_prefetch(nextBack + at, 1, 2);
-      }
-      if (tick < lag[k]) continue;
-      const uint64_t row = tick - lag[k];
-      if (row > lastRow) continue;
-      if (row == 0 || row == lastRow) {
-        rings.clearSlot(k, row);
-        continue;
-      }
-      uint8_t* out[kChannels];
-      for (size_t c = 0; c < kChannels; ++c) out[c] = rings.cells(k, row, c) + 1;
-      if (k == 0) {
-        rows.fill(view.row(static_cast<size_t>(row - 1)), width, out);
-        continue;
-      }
-      const HullStage& stage = stagesOfPasses[k - 1];
-      const HullPass& lead = kPasses[stage.first];
-      const auto dy = static_cast<uint64_t>(lead.dy);  // wraps for -1, as the rows do
-      if (stage.step) {
-        // Rows n - dy and n + dy of the step's input are live unless they are the frame, whose
-        // first-pass cells are 0.
-        const bool behindLive = row - dy != 0 && row - dy != lastRow;
-        const bool aheadLive = row + dy != 0 && row + dy != lastRow;
-        for (size_t c = 0; c < kChannels; ++c) {
-          rows.step(lead.sense)(rings.cells(k - 1, row, c) + 1, rings.cells(k - 1, row - dy, c) + 1 - lead.dx,
-                                rings.cells(k - 1, row + dy, c) + 1 + lead.dx,
-                                rings.cells(k - 1, row + 2 * dy, c) + 1 + 2 * lead.dx, behindLive, aheadLive, lead.dx,
-                                out[c], width);
+      for (uint64_t at = 0; at < perTick; ++at) {
+        const std::optional<uint64_t> row = rowOf(tick, k, at);
+        if (!row) continue;
+        if (!inside(*row)) {
+          rings.clearSlot(k, *row);
+        } else if (k == 0) {
+          uint8_t* out[kChannels];
+          for (size_t c = 0; c < kChannels; ++c) out[c] = rings.cells(0, *row, c) + 1;
+          rows.fill(view.row(static_cast<size_t>(*row - 1)), width, out);
         }
-      } else {
-        for (size_t c = 0; c < kChannels; ++c) {
-          const uint8_t* mid = rings.cells(k - 1, row, c) + 1;
-          const uint8_t* behind = rings.cells(k - 1, row - dy, c) + 1 - lead.dx;
-          const uint8_t* ahead = rings.cells(k - 1, row + dy, c) + 1 + lead.dx;
+      }
+    }
+    for (size_t c = 0; c < kChannels; ++c) {
+      for (size_t k = 1; k < stages; ++k) {
+        // The pixel rows of this tick's write-back and of the next tick's fill are asked of memory
+        // while the last channel goes through the stages, a share of their cache lines before each:
+        // asked any earlier, the rings' traffic would push them out of the cache again.
+        if (c + 1 == kChannels) {
+          for (uint64_t at = 0; at < perTick; ++at) {
+            const std::optional<uint64_t> fillRow = rowOf(tick + 1, 0, at), backRow = rowOf(tick, stages - 1, at);
+            const uint8_t* const nextFill =
+                fillRow && inside(*fillRow) ? view.row(static_cast<size_t>(*fillRow - 1)) : nullptr;
+            const uint8_t* const nextBack =
+                backRow && inside(*backRow) ? view.row(static_cast<size_t>(*backRow - 1)) : nullptr;
+            for (size_t b = (k - 1) * prefetchShare; b < std::min(pixelBytes, k * prefetchShare); b += 64) {
+              if (nextFill) __builtin_prefetch(nextFill + b, 0, 2);
+              if (nextBack) __builtin_prefetch(nextBack + b, 1, 2);
+            }
+          }
+        }
+        const HullStage& stage = stagesOfPasses[k - 1];
+        const HullPass& lead = kPasses[stage.first];
+        const auto dy = static_cast<uint64_t>(lead.dy);  // wraps for -1, as the rows do
+        const std::optional<uint64_t> low = rowOf(tick, k, 0), high = rowOf(tick, k, perTick - 1);
+        if (stage.step && perTick == 2 && low && high && inside(*low) && inside(*high)) {
+          // Both rows at once, from the one the step's direction reaches first.
+          const uint64_t row = lead.dy > 0 ? *low : *high;
+          const uint8_t* in[5];
+          for (uint64_t j = 0; j < 5; ++j) in[j] = rings.cells(k - 1, row + (j - 1) * dy, c) + 1;
+          rows.stepPair(lead.sense)(in, inside(row - dy), inside(row + 2 * dy), lead.dx, rings.cells(k, row, c) + 1,
+                                    rings.cells(k, row + dy, c) + 1, width);
+          continue;
+        }
+        for (uint64_t at = 0; at < perTick; ++at) {
+          const std::optional<uint64_t> row = rowOf(tick, k, at);
+          if (!row || !inside(*row)) continue;
+          uint8_t* const out = rings.cells(k, *row, c) + 1;
+          if (stage.step) {
+            // Rows n - dy and n + dy of the step's input are live unless they are the frame, whose
+            // first-pass cells are 0.
+            rows.step(lead.sense)(rings.cells(k - 1, *row, c) + 1, rings.cells(k - 1, *row - dy, c) + 1 - lead.dx,
+                                  rings.cells(k - 1, *row + dy, c) + 1 + lead.dx,
+                                  rings.cells(k - 1, *row + 2 * dy, c) + 1 + 2 * lead.dx, inside(*row - dy),
+                                  inside(*row + dy), lead.dx, out, width);
+            continue;
+          }
+          const uint8_t* mid = rings.cells(k - 1, *row, c) + 1;
+          const uint8_t* behind = rings.cells(k - 1, *row - dy, c) + 1 - lead.dx;
+          const uint8_t* ahead = rings.cells(k - 1, *row + dy, c) + 1 + lead.dx;
           for (size_t i = 0; i < stage.count; ++i) {
             const HullPass& pass = kPasses[stage.first + i];
-            uint8_t* const into = i + 1 == stage.count ? out[c] : run + (i % kRunRows) * pitch + 1;
+            uint8_t* const into = i + 1 == stage.count ? out : run + (i % kRunRows) * pitch + 1;
             RunPass(pass, rows, mid, behind, ahead, into, width);
             // A run's later passes look along the row just made (their dy is 0).
             mid = into;
@@ -252,7 +284,13 @@ int DespeckleInRows(const DibView& view, uint32_t width, const PixelSelection& s
           }
         }
       }
-      if (k == stages - 1) rows.writeBack(view.row(static_cast<size_t>(row - 1)), width, selection, out);
+    }
+    for (uint64_t at = 0; at < perTick; ++at) {
+      const std::optional<uint64_t> row = rowOf(tick, stages - 1, at);
+      if (!row || !inside(*row)) continue;
+      const uint8_t* out[kChannels];
+      for (size_t c = 0; c < kChannels; ++c) out[c] = rings.cells(stages - 1, *row, c) + 1;
+      rows.writeBack(view.row(static_cast<size_t>(*row - 1)), width, selection, out);
     }
   }
   return 1;

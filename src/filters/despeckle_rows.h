@@ -38,6 +38,12 @@ using HullSecondRow = void (*)(const uint8_t* b, const uint8_t* a, const uint8_t
 // is the frame), and the one cell of each at the row's ends whose column leaves the image.
 using HullStepRow = void (*)(const uint8_t* mid, const uint8_t* behind, const uint8_t* ahead, const uint8_t* ahead2,
                              bool behindLive, bool aheadLive, int dx, uint8_t* out, size_t n);
+// The same step on two rows at once, n and n + o, which share two of their first-pass rows: rows[j]
+// is the step's input row at n + (j - 1) o, j = 0..4, from its first cell (column 0); out0 is row n
+// and out1 row n + o. The first pass is 0 on row n - o unless firstLive and on row n + 2o unless
+// lastLive (they are the frame); rows n and n + o are inside the image.
+using HullStepPairRow = void (*)(const uint8_t* const rows[5], bool firstLive, bool lastLive, int dx, uint8_t* out0,
+                                 uint8_t* out1, size_t n);
 
 // Channel rows are indexed blue, green, red: a pixel's byte order.
 constexpr size_t kHullChannels = 3;
@@ -55,9 +61,11 @@ struct HullRows {
   HullWriteBackRow writeBack;
   // Fused steps where a level has them (AVX-512), else none: the row schedule then runs the passes.
   HullStepRow raiseStep = nullptr, lowerStep = nullptr;
+  HullStepPairRow raiseStepPair = nullptr, lowerStepPair = nullptr;
   HullFirstRow first(int sense) const { return sense > 0 ? raiseFirst : lowerFirst; }
   HullSecondRow second(int sense) const { return sense > 0 ? raiseSecond : lowerSecond; }
   HullStepRow step(int sense) const { return sense > 0 ? raiseStep : lowerStep; }
+  HullStepPairRow stepPair(int sense) const { return sense > 0 ? raiseStepPair : lowerStepPair; }
 };
 
 // The scalar walk from cell `from` on, shared by the vector kernels for rows shorter than a register.

@@ -127,6 +127,69 @@ ORMI_AVX512 void StepRowAvx512(const uint8_t* mid, const uint8_t* behind, const 
   }
 }
 
+// Two rows of a step on 64 cells at i (see HullStepPairRow): the four first-pass rows n - o .. n + 2o
+// at the columns row n's cells i.. pair with, then row n at i and row n + o at i + dx.
+template <bool kRaise, bool kFirst, bool kLast>
+ORMI_AVX512 inline void StepPair64(const uint8_t* const at[5], uint8_t* out0, uint8_t* out1, size_t i, __mmask64 m) {
+  constexpr auto first = kRaise ? RaiseFirst64 : LowerFirst64;
+  constexpr auto second = kRaise ? RaiseSecond64 : LowerSecond64;
+  const __m512i zero = _mm512_setzero_si512();
+  const __m512i r0 = _mm512_maskz_loadu_epi8(m, at[1] + i), r1 = _mm512_maskz_loadu_epi8(m, at[2] + i),
+                r2 = _mm512_maskz_loadu_epi8(m, at[3] + i);
+  const __m512i f0 = first(r0, r1), f1 = first(r1, r2);
+  const __m512i fBehind = kFirst ? first(_mm512_maskz_loadu_epi8(m, at[0] + i), r0) : zero;
+  const __m512i fAhead = kLast ? first(r2, _mm512_maskz_loadu_epi8(m, at[4] + i)) : zero;
+  _mm512_mask_storeu_epi8(out0 + i, m, second(f0, fBehind, f1));
+  _mm512_mask_storeu_epi8(out1 + i, m, second(f1, f0, fAhead));
+}
+
+template <bool kRaise, bool kFirst, bool kLast>
+ORMI_AVX512 void StepPairCellsAvx512(const uint8_t* const at[5], uint8_t* out0, uint8_t* out1, size_t from, size_t to) {
+  const __mmask64 all = _cvtu64_mask64(~uint64_t{0});
+  size_t i = from;
+  for (; i + 64 <= to; i += 64) StepPair64<kRaise, kFirst, kLast>(at, out0, out1, i, all);
+  if (i < to) StepPair64<kRaise, kFirst, kLast>(at, out0, out1, i, FirstBytes(to - i));
+}
+
+// Row n's cells from .. to - 1 in registers, with row n + o's one column over (by dx), so that
+// neither meets a column whose neighbours leave the image; the cells left, one at a time.
+template <bool kRaise>
+ORMI_AVX512 void StepPairRowAvx512(const uint8_t* const rows[5], bool firstLive, bool lastLive, int dx, uint8_t* out0,
+                                   uint8_t* out1, size_t n) {
+  const int sense = kRaise ? 1 : -1;
+  const size_t from = dx < 0 ? 2 : dx > 0 ? 1 : 0, to = dx == 0 ? n : n > 2 ? n - 1 - (dx > 0) : 0;
+  const auto shift = static_cast<ptrdiff_t>(dx);
+  const auto cells0 = [&](size_t a, size_t b) {
+    StepCells(sense, rows[1], rows[0] - shift, rows[2] + shift, rows[3] + 2 * shift, firstLive, true, dx, out0, a, b,
+              n);
+  };
+  const auto cells1 = [&](size_t a, size_t b) {
+    StepCells(sense, rows[2], rows[1] - shift, rows[3] + shift, rows[4] + 2 * shift, true, lastLive, dx, out1, a, b, n);
+  };
+  if (from >= to) {
+    cells0(0, n);
+    cells1(0, n);
+    return;
+  }
+  const uint8_t* const at[5] = {rows[0] - shift, rows[1], rows[2] + shift, rows[3] + 2 * shift, rows[4] + 3 * shift};
+  uint8_t* const shifted = out1 + shift;
+  if (firstLive && lastLive) {
+    StepPairCellsAvx512<kRaise, true, true>(at, out0, shifted, from, to);
+  } else if (firstLive) {
+    StepPairCellsAvx512<kRaise, true, false>(at, out0, shifted, from, to);
+  } else if (lastLive) {
+    StepPairCellsAvx512<kRaise, false, true>(at, out0, shifted, from, to);
+  } else {
+    StepPairCellsAvx512<kRaise, false, false>(at, out0, shifted, from, to);
+  }
+  if (dx != 0) {
+    cells0(0, from);
+    cells0(to, n);
+    cells1(0, static_cast<size_t>(static_cast<ptrdiff_t>(from) + shift));
+    cells1(static_cast<size_t>(static_cast<ptrdiff_t>(to) + shift), n);
+  }
+}
+
 // Byte indices into two registers of 32 pixels: blue of pixels 0..31, then green of pixels 0..31;
 // and red of pixels 0..31 in both halves.
 ORMI_AVX512 inline __m512i BlueGreenIndices() {
@@ -213,7 +276,9 @@ HullRows HullRowsAvx512() {
           FillAvx512,
           WriteBackAvx512,
           StepRowAvx512<true>,
-          StepRowAvx512<false>};
+          StepRowAvx512<false>,
+          StepPairRowAvx512<true>,
+          StepPairRowAvx512<false>};
 }
 
 }  // namespace ormi
