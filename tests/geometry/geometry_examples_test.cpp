@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <set>
 
 #include "support/every_level.h"
 
@@ -326,6 +327,34 @@ TEST(ScanRotateTest, BlockRotationsSampleTheCellCentres) {
     TestImage scanned(ImgRotate(image.handle(), -90, 0));
     ASSERT_NE(scanned.handle(), nullptr);
     EXPECT_EQ(scanned.record().transparency, 1u);  // a quarter turn would copy "none"
+  });
+}
+
+// Every canvas row is one run of samples walking the source along a line: a source column and row
+// that move by one of two neighbouring steps from cell to cell, also where the scan's strips meet.
+TEST(ScanRotateTest, EveryRowWalksTheSourceAlongOneLine) {
+  TestImage image({.depth = 32, .width = 2100, .height = 16});
+  for (int r = 0; r < 16; ++r) {
+    for (int x = 0; x < 2100; ++x) image.setPixel(x, r, static_cast<uint32_t>(r << 12 | x));
+  }
+  test::AtEveryLevel([&] {
+    TestImage rotated(ImgRotate(image.handle(), 30, 0));
+    ASSERT_NE(rotated.handle(), nullptr);
+    ASSERT_GT(rotated.header().biWidth, 1100);
+    for (const std::vector<uint32_t>& row : PictureOf(rotated.bitmap())) {
+      const auto first = std::find_if(row.begin(), row.end(), [](uint32_t p) { return p != 0; });
+      const auto last = std::find_if(row.rbegin(), row.rend(), [](uint32_t p) { return p != 0; }).base();
+      std::set<int> columnSteps, rowSteps;
+      for (auto p = first; p < last; ++p) {
+        ASSERT_EQ(*p >> 24, 0xFFu);
+        if (p + 1 == last) break;
+        columnSteps.insert(static_cast<int>(p[1] & 0xFFF) - static_cast<int>(p[0] & 0xFFF));
+        rowSteps.insert(static_cast<int>(p[1] >> 12 & 0xFFF) - static_cast<int>(p[0] >> 12 & 0xFFF));
+      }
+      for (const std::set<int>& steps : {columnSteps, rowSteps}) {
+        ASSERT_TRUE(steps.size() <= 1 || (steps.size() == 2 && *steps.rbegin() - *steps.begin() == 1));
+      }
+    }
   });
 }
 
