@@ -54,19 +54,29 @@ ORMI_AVX512 inline void AddPair(__m512i p, __m512i q, int8_t weight, Wide& sum) 
   const __m512i weights = _mm512_set1_epi8(weight);
   sum.lo = _mm512_add_epi16(sum.lo, _mm512_maddubs_epi16(_mm512_unpacklo_epi8(p, q), weights));
   sum.hi = _mm512_add_epi16(sum.hi, _mm512_maddubs_epi16(_mm512_unpackhi_epi8(p, q), weights));
+  // GCC would otherwise gather all the products and add them as a tree at the end of the step,
+  // which in 32-bit code (eight vector registers) parks each of them on the stack: the empty asm
+  // keeps the sums running.
+  __asm__("" : "+v"(sum.lo), "+v"(sum.hi));
 }
 
-// Pairs of window positions of equal weight and the group of 16-bit sums they go to, as in the
-// AVX2 row.
+// Pairs of window positions of equal weight and the group of 16-bit sums they go to. The pairs are
+// those of the AVX2 row re-paired so that no pair mixes a forward offset with a backward one: the
+// sums are integers, so the same products in other pairs give the same bytes. A step then measures
+// and adds the forward pairs one by one and never holds more than two kept pixels (32-bit code has
+// only eight vector registers).
 struct PositionPair {
   uint32_t i1, j1, i2, j2;
   int8_t weight;
   int group;
 };
-constexpr PositionPair kPairs[] = {
-    {0, 0, 0, 4, 5, 0},  {4, 0, 4, 4, 5, 0},  {0, 1, 0, 3, 8, 0},  {1, 0, 1, 4, 8, 0},
-    {3, 0, 3, 4, 8, 0},  {4, 1, 4, 3, 8, 0},  {0, 2, 4, 2, 10, 0}, {2, 0, 2, 4, 10, 0},
-    {1, 1, 1, 3, 20, 0}, {3, 1, 3, 3, 20, 0}, {1, 2, 3, 2, 40, 1}, {2, 1, 2, 3, 40, 1},
+constexpr PositionPair kForwardPairs[] = {
+    {4, 0, 4, 4, 5, 0},  {3, 0, 3, 4, 8, 0},  {4, 1, 4, 3, 8, 0},
+    {4, 2, 2, 4, 10, 0}, {3, 1, 3, 3, 20, 0}, {3, 2, 2, 3, 40, 1},
+};
+constexpr PositionPair kBackwardPairs[] = {
+    {0, 0, 0, 4, 5, 0},  {0, 1, 0, 3, 8, 0},  {1, 0, 1, 4, 8, 0},
+    {0, 2, 2, 0, 10, 0}, {1, 1, 1, 3, 20, 0}, {1, 2, 2, 1, 40, 1},
 };
 
 // One group's 16-bit sums widened and added to the 32-bit lanes (S_b, S_g, S_r, SW): quads[k]
@@ -88,8 +98,6 @@ ORMI_AVX512 inline __m512i Mean(__m512i sums) {
 }
 
 // Forward offset k as (dy, dx): (0, 1), (0, 2), then (1, -2) .. (1, 2) and (2, -2) .. (2, 2).
-constexpr int kForwardDy[12] = {0, 0, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2};
-constexpr int kForwardDx[12] = {1, 2, -2, -1, 0, 1, 2, -2, -1, 0, 1, 2};
 constexpr int ForwardIndex(int dy, int dx) { return dy == 0 ? dx - 1 : 2 + 5 * (dy - 1) + dx + 2; }
 
 // Two masks of a mask row, the first in the low half.
@@ -134,27 +142,31 @@ ORMI_AVX512 inline __mmask16 PositionMask(const __mmask16 forward[12], __m512i n
   }
 }
 
-// Window pixel (i, j) of the sixteen centres where it passes the test (Kept), else zero.
+// Window pixel (i, j) of the sixteen centres where it passes the test (Kept), else zero. A forward
+// offset is measured here and its mask kept for the steps to come.
 template <Backward kBackward, uint32_t i, uint32_t j>
-ORMI_AVX512 inline __m512i Position(const __m512i ahead[12], const __mmask16 forward[12], const uint8_t* const rows[5],
-                                    size_t x, __m512i centre, const StepMasks& m) {
+ORMI_AVX512 inline __m512i Position(__mmask16 forward[12], const uint8_t* const rows[5], size_t x, __m512i centre,
+                                    StepMasks& m) {
   constexpr int dy = static_cast<int>(i) - 2, dx = static_cast<int>(j) - 2;
+  const __m512i n = _mm512_loadu_si512(rows[i] + 4 * x + 4 * dx);
   if constexpr (dy > 0 || (dy == 0 && dx > 0)) {
-    return ahead[ForwardIndex(dy, dx)];
+    constexpr int k = ForwardIndex(dy, dx);
+    forward[k] = NearMask(n, centre);
+    m.own[k][m.j] = forward[k];
+    return Kept(n, forward[k]);
   } else {
-    const __m512i n = _mm512_loadu_si512(rows[i] + 4 * x + 4 * dx);
     return Kept(n, PositionMask<kBackward, dy, dx>(forward, n, centre, m));
   }
 }
 
-// All pairs of kPairs added to their groups.
-template <Backward kBackward, size_t... kPair>
-ORMI_AVX512 inline void AddPairs(std::index_sequence<kPair...>, const __m512i ahead[12], const __mmask16 forward[12],
-                                 const uint8_t* const rows[5], size_t x, __m512i centre, const StepMasks& m,
-                                 Wide groups[2]) {
-  (AddPair(Position<kBackward, kPairs[kPair].i1, kPairs[kPair].j1>(ahead, forward, rows, x, centre, m),
-           Position<kBackward, kPairs[kPair].i2, kPairs[kPair].j2>(ahead, forward, rows, x, centre, m),
-           kPairs[kPair].weight, groups[kPairs[kPair].group]),
+// All pairs of a table added to their groups, in order.
+template <Backward kBackward, const PositionPair* kTable, size_t... kPair>
+ORMI_AVX512 __attribute__((always_inline)) inline void AddPairs(std::index_sequence<kPair...>, __mmask16 forward[12],
+                                                                const uint8_t* const rows[5], size_t x, __m512i centre,
+                                                                StepMasks& m, Wide groups[2]) {
+  (AddPair(Position<kBackward, kTable[kPair].i1, kTable[kPair].j1>(forward, rows, x, centre, m),
+           Position<kBackward, kTable[kPair].i2, kTable[kPair].j2>(forward, rows, x, centre, m), kTable[kPair].weight,
+           groups[kTable[kPair].group]),
    ...);
 }
 
@@ -162,20 +174,14 @@ ORMI_AVX512 inline void AddPairs(std::index_sequence<kPair...>, const __m512i ah
 template <Backward kBackward>
 ORMI_AVX512 inline __m512i Filter16(const uint8_t* const rows[5], size_t x, StepMasks& m) {
   const __m512i centre = _mm512_loadu_si512(rows[2] + 4 * x);
-  // The forward neighbours, measured, their masks kept for the steps to come and the pixels that
-  // pass taken at once (few masks live at a time).
-  __m512i ahead[12];
   __mmask16 forward[12];
-#pragma GCC unroll 12
-  for (int k = 0; k < 12; ++k) {
-    const __m512i n = _mm512_loadu_si512(rows[2 + kForwardDy[k]] + 4 * x + 4 * kForwardDx[k]);
-    forward[k] = NearMask(n, centre);
-    m.own[k][m.j] = forward[k];
-    ahead[k] = Kept(n, forward[k]);
-  }
   Wide groups[2] = {};
   AddPair(Kept(centre, 0xFFFF), _mm512_setzero_si512(), 80, groups[1]);  // the centre always takes part
-  AddPairs<kBackward>(std::make_index_sequence<std::size(kPairs)>(), ahead, forward, rows, x, centre, m, groups);
+  // The forward pairs first: the backward offsets of this row take their masks from them.
+  AddPairs<kBackward, kForwardPairs>(std::make_index_sequence<std::size(kForwardPairs)>(), forward, rows, x, centre, m,
+                                     groups);
+  AddPairs<kBackward, kBackwardPairs>(std::make_index_sequence<std::size(kBackwardPairs)>(), forward, rows, x, centre,
+                                      m, groups);
   m.previous[0] = forward[0];
   m.previous[1] = forward[1];
   __m512i quads[4] = {};
