@@ -22,8 +22,13 @@
 namespace ormi {
 namespace {
 
-// The first `count` (< 64) bytes.
-ORMI_AVX512 inline __mmask64 FirstBytes(size_t count) { return _cvtu64_mask64((uint64_t{1} << count) - 1); }
+// The first `count` (< 64) bytes, joined from two 32-bit halves: 32-bit code has no 64-bit general
+// register, and a 64-bit mask built in two of them goes through the stack, a store-forwarding stall.
+ORMI_AVX512 inline __mmask64 FirstBytes(size_t count) {
+  const uint32_t low = count >= 32 ? ~0u : (1u << count) - 1;
+  const uint32_t high = count > 32 ? (1u << (count - 32)) - 1 : 0u;
+  return _kunpackd_mask64(_cvtu32_mask32(high), _cvtu32_mask32(low));
+}
 // The first `count` (0..64) pixels of 16-pixel block `block`.
 ORMI_AVX512 inline __mmask16 BlockPixels(size_t count, size_t block) {
   const size_t from = 16 * block;
@@ -243,8 +248,11 @@ ORMI_AVX512 inline __m512i PixelIndices(int k) {
 ORMI_AVX512 void WriteBackAvx512(uint8_t* pixels, uint32_t width, const PixelSelection& selection,
                                  const uint8_t* const cells[kHullChannels]) {
   const __m512i indices[4] = {PixelIndices(0), PixelIndices(1), PixelIndices(2), PixelIndices(3)};
-  const __mmask64 blueGreenBytes = 0x3333333333333333ull, redBytes = 0x4444444444444444ull,
-                  alphaBytes = 0x8888888888888888ull;
+  __mmask64 blueGreenBytes = 0x3333333333333333ull, redBytes = 0x4444444444444444ull,
+            alphaBytes = 0x8888888888888888ull;
+  // In 32-bit code GCC rebuilt these constants on the stack for every block, from two halves: a
+  // store-forwarding stall each. The empty asm makes them values it keeps in mask registers.
+  __asm__("" : "+k"(blueGreenBytes), "+k"(redBytes), "+k"(alphaBytes));
   const bool keyed = selection.mode == Selection::ColorKey;
   const __m512i key = _mm512_set1_epi32(static_cast<int>(selection.key));
   for (uint32_t x = 0; x < width; x += 64) {
