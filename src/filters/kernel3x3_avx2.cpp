@@ -122,13 +122,14 @@ enum class Division16 { One, Reciprocal, Corrected };
 // odd (green, alpha) bytes of each pixel: the 1-2-1 ring with the centre four times is these sums
 // 1-2-1 along the row, so that each column is added up once rather than three times.
 ORMI_AVX2 inline void ColumnSums(const uint8_t* const rows[3], size_t at, uint16_t* even, uint16_t* odd) {
-  const __m256i low = _mm256_set1_epi16(0x00FF);
   const __m256i t = Load8(rows[0] + at), m = Load8(rows[1] + at), b = Load8(rows[2] + at);
-  const __m256i me = _mm256_and_si256(m, low), mo = _mm256_srli_epi16(m, 8);
-  const __m256i e =
-      _mm256_add_epi16(_mm256_add_epi16(_mm256_and_si256(t, low), _mm256_and_si256(b, low)), _mm256_add_epi16(me, me));
+  const __m256i mo = _mm256_srli_epi16(m, 8);
   const __m256i o =
       _mm256_add_epi16(_mm256_add_epi16(_mm256_srli_epi16(t, 8), _mm256_srli_epi16(b, 8)), _mm256_add_epi16(mo, mo));
+  // The whole 16-bit lanes summed the same way are e + 256 o modulo 2^16, and e < 2^16; no mask
+  // constant, which keeps a register free in 32-bit code.
+  const __m256i whole = _mm256_add_epi16(_mm256_add_epi16(t, b), _mm256_add_epi16(m, m));
+  const __m256i e = _mm256_sub_epi16(whole, _mm256_slli_epi16(o, 8));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(even), e);
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(odd), o);
 }
@@ -174,21 +175,32 @@ constexpr uint32_t kBlock = 8;  // steps of eight pixels
 template <Finish3x3 Finish, Division16 Division, Selection Mode>
 ORMI_AVX2 inline void Block16(const uint8_t* const rows[3], uint8_t* out, uint32_t x, uint32_t steps, uint32_t key,
                               const Constants16& c) {
-  const __m256i low = _mm256_set1_epi16(0x00FF);
   // Two 16-bit lanes a pixel, plus one step of slack.
-  alignas(32) uint16_t even[2 * (8 * kBlock + 8)], odd[2 * (8 * kBlock + 8)];
+  alignas(32) uint16_t evenSums[2 * (8 * kBlock + 8)], oddSums[2 * (8 * kBlock + 8)];
+  // Through pointers the compiler cannot trace to the stack: otherwise 32-bit GCC copies each
+  // unaligned load of them through a stack temporary.
+  uint16_t* even = evenSums;
+  uint16_t* odd = oddSums;
+  asm("" : "+r"(even), "+r"(odd));
   // Whole steps from x - 1 and a last one ending at column x + 8 steps.
   for (uint32_t k = 0; k < steps; ++k) ColumnSums(rows, 4 * (size_t{x} - 1 + 8 * k), even + 16 * k, odd + 16 * k);
   ColumnSums(rows, 4 * (size_t{x} + 8 * steps - 7), even + 16 * steps - 12, odd + 16 * steps - 12);
   for (uint32_t k = 0; k < steps; ++k) {
     const size_t at = 4 * (size_t{x} + 8 * k);
     const __m256i centre = Load8(rows[1] + at);
-    const __m256i e = Finish16<Finish, Division>(even + 16 * k + 2, _mm256_and_si256(centre, low), c.weight, c.half,
-                                                 c.top, c.multiplier, c.shift, c.d);
-    const __m256i o = Finish16<Finish, Division>(odd + 16 * k + 2, _mm256_srli_epi16(centre, 8), c.weight, c.half,
-                                                 c.top, c.multiplier, c.shift, c.d);
+    const __m256i centreOdd = _mm256_srli_epi16(centre, 8);
+    const __m256i e = Finish16<Finish, Division>(even + 16 * k + 2, _mm256_srli_epi16(_mm256_slli_epi16(centre, 8), 8),
+                                                 c.weight, c.half, c.top, c.multiplier, c.shift, c.d);
+    const __m256i o =
+        Finish16<Finish, Division>(odd + 16 * k + 2, centreOdd, c.weight, c.half, c.top, c.multiplier, c.shift, c.d);
     // Every quotient is a byte.
-    StoreSelected(rows[1] + at, out + at, _mm256_or_si256(e, _mm256_slli_epi16(o, 8)), Mode, key);
+    if constexpr (Mode == Selection::AllPixels) {
+      // The odd lanes of the odd bytes are the alphas: the centre's go in by an immediate blend.
+      const __m256i withAlpha = _mm256_blend_epi16(o, centreOdd, 0xAA);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + at), _mm256_or_si256(e, _mm256_slli_epi16(withAlpha, 8)));
+    } else {
+      StoreSelected(rows[1] + at, out + at, _mm256_or_si256(e, _mm256_slli_epi16(o, 8)), Mode, key);
+    }
   }
 }
 

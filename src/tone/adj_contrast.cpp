@@ -8,6 +8,8 @@
 #include "tone/adj_contrast.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "image/global_memory.h"
@@ -29,6 +31,29 @@ double MovedIntensity(int direction, double intensity) {
   return moved;
 }
 
+// The table of component pairs has few distinct intensities (the mean of two units), and the
+// sine is the dearest step of filling it (more so in the 32-bit DLL's runtime): each is moved
+// once, remembered by its exact bits in a direct-mapped set; a slot taken by another value is
+// simply computed again.
+struct MovedIntensities {
+  static constexpr int kBits = 11;
+  uint64_t input[1 << kBits];
+  double output[1 << kBits];
+  bool filled[1 << kBits] = {};
+
+  double Of(int direction, double intensity) {
+    uint64_t bits;
+    std::memcpy(&bits, &intensity, sizeof bits);
+    const auto slot = static_cast<uint32_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - kBits));
+    if (filled[slot] && input[slot] == bits) return output[slot];
+    const double moved = MovedIntensity(direction, intensity);
+    filled[slot] = true;
+    input[slot] = bits;
+    output[slot] = moved;
+    return moved;
+  }
+};
+
 }  // namespace
 
 void AdjContrastIntensity(int direction, uint8_t& red, uint8_t& green, uint8_t& blue) {
@@ -43,9 +68,10 @@ int ImgAdjContrastPixels(DibBlock bitmap, int mode, const TransparencyArg& trans
   const int direction = mode != 0 ? 1 : -1;
   const size_t count = PixelRun32(*view, TopDownRows::None);
   // Hue and saturation stay; only the intensity moves.
+  MovedIntensities moved;
   if (count > kHsiTableWorthPixels &&
-      RunTabulatedHsiPass(view->bits(), count, 0, transparency, [direction](double&, double& intensity) {
-        intensity = MovedIntensity(direction, intensity);
+      RunTabulatedHsiPass(view->bits(), count, 0, transparency, [direction, &moved](double&, double& intensity) {
+        intensity = moved.Of(direction, intensity);
       })) {
     return 1;
   }
