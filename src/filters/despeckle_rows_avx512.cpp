@@ -27,7 +27,7 @@ namespace {
 ORMI_AVX512 inline __mmask64 FirstBytes(size_t count) {
   const uint32_t low = count >= 32 ? ~0u : (1u << count) - 1;
   const uint32_t high = count > 32 ? (1u << (count - 32)) - 1 : 0u;
-  return _kunpackd_mask64(_cvtu32_mask32(high), _cvtu32_mask32(low));
+  return _mm512_kunpackd(_cvtu32_mask32(high), _cvtu32_mask32(low));
 }
 // The first `count` (0..64) pixels of 16-pixel block `block`.
 ORMI_AVX512 inline __mmask16 BlockPixels(size_t count, size_t block) {
